@@ -1,0 +1,39 @@
+# The two commands of the README, and the few around them.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all bootstrap configure build demo test bench install clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+configure: bootstrap
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) > $(BUILD)/configure.log 2>&1 \
+		|| { cat $(BUILD)/configure.log; exit 1; }
+
+build: configure
+	@cmake --build $(BUILD) --parallel $(JOBS)
+
+demo: build
+	@mkdir -p out
+	@$(BUILD)/tools/halvora-render/halvora-render --demo --on key -p key=C -p scale=Major -p morvel=1 \
+		--demo-input out/demo-in.wav out/demo-out.wav
+	@echo "demo: out/demo-in.wav is the demo vocal, out/demo-out.wav the same through Halvora"
+
+test: build
+	@scripts/run-tests $(BUILD)
+
+bench: bootstrap
+	@cmake -S . -B $(BUILD) -G Ninja -DHALVORA_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD) --parallel $(JOBS) --target halvora_bench
+	@$(BUILD)/bench/halvora_bench
+
+install: build
+	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
+
+clean:
+	@rm -rf $(BUILD) out

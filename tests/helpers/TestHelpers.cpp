@@ -1,0 +1,111 @@
+#include "TestHelpers.h"
+
+#include <cmath>
+
+namespace testutil
+{
+
+juce::RangedAudioParameter& param (juce::AudioProcessor& processor, const juce::String& id)
+{
+    for (auto* p : processor.getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p))
+            if (ranged->getParameterID() == id)
+                return *ranged;
+
+    throw std::runtime_error ("no parameter " + id.toStdString());
+}
+
+void setPlain (juce::AudioProcessor& processor, const juce::String& id, float plain)
+{
+    auto& p = param (processor, id);
+    p.setValueNotifyingHost (p.convertTo0to1 (plain));
+}
+
+float getPlain (juce::AudioProcessor& processor, const juce::String& id)
+{
+    auto& p = param (processor, id);
+    return p.convertFrom0to1 (p.getValue());
+}
+
+//==============================================================================
+TempFolder::TempFolder()
+    : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
+                  .getNonexistentChildFile ("halvora-test", "", false))
+{
+    folder.createDirectory();
+}
+
+TempFolder::~TempFolder()
+{
+    folder.deleteRecursively();
+}
+
+void writeWav (const juce::File& file, const juce::AudioBuffer<float>& buffer, double sampleRate, int bits)
+{
+    file.deleteFile();
+    auto stream = file.createOutputStream();
+    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+        stream.get(), sampleRate, static_cast<unsigned int> (buffer.getNumChannels()), bits, {}, 0));
+    if (writer == nullptr)
+        throw std::runtime_error ("cannot write test file");
+    stream.release();
+    writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
+}
+
+juce::AudioBuffer<float> readAudio (const juce::File& file, double* sampleRate)
+{
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+    if (reader == nullptr)
+        throw std::runtime_error ("cannot read " + file.getFullPathName().toStdString());
+
+    juce::AudioBuffer<float> buffer (static_cast<int> (reader->numChannels), static_cast<int> (reader->lengthInSamples));
+    reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, true);
+
+    if (sampleRate != nullptr)
+        *sampleRate = reader->sampleRate;
+
+    return buffer;
+}
+
+juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples, double sampleRate, juce::uint32 seed)
+{
+    juce::AudioBuffer<float> buffer (numChannels, numSamples);
+    juce::Random random (static_cast<juce::int64> (seed));
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        const auto f0 = 180.0 + 37.0 * c + 11.0 * seed;
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const auto t = i / sampleRate;
+            const auto v = 0.4 * std::sin (2.0 * juce::MathConstants<double>::pi * f0 * t)
+                         + 0.15 * std::sin (2.0 * juce::MathConstants<double>::pi * 3.0 * f0 * t)
+                         + 0.05 * (random.nextDouble() * 2.0 - 1.0);
+            buffer.setSample (c, i, static_cast<float> (v));
+        }
+    }
+
+    return buffer;
+}
+
+CommandResult runRender (const juce::StringArray& args)
+{
+    juce::StringArray command;
+    command.add (HALVORA_RENDER_PATH);
+    command.addArray (args);
+
+    juce::ChildProcess process;
+    CommandResult result;
+
+    if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return result;
+
+    result.output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (120000);
+    result.exitCode = static_cast<int> (process.getExitCode());
+    return result;
+}
+
+} // namespace testutil

@@ -1,0 +1,183 @@
+#include "helpers/TestHelpers.h"
+
+#include <gtest/gtest.h>
+
+using testutil::getPlain;
+using testutil::param;
+using testutil::setPlain;
+
+namespace
+{
+
+struct ContinuousSpec
+{
+    const char* id;
+    const char* name;
+    float min, max, step, def;
+};
+
+const ContinuousSpec continuous[] {
+    { "formant",   "Formant",            -1.0f,   1.0f, 0.001f, 0.0f },
+    { "gain",      "Gain (dB)",         -24.0f,  24.0f, 0.01f,  0.0f },
+    { "vibRate",   "Vibrato Rate (Hz)",   0.1f,  10.0f, 0.001f, 5.0f },
+    { "vibDepth",  "Vibrato Depth (%)",   0.0f, 100.0f, 0.01f,  0.0f },
+    { "delayMix",  "Delay",               0.0f, 100.0f, 0.1f,   0.0f },
+    { "reverbMix", "Reverb",              0.0f, 100.0f, 0.1f,   0.0f },
+    { "morvel",    "Morvel",              0.0f,   1.0f, 0.001f, 0.5f },
+};
+
+struct ChoiceSpec
+{
+    const char* id;
+    const char* name;
+    juce::StringArray choices;
+};
+
+const ChoiceSpec choices[] {
+    { "range", "Range", { "Soprano", "Alto", "Tenor", "Baritone", "Bass" } },
+    { "voice", "Voice", { "Female", "Male" } },
+    { "key",   "Key",   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" } },
+    { "scale", "Scale", { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" } },
+};
+
+} // namespace
+
+TEST (Parameters, ElevenInRegistrationOrderWithTheirIdsAndNames)
+{
+    HalvoraAudioProcessor processor;
+    const auto& params = processor.getParameters();
+    ASSERT_EQ (params.size(), 11);
+
+    for (int i = 0; i < 7; ++i)
+    {
+        auto* p = dynamic_cast<juce::AudioParameterFloat*> (params[i]);
+        ASSERT_NE (p, nullptr) << i;
+        EXPECT_EQ (p->getParameterID(), continuous[i].id);
+        EXPECT_EQ (p->getName (100), continuous[i].name);
+        EXPECT_EQ (p->getVersionHint(), 0);
+        EXPECT_EQ (p->getLabel(), "");
+        EXPECT_TRUE (p->isAutomatable());
+        EXPECT_FALSE (p->isMetaParameter());
+    }
+
+    for (int i = 0; i < 4; ++i)
+    {
+        auto* p = dynamic_cast<juce::AudioParameterChoice*> (params[7 + i]);
+        ASSERT_NE (p, nullptr) << i;
+        EXPECT_EQ (p->getParameterID(), choices[i].id);
+        EXPECT_EQ (p->getName (100), choices[i].name);
+        EXPECT_EQ (p->choices, choices[i].choices);
+        EXPECT_EQ (p->getIndex(), 0);
+        EXPECT_EQ (static_cast<juce::AudioProcessorParameter*> (p)->getDefaultValue(), 0.0f);
+    }
+}
+
+TEST (Parameters, ContinuousRangesStepsAndDefaults)
+{
+    HalvoraAudioProcessor processor;
+
+    for (const auto& spec : continuous)
+    {
+        SCOPED_TRACE (spec.id);
+        auto& p = dynamic_cast<juce::AudioParameterFloat&> (param (processor, spec.id));
+        EXPECT_EQ (p.range.start, spec.min);
+        EXPECT_EQ (p.range.end, spec.max);
+        EXPECT_EQ (p.range.interval, spec.step);
+        EXPECT_EQ (p.range.skew, 1.0f);
+        EXPECT_FALSE (p.range.symmetricSkew);
+        EXPECT_EQ (p.get(), spec.def);
+        EXPECT_EQ (processor.apvts.getRawParameterValue (spec.id)->load(), spec.def);
+    }
+}
+
+TEST (Parameters, DefaultNormalisedValues)
+{
+    HalvoraAudioProcessor processor;
+    EXPECT_EQ (param (processor, "formant").getDefaultValue(), 0.5f);
+    EXPECT_EQ (param (processor, "gain").getDefaultValue(), 0.5f);
+    EXPECT_EQ (param (processor, "morvel").getDefaultValue(), 0.5f);
+    EXPECT_EQ (param (processor, "vibDepth").getDefaultValue(), 0.0f);
+    EXPECT_EQ (param (processor, "delayMix").getDefaultValue(), 0.0f);
+    EXPECT_EQ (param (processor, "reverbMix").getDefaultValue(), 0.0f);
+
+    const auto vibRate = param (processor, "vibRate").getDefaultValue();
+    EXPECT_FLOAT_EQ (vibRate, (5.0f - 0.1f) / 9.9f);
+    EXPECT_LT (vibRate, 0.5f);
+}
+
+struct ConversionCase
+{
+    const char* id;
+    float normalised;
+    float plain;
+};
+
+class ParameterConversion : public testing::TestWithParam<ConversionCase> {};
+
+TEST_P (ParameterConversion, NormalisedToPlain)
+{
+    HalvoraAudioProcessor processor;
+    const auto& c = GetParam();
+    auto& p = param (processor, c.id);
+    p.setValueNotifyingHost (c.normalised);
+    EXPECT_NEAR (getPlain (processor, c.id), c.plain, 1.0e-5f);
+    EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.plain, 1.0e-5f);
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, ParameterConversion, testing::Values (
+    ConversionCase { "vibRate", 0.0f, 0.1f },
+    ConversionCase { "vibRate", 1.0f, 10.0f },
+    ConversionCase { "vibRate", 0.5f, 5.05f },
+    ConversionCase { "gain", 0.0f, -24.0f },
+    ConversionCase { "gain", 0.75f, 12.0f },
+    ConversionCase { "formant", 0.25f, -0.5f },
+    ConversionCase { "range", 0.5f, 2.0f },    // "Tenor"
+    ConversionCase { "voice", 1.0f, 1.0f },    // "Male"
+    ConversionCase { "key", 6.0f / 11.0f, 6.0f },
+    ConversionCase { "scale", 1.0f, 4.0f }));
+
+struct SnapCase
+{
+    const char* id;
+    float set;
+    float held;
+};
+
+class ParameterSnapping : public testing::TestWithParam<SnapCase> {};
+
+TEST_P (ParameterSnapping, PlainValuesSnapToTheStepGridAndClamp)
+{
+    HalvoraAudioProcessor processor;
+    const auto& c = GetParam();
+    setPlain (processor, c.id, c.set);
+    EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.held, 1.0e-5f);
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, ParameterSnapping, testing::Values (
+    SnapCase { "gain", 3.004f, 3.0f },
+    SnapCase { "gain", 3.006f, 3.01f },
+    SnapCase { "delayMix", 33.33f, 33.3f },
+    SnapCase { "reverbMix", 99.96f, 100.0f },
+    SnapCase { "morvel", 0.1234f, 0.123f },
+    SnapCase { "vibDepth", 150.0f, 100.0f },
+    SnapCase { "formant", -3.0f, -1.0f }));
+
+TEST (Parameters, ChoiceRawValuesAreIndices)
+{
+    HalvoraAudioProcessor processor;
+    dynamic_cast<juce::AudioParameterChoice&> (param (processor, "key")) = 6;
+    dynamic_cast<juce::AudioParameterChoice&> (param (processor, "scale")) = 4;
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 6.0f);
+    EXPECT_EQ (param (processor, "key").getCurrentValueAsText(), "F#");
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("scale")->load(), 4.0f);
+    EXPECT_EQ (param (processor, "scale").getCurrentValueAsText(), "Chromatic");
+}
+
+TEST (Parameters, HostTextIsThePlainValueWithTheStepsDecimals)
+{
+    HalvoraAudioProcessor processor;
+    EXPECT_EQ (param (processor, "gain").getCurrentValueAsText(), "0.00");
+    EXPECT_EQ (param (processor, "vibRate").getCurrentValueAsText(), "5.000");
+    EXPECT_EQ (param (processor, "delayMix").getCurrentValueAsText(), "0.0");
+    EXPECT_EQ (param (processor, "range").getCurrentValueAsText(), "Soprano");
+}

@@ -1,0 +1,238 @@
+#include "helpers/TestHelpers.h"
+
+#include <gtest/gtest.h>
+
+using testutil::getPlain;
+using testutil::setPlain;
+
+namespace
+{
+
+const char* const ids[] { "formant", "gain", "vibRate", "vibDepth", "delayMix", "reverbMix",
+                          "morvel", "range", "voice", "key", "scale" };
+
+juce::MemoryBlock save (HalvoraAudioProcessor& processor)
+{
+    juce::MemoryBlock block;
+    processor.getStateInformation (block);
+    return block;
+}
+
+juce::MemoryBlock frame (const juce::String& xmlText)
+{
+    auto xml = juce::parseXML (xmlText);
+    juce::MemoryBlock block;
+    juce::AudioProcessor::copyXmlToBinary (*xml, block);
+    return block;
+}
+
+void restore (HalvoraAudioProcessor& processor, const juce::MemoryBlock& block)
+{
+    processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+}
+
+std::vector<float> allPlain (HalvoraAudioProcessor& processor)
+{
+    std::vector<float> values;
+    for (auto* id : ids)
+        values.push_back (getPlain (processor, id));
+    return values;
+}
+
+/** Every parameter off its default. */
+void changeEverything (HalvoraAudioProcessor& processor)
+{
+    const float values[] { 0.25f, -6.5f, 7.125f, 40.0f, 12.5f, 60.0f, 0.9f, 3.0f, 1.0f, 9.0f, 2.0f };
+    for (size_t i = 0; i < std::size (ids); ++i)
+        setPlain (processor, ids[i], values[i]);
+}
+
+} // namespace
+
+TEST (SavedState, DefaultDocumentHasElevenChildrenInIdByteOrder)
+{
+    HalvoraAudioProcessor processor;
+    const auto block = save (processor);
+
+    ASSERT_GE (block.getSize(), 9u);
+    const auto* bytes = static_cast<const juce::uint8*> (block.getData());
+    EXPECT_EQ (bytes[0], 0x56);
+    EXPECT_EQ (bytes[1], 0x43);
+    EXPECT_EQ (bytes[2], 0x32);
+    EXPECT_EQ (bytes[3], 0x21);
+    const auto length = juce::ByteOrder::littleEndianInt (bytes + 4);
+    EXPECT_EQ (length, block.getSize() - 9);
+    EXPECT_EQ (bytes[block.getSize() - 1], 0);
+
+    const juce::String text (juce::CharPointer_UTF8 (reinterpret_cast<const char*> (bytes + 8)), length);
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    EXPECT_FALSE (text.containsChar ('\n'));
+
+    auto xml = juce::parseXML (text);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getTagName(), "PARAMS");
+    EXPECT_EQ (xml->getNumAttributes(), 0);
+
+    const std::pair<const char*, double> expected[] {
+        { "delayMix", 0.0 }, { "formant", 0.0 }, { "gain", 0.0 }, { "key", 0.0 }, { "morvel", 0.5 }, { "range", 0.0 },
+        { "reverbMix", 0.0 }, { "scale", 0.0 }, { "vibDepth", 0.0 }, { "vibRate", 5.0 }, { "voice", 0.0 },
+    };
+
+    ASSERT_EQ (xml->getNumChildElements(), 11);
+    for (int i = 0; i < 11; ++i)
+    {
+        auto* child = xml->getChildElement (i);
+        EXPECT_EQ (child->getTagName(), "PARAM");
+        EXPECT_EQ (child->getAttributeName (0), "id");
+        EXPECT_EQ (child->getAttributeName (1), "value");
+        EXPECT_EQ (child->getStringAttribute ("id"), expected[i].first);
+        EXPECT_EQ (child->getDoubleAttribute ("value"), expected[i].second);
+    }
+}
+
+TEST (SavedState, RoundTripOfEveryParameter)
+{
+    HalvoraAudioProcessor processor;
+    changeEverything (processor);
+    const auto saved = save (processor);
+    const auto expected = allPlain (processor);
+
+    HalvoraAudioProcessor other;
+    restore (other, saved);
+    EXPECT_EQ (allPlain (other), expected);
+
+    // And back again on the same instance after changing everything.
+    for (auto* id : ids)
+        testutil::param (processor, id).setValueNotifyingHost (0.0f);
+    restore (processor, saved);
+    EXPECT_EQ (allPlain (processor), expected);
+}
+
+TEST (SavedState, ForeignRootNameIsKeptAndStillRestores)
+{
+    HalvoraAudioProcessor processor;
+    restore (processor, frame ("<STATE extra=\"1\"><PARAM id=\"gain\" value=\"-3\"/><PARAM id=\"key\" value=\"2\"/>"
+                               "<OTHER x=\"y\"/></STATE>"));
+    EXPECT_FLOAT_EQ (getPlain (processor, "gain"), -3.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 2.0f);
+
+    auto xml = juce::AudioProcessor::getXmlFromBinary (save (processor).getData(), static_cast<int> (save (processor).getSize()));
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getTagName(), "STATE");
+    EXPECT_EQ (xml->getStringAttribute ("extra"), "1");
+    EXPECT_NE (xml->getChildByName ("OTHER"), nullptr);
+}
+
+TEST (SavedState, PartialDocumentChangesOnlyWhatItNames)
+{
+    HalvoraAudioProcessor processor;
+    changeEverything (processor);
+    auto before = allPlain (processor);
+
+    restore (processor, frame ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>"));
+    before[1] = 6.0f;
+    EXPECT_EQ (allPlain (processor), before);
+
+    auto xml = juce::parseXML (juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (save (processor).getData()) + 8)));
+    ASSERT_NE (xml, nullptr);
+    ASSERT_EQ (xml->getNumChildElements(), 11);
+    EXPECT_EQ (xml->getChildElement (0)->getStringAttribute ("id"), "gain");
+}
+
+struct RestoreCase
+{
+    const char* xml;
+    const char* id;
+    float expected;
+};
+
+class RestoreClamping : public testing::TestWithParam<RestoreCase> {};
+
+TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
+{
+    HalvoraAudioProcessor processor;
+    setPlain (processor, "gain", 5.0f);
+    setPlain (processor, "morvel", 0.9f);
+    restore (processor, frame (GetParam().xml));
+    EXPECT_NEAR (processor.apvts.getRawParameterValue (GetParam().id)->load(), GetParam().expected, 1.0e-5f) << GetParam().xml;
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", "gain", 24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", "gain", -24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", "gain", 3.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", "key", 6.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", "scale", 4.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", "gain", 0.0f },                      // no value: default
+    RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", "morvel", 0.5f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", "gain", 0.0f },       // not a number reads 0
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", "gain", 4.0f }));
+
+struct IgnoredBlock
+{
+    const char* what;
+    std::vector<juce::uint8> bytes;
+};
+
+class IgnoredBlocks : public testing::TestWithParam<IgnoredBlock> {};
+
+TEST_P (IgnoredBlocks, ChangeNothing)
+{
+    HalvoraAudioProcessor processor;
+    changeEverything (processor);
+    const auto before = allPlain (processor);
+    const auto& bytes = GetParam().bytes;
+    processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
+    EXPECT_EQ (allPlain (processor), before);
+}
+
+namespace
+{
+    std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = 0x21324356)
+    {
+        juce::MemoryOutputStream out;
+        out.writeInt (static_cast<int> (magic));
+        out.writeInt (length);
+        out.write (text.data(), text.size());
+        out.writeByte (0);
+
+        const auto* data = static_cast<const juce::uint8*> (out.getData());
+        return { data, data + out.getDataSize() };
+    }
+
+    const std::string gainSix = "<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>";
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (
+    IgnoredBlock { "empty", {} },
+    IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) },
+    IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) },
+    IgnoredBlock { "lengthZero", framed (0, gainSix) },
+    IgnoredBlock { "lengthNegative", framed (-5, gainSix) },
+    IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) },
+    IgnoredBlock { "notXml", framed (14, "not xml at all") },
+    IgnoredBlock { "brokenTag", framed (2, "<<") }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)
+{
+    HalvoraAudioProcessor processor;
+    const auto bytes = framed (1 << 30, gainSix);
+    processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
+    EXPECT_FLOAT_EQ (getPlain (processor, "gain"), 6.0f);
+}
+
+TEST (SavedState, SaveAndRestoreLeaveMvTargetAlone)
+{
+    HalvoraAudioProcessor processor;
+    processor.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::scaleButton);
+    const auto block = save (processor);
+    EXPECT_FALSE (block.toString().contains ("Mv"));
+
+    HalvoraAudioProcessor other;
+    restore (other, block);
+    EXPECT_EQ (other.getActiveMvTarget(), HalvoraAudioProcessor::MvTarget::none);
+
+    restore (processor, frame ("<PARAMS/>"));
+    EXPECT_EQ (processor.getActiveMvTarget(), HalvoraAudioProcessor::MvTarget::scaleButton);
+}

@@ -1,0 +1,170 @@
+#include "helpers/TestHelpers.h"
+
+#include <gtest/gtest.h>
+
+using testutil::readAudio;
+using testutil::runRender;
+using testutil::TempFolder;
+using testutil::writeWav;
+
+namespace
+{
+
+/** halvora-render with every stage off: the stage that always runs (tone, vibrato, gain)
+    is the identity at range Tenor, so this is a pass-through. */
+juce::StringArray passThrough (const juce::File& in, const juce::File& out, int block)
+{
+    return { "-q", "-p", "range=Tenor", "--block", juce::String (block), in.getFullPathName(), out.getFullPathName() };
+}
+
+} // namespace
+
+class RenderPassThrough : public testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P (RenderPassThrough, FloatWavComesBackWithItsLengthRateAndChannels)
+{
+    const auto [channels, block] = GetParam();
+    TempFolder dir;
+    const auto input = testutil::makeTestSignal (channels, 5000, 48000.0);
+    writeWav (dir.file ("in.wav"), input, 48000.0);
+
+    const auto result = runRender (passThrough (dir.file ("in.wav"), dir.file ("out.wav"), block));
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    double rate = 0.0;
+    const auto output = readAudio (dir.file ("out.wav"), &rate);
+    EXPECT_EQ (rate, 48000.0);
+    ASSERT_EQ (output.getNumChannels(), channels);
+    ASSERT_EQ (output.getNumSamples(), 5000);
+
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < 5000; ++i)
+            ASSERT_NEAR (output.getSample (c, i), input.getSample (c, i), 1.0e-6f) << c << " " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P (ChannelsAndBlocks, RenderPassThrough, testing::Combine (
+    testing::Values (1, 2), testing::Values (1, 333, 512, 8192)));
+
+TEST (RenderCommand, ListParamsShowsAllEleven)
+{
+    const auto result = runRender ({ "--list-params" });
+    EXPECT_EQ (result.exitCode, 0);
+    const auto lines = juce::StringArray::fromLines (result.output.trim());
+    ASSERT_EQ (lines.size(), 11);
+    EXPECT_TRUE (lines[0].startsWith ("formant"));
+    EXPECT_TRUE (lines[1].contains ("\"Gain (dB)\"") && lines[1].contains ("-24 to 24, step 0.01, default 0"));
+    EXPECT_TRUE (lines[9].contains ("C, C#, D")) << lines[9];
+}
+
+struct ErrorCase
+{
+    const char* what;
+    juce::StringArray args;   // "IN" and "OUT" stand for the test's files
+    int status;
+    const char* message;
+};
+
+class RenderErrors : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
+{
+    TempFolder dir;
+    writeWav (dir.file ("in.wav"), testutil::makeTestSignal (1, 2000, 44100.0), 44100.0);
+    dir.file ("garbage.wav").replaceWithText ("this is not audio");
+    writeWav (dir.file ("quad.wav"), testutil::makeTestSignal (4, 100, 44100.0), 44100.0);
+
+    juce::StringArray args;
+    for (auto a : GetParam().args)
+        args.add (a.replace ("DIR", dir.file ("").getFullPathName()));
+
+    const auto result = runRender (args);
+    EXPECT_EQ (result.exitCode, GetParam().status) << result.output;
+    EXPECT_TRUE (result.output.contains (GetParam().message)) << result.output;
+    EXPECT_EQ (juce::StringArray::fromLines (result.output.trim()).size(), 1) << result.output;
+    EXPECT_FALSE (dir.file ("out.wav").exists());
+    EXPECT_FALSE (dir.file ("sub").exists());
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (
+    ErrorCase { "unknown option", { "--loud", "DIR/in.wav", "DIR/out.wav" }, 2, "--loud" },
+    ErrorCase { "unknown parameter", { "-p", "volume=3", "DIR/in.wav", "DIR/out.wav" }, 2, "volume" },
+    ErrorCase { "bad number", { "-p", "gain=loud", "DIR/in.wav", "DIR/out.wav" }, 2, "loud" },
+    ErrorCase { "bad choice", { "-p", "key=H", "DIR/in.wav", "DIR/out.wav" }, 2, "'H'" },
+    ErrorCase { "block size", { "--block", "70000", "DIR/in.wav", "DIR/out.wav" }, 2, "block size" },
+    ErrorCase { "output format", { "DIR/in.wav", "DIR/out.mp3" }, 2, "out.mp3" },
+    ErrorCase { "float flac", { "--bits", "32", "DIR/in.wav", "DIR/out.flac" }, 2, "32-bit" },
+    ErrorCase { "missing input", { "DIR/none.wav", "DIR/out.wav" }, 1, "none.wav" },
+    ErrorCase { "unreadable input", { "DIR/garbage.wav", "DIR/out.wav" }, 1, "garbage.wav" },
+    ErrorCase { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" },
+    ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" },
+    ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" },
+    ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
+    [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
+
+TEST (RenderCommand, FailureNeverSpoilsAnExistingOutput)
+{
+    TempFolder dir;
+    dir.file ("out.wav").replaceWithText ("precious");
+    dir.file ("garbage.wav").replaceWithText ("this is not audio");
+
+    const auto result = runRender ({ dir.file ("garbage.wav").getFullPathName(), dir.file ("out.wav").getFullPathName() });
+    EXPECT_EQ (result.exitCode, 1);
+    EXPECT_EQ (dir.file ("out.wav").loadFileAsString(), "precious");
+    EXPECT_EQ (dir.numFiles(), 2); // no temporary left behind
+}
+
+TEST (RenderCommand, OutOfRangeValuesAreClampedWithAWarning)
+{
+    TempFolder dir;
+    const auto result = runRender ({ "-p", "gain=40", "-p", "key=15", "--save-state", dir.file ("s.bin").getFullPathName() });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_TRUE (result.output.contains ("warning") && result.output.contains ("gain")) << result.output;
+
+    HalvoraAudioProcessor processor;
+    juce::MemoryBlock data;
+    ASSERT_TRUE (dir.file ("s.bin").loadFileAsData (data));
+    processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), 24.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 11.0f);
+}
+
+TEST (RenderCommand, StateRoundTripAndSettingsOnTop)
+{
+    TempFolder dir;
+    const auto first = runRender ({ "-p", "gain=-6.5", "-p", "scale=Dorian", "-p", "key=3", "-p", "morvel=0.25",
+                                    "--save-state", dir.file ("a.bin").getFullPathName() });
+    ASSERT_EQ (first.exitCode, 0) << first.output;
+
+    // Restoring, then one -p on top, then saving again.
+    const auto second = runRender ({ "--state", dir.file ("a.bin").getFullPathName(), "-p", "key=G",
+                                     "--save-state", dir.file ("b.bin").getFullPathName() });
+    ASSERT_EQ (second.exitCode, 0) << second.output;
+
+    HalvoraAudioProcessor processor;
+    juce::MemoryBlock data;
+    ASSERT_TRUE (dir.file ("b.bin").loadFileAsData (data));
+    processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
+
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), -6.5f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("scale")->load(), 2.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 7.0f);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("morvel")->load(), 0.25f);
+}
+
+TEST (RenderCommand, DemoRendersEightSecondsAndItsInput)
+{
+    TempFolder dir;
+    const auto result = runRender ({ "--demo", "--on", "key", "-p", "morvel=1", "--demo-input",
+                                     dir.file ("in.wav").getFullPathName(), dir.file ("out.wav").getFullPathName() });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_TRUE (result.output.contains ("wrote"));
+
+    double rate = 0.0;
+    const auto in = readAudio (dir.file ("in.wav"), &rate);
+    const auto out = readAudio (dir.file ("out.wav"));
+    EXPECT_EQ (rate, 44100.0);
+    EXPECT_EQ (in.getNumChannels(), 1);
+    EXPECT_NEAR (in.getNumSamples() / rate, 8.0, 0.5);
+    EXPECT_EQ (out.getNumSamples(), in.getNumSamples());
+    EXPECT_GT (in.getRMSLevel (0, 0, in.getNumSamples()), 0.05f);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <optional>
+
+namespace halvora
+{
+
+//==============================================================================
+/** One "-p ID=VALUE" as the user typed it; resolved against the processor later. */
+struct ParamSetting
+{
+    juce::String id;
+    juce::String value;
+};
+
+/** Everything halvora-render was asked to do. */
+struct RenderOptions
+{
+    juce::Array<ParamSetting> params;
+    int onTarget = 0;              // MvTarget value 0 to 4
+    int blockSize = 512;
+    std::optional<int> bits;       // unset: the output format's best
+    juce::String statePath;
+    juce::String saveStatePath;
+    juce::String inputPath;        // empty with --demo
+    juce::String outputPath;
+    juce::String demoInputPath;    // --demo-input: also write the demo vocal itself
+    bool demo = false;
+    bool listParams = false;
+    bool quiet = false;
+    bool help = false;
+};
+
+/** The outcome of reading the command line: options, or a one-line usage error. */
+struct ParseResult
+{
+    RenderOptions options;
+    juce::String error;
+
+    bool ok() const noexcept { return error.isEmpty(); }
+};
+
+ParseResult parseCommandLine (const juce::StringArray& args);
+
+/** Parses a whole string as a finite decimal number; nothing else is accepted. */
+std::optional<double> parseNumber (const juce::String& text);
+
+/** Parses a whole string as a decimal integer. */
+std::optional<long long> parseInteger (const juce::String& text);
+
+juce::String usageText();
+
+} // namespace halvora
