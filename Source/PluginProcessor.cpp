@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
 
+#include <algorithm>
 #include <cmath>
 
 //==============================================================================
@@ -164,6 +165,7 @@ void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
 void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     const auto outs = getTotalNumOutputChannels();
+    const auto maxBlock = juce::jmax (0, maximumExpectedSamplesPerBlock);
 
     currentSampleRate = sampleRate;
     vibratoPhase = 0.0f;
@@ -171,11 +173,11 @@ void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     toneState.clear();
     toneState.resize (static_cast<size_t> (outs), 0.0f);
 
-    analysisBuffer.setSize (juce::jmax (1, outs), 2 * maximumExpectedSamplesPerBlock);
+    analysisBuffer.setSize (juce::jmax (1, outs), 2 * maxBlock);
     analysisBuffer.clear();
 
     const auto echoLength = static_cast<int> (std::ceil (static_cast<double> (maxEchoSeconds) * sampleRate));
-    echoBuffer.setSize (outs, echoLength);
+    echoBuffer.setSize (outs, juce::jmax (0, echoLength));
     echoBuffer.clear();
     echoWritePos = 0;
 
@@ -190,15 +192,356 @@ void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
 
     lastDetectedHz = 0.0f;
     smoothedHz = 0.0f;
+
+    // Working storage of the detector, the pitch shift and the reverb, sized here so the
+    // audio thread never allocates for blocks of up to twice the announced size.
+    pitchDetector.prepare (2 * maxBlock);
+    shiftScratch.assign (static_cast<size_t> (2 * maxBlock), 0.0f);
+    reverbScratch.setSize (juce::jmax (1, outs), 2 * maxBlock);
 }
 
 void HalvoraAudioProcessor::releaseResources()
 {
 }
 
+//==============================================================================
+namespace
+{
+    float loadOr (const std::atomic<float>* handle, float fallback) noexcept
+    {
+        return handle != nullptr ? handle->load (std::memory_order_relaxed) : fallback;
+    }
+
+    /** A choice index from its raw value: truncated toward zero, then clamped. */
+    int choiceIndex (float raw, int last) noexcept
+    {
+        if (! (raw > 0.0f))   // also NaN
+            return 0;
+
+        if (raw >= static_cast<float> (last))
+            return last;
+
+        return static_cast<int> (raw);
+    }
+
+    float clampTo01 (float x) noexcept
+    {
+        if (x < 0.0f)
+            return 0.0f;
+
+        return juce::jmin (1.0f, x);
+    }
+
+    /** Moves a fractional note number by the fewest whole semitones that put its rounded
+        pitch class into the scale; ties go to the note below.
+    */
+    float snapMidiToScale (float midiNote, int key, int scale) noexcept
+    {
+        static constexpr std::int32_t scaleMasks[5][12] {
+            { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1 },   // Major
+            { 1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0 },   // Minor
+            { 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1, 0 },   // Dorian
+            { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0 },   // Mixolydian
+            { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 },   // Chromatic
+        };
+
+        const auto pc = std::fmod (midiNote - static_cast<float> (key) + 1200.0f, 12.0f);
+        const auto p = static_cast<int> (std::round (pc));
+
+        auto bestDistance = 1.0e9f;
+        auto bestOffset = 0.0f;
+
+        for (int k = -24; k <= 24; ++k)
+        {
+            const auto pitchClass = ((p + k) % 12 + 12) % 12;
+
+            if (scaleMasks[scale][pitchClass] != 0)
+            {
+                const auto d = (static_cast<float> (k) + midiNote) - midiNote;
+
+                if (std::abs (d) < bestDistance)
+                {
+                    bestDistance = std::abs (d);
+                    bestOffset = d;
+                }
+            }
+        }
+
+        return midiNote + bestOffset;
+    }
+
+    /** Band weights of the tone stage per vocal range: bright voices lift the highs. */
+    constexpr float highWeights[] { 1.6f, 1.3f, 1.0f, 0.9f, 0.7f };
+    constexpr float lowWeights[]  { 0.6f, 0.8f, 1.0f, 1.3f, 1.6f };
+
+    constexpr float twoPiFloat = 6.2831855f;
+} // namespace
+
+HalvoraAudioProcessor::BlockSettings HalvoraAudioProcessor::readBlockSettings() const noexcept
+{
+    BlockSettings b;
+
+    b.formantAmount = loadOr (formantParam, 0.0f);
+
+    const auto gainDb = loadOr (gainParam, 0.0f);
+    b.gainFactor = gainDb > -100.0f ? std::pow (10.0f, 0.05f * gainDb) : 0.0f;
+
+    const auto rate = loadOr (vibRateParam, 5.0f);
+    b.vibratoRateHz = rate < 0.1f ? 0.1f : (rate > 10.0f ? 10.0f : rate);
+
+    b.vibratoDepthPercent = loadOr (vibDepthParam, 0.0f);
+    b.delayPercent = loadOr (delayMixParam, 0.0f);
+    b.reverbPercent = loadOr (reverbMixParam, 0.0f);
+
+    const auto target = activeMvTarget.load (std::memory_order_relaxed);
+    const auto correctionActive = target == static_cast<std::int32_t> (MvTarget::keyButton)
+                               || target == static_cast<std::int32_t> (MvTarget::scaleButton);
+    b.correctionAmount = correctionActive ? clampTo01 (loadOr (morvelParam, 0.0f)) : 0.0f;
+    b.correctionStrength = std::sqrt (b.correctionAmount);
+
+    b.rangeIndex = choiceIndex (loadOr (rangeParam, 0.0f), 4);
+    b.keyIndex = choiceIndex (loadOr (keyParam, 0.0f), 11);
+    b.scaleIndex = choiceIndex (loadOr (scaleParam, 0.0f), 4);
+
+    b.phaseIncrement = static_cast<float> (static_cast<double> (b.vibratoRateHz) * 6.283185307179586 / currentSampleRate);
+    return b;
+}
+
+//==============================================================================
 void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    juce::ignoreUnused (buffer);
+    const auto numSamples = buffer.getNumSamples();
+    const auto numChannels = buffer.getNumChannels();
+
+    if (numSamples <= 0 || numChannels == 0)
+        return;
+
+    if (toneState.size() < static_cast<size_t> (numChannels))
+        toneState.assign (static_cast<size_t> (numChannels), 0.0f);
+
+    const auto block = readBlockSettings();
+
+    buildAnalysisSignal (buffer);
+
+    const auto detectedHz = numSamples >= 64
+                              ? pitchDetector.detect (analysisBuffer.getReadPointer (0), numSamples, currentSampleRate, block.rangeIndex)
+                              : 0.0f;
+
+    trackPitch (detectedHz, block.correctionStrength);
+
+    if (smoothedHz > 0.0f && block.correctionStrength > 0.0f)
+        correctPitch (buffer, block);
+
+    applyToneVibratoAndGain (buffer, block);
+
+    const auto echoMix = clampTo01 (block.delayPercent / 100.0f);
+
+    if (echoMix > 0.0f && echoBuffer.getNumSamples() >= 1)
+        applyEcho (buffer, echoMix);
+
+    const auto reverbMix = clampTo01 (block.reverbPercent / 100.0f);
+
+    if (reverbMix > 0.0f)
+        applyReverb (buffer, reverbMix);
+}
+
+void HalvoraAudioProcessor::buildAnalysisSignal (const juce::AudioBuffer<float>& buffer)
+{
+    const auto numSamples = buffer.getNumSamples();
+    analysisBuffer.setSize (1, numSamples, false, false, true);
+    auto* mono = analysisBuffer.getWritePointer (0);
+
+    if (buffer.getNumChannels() == 1)
+    {
+        std::copy_n (buffer.getReadPointer (0), numSamples, mono);
+        return;
+    }
+
+    const auto* left = buffer.getReadPointer (0);
+    const auto* right = buffer.getReadPointer (1);
+
+    for (int i = 0; i < numSamples; ++i)
+        mono[i] = (left[i] + right[i]) * 0.5f;
+}
+
+void HalvoraAudioProcessor::trackPitch (float detectedHz, float correctionStrength) noexcept
+{
+    if (detectedHz > 0.0f)
+    {
+        if (smoothedHz <= 0.0f)
+            smoothedHz = detectedHz;
+
+        // Firmer correction follows the voice faster.
+        const auto alpha = 0.35f * correctionStrength + 0.05f;
+        smoothedHz = alpha * detectedHz + (1.0f - alpha) * smoothedHz;
+        lastDetectedHz = detectedHz;
+    }
+    else if (smoothedHz <= 0.0f)
+    {
+        smoothedHz = lastDetectedHz;
+    }
+}
+
+void HalvoraAudioProcessor::correctPitch (juce::AudioBuffer<float>& buffer, const BlockSettings& block)
+{
+    const auto midi = std::log2 (juce::jmax (1.0f, smoothedHz) / 440.0f) * 12.0f + 69.0f;
+    const auto snapped = snapMidiToScale (midi, block.keyIndex, block.scaleIndex);
+    const auto target = std::exp2 ((snapped + -69.0f) / 12.0f) * 440.0f;
+
+    if (target <= 1.0f)
+        return;
+
+    auto pitchRatio = block.correctionStrength * (target / smoothedHz - 1.0f) + 1.0f;
+    pitchRatio = pitchRatio < 0.5f ? 0.5f : juce::jmin (2.0f, pitchRatio);
+
+    if (pitchRatio == 1.0f)
+        return;
+
+    const auto numSamples = buffer.getNumSamples();
+    const auto last = numSamples - 1;
+
+    if (shiftScratch.size() < static_cast<size_t> (numSamples))
+        shiftScratch.resize (static_cast<size_t> (numSamples));
+
+    // Each block is replayed from its own first sample at the new speed: faster fills
+    // the end with the last sample, slower drops the end. Nothing carries over.
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+        const auto* copy = shiftScratch.data();
+        std::copy_n (samples, numSamples, shiftScratch.data());
+
+        for (int m = 0; m < numSamples; ++m)
+        {
+            const auto pos = static_cast<float> (m) * pitchRatio;
+
+            if (pos >= static_cast<float> (last))
+            {
+                samples[m] = copy[last];
+            }
+            else
+            {
+                const auto i0 = static_cast<int> (pos);
+                const auto frac = pos - static_cast<float> (i0);
+                const auto i1 = juce::jmin (i0 + 1, last);
+                samples[m] = (copy[i1] - copy[i0]) * frac + copy[i0];
+            }
+        }
+    }
+}
+
+void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& buffer, const BlockSettings& block) noexcept
+{
+    const auto f = juce::jlimit (-1.0f, 1.0f, block.formantAmount);
+    const auto saturation = f < 0.0f ? -f : 0.0f;
+    const auto darkening = f > 0.0f ? f : 0.0f;
+    const auto drive = 4.0f * saturation + 1.0f;
+    const auto saturationMix = 0.7f * saturation + 0.3f;
+
+    const auto depthFraction = block.vibratoDepthPercent / 100.0f;
+    const auto vibratoDepth = depthFraction < 0.0f ? 0.0f : juce::jmin (1.0f, depthFraction) * 0.5f;
+
+    const auto highWeight = highWeights[block.rangeIndex];
+    const auto lowWeight = lowWeights[block.rangeIndex];
+    const auto gain = block.gainFactor;
+    const auto numSamples = buffer.getNumSamples();
+    auto phase = vibratoPhase;
+
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+        auto lp = toneState[static_cast<size_t> (c)];
+        phase = vibratoPhase;   // every channel swings with the same vibrato
+        const auto norm = saturation > 0.0f ? 1.0f / std::tanh (drive) : 0.0f;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const auto x = samples[i];
+            lp = (lp + x) * 0.5f;
+
+            float v;
+            if (saturation > 0.0f)
+                v = x * (1.0f - saturationMix) + std::tanh (drive * x) * norm * saturationMix;
+            else if (darkening > 0.0f)
+                v = x * (1.0f - darkening) + darkening * lp;
+            else
+                v = x;
+
+            const auto y = lp * lowWeight + (v - lp) * highWeight;
+            const auto s = std::sin (phase);
+            samples[i] = ((s * vibratoDepth + 1.0f) * y) * gain;
+
+            phase = phase + block.phaseIncrement;
+            if (phase > twoPiFloat)
+                phase -= twoPiFloat;
+        }
+
+        toneState[static_cast<size_t> (c)] = lp;
+    }
+
+    vibratoPhase = phase;
+}
+
+void HalvoraAudioProcessor::applyEcho (juce::AudioBuffer<float>& buffer, float echoMix) noexcept
+{
+    const auto length = echoBuffer.getNumSamples();
+    const auto delay = [this, length]
+    {
+        const auto d = std::round (currentSampleRate * 0.35);
+        return d <= 0.0 ? 1 : static_cast<int> (juce::jmin (d, static_cast<double> (length - 1)));
+    }();
+
+    const auto numSamples = buffer.getNumSamples();
+    const auto start = echoWritePos;
+    auto w = start;
+
+    // Each channel has its own line; a channel beyond the lines (no accepted layout has
+    // one) passes without echo.
+    const auto channels = juce::jmin (buffer.getNumChannels(), echoBuffer.getNumChannels());
+
+    for (int c = 0; c < channels; ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+        auto* line = echoBuffer.getWritePointer (c);
+        w = start;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const auto x = samples[i];
+            const auto r = (w + length - delay) % length;
+            const auto e = line[r];
+            line[w] = e * 0.3f + x;
+            samples[i] = x * (1.0f - echoMix) + e * echoMix;
+
+            if (++w == length)
+                w = 0;
+        }
+    }
+
+    echoWritePos = static_cast<int> ((static_cast<juce::int64> (start) + numSamples) % length);
+}
+
+void HalvoraAudioProcessor::applyReverb (juce::AudioBuffer<float>& buffer, float reverbMix) noexcept
+{
+    const auto numSamples = buffer.getNumSamples();
+    const auto numChannels = buffer.getNumChannels();
+
+    // Allocation-free while the block fits what prepareToPlay reserved.
+    reverbScratch.makeCopyOf (buffer, true);
+
+    if (numChannels >= 2)
+        reverb.processStereo (reverbScratch.getWritePointer (0), reverbScratch.getWritePointer (1), numSamples);
+    else
+        reverb.processMono (reverbScratch.getWritePointer (0), numSamples);
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+        const auto* wet = reverbScratch.getReadPointer (c);
+
+        for (int i = 0; i < numSamples; ++i)
+            samples[i] = samples[i] * (1.0f - reverbMix) + wet[i] * reverbMix;
+    }
 }
 
 //==============================================================================

@@ -3,6 +3,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "PitchDetector.h"
+
 #include <atomic>
 #include <vector>
 
@@ -94,7 +96,39 @@ private:
     float lastDetectedHz = 0.0f;
     float smoothedHz = 0.0f;
 
+    // Working storage of the detector, the pitch shift and the reverb, sized by
+    // prepareToPlay so that the audio thread does not allocate.
+    PitchDetector pitchDetector;
+    std::vector<float> shiftScratch;
+    juce::AudioBuffer<float> reverbScratch;
+
     std::atomic<std::int32_t> activeMvTarget { 0 };
+
+    //==============================================================================
+    /** Every parameter read once at the start of a block, with its clamps applied. */
+    struct BlockSettings
+    {
+        float formantAmount = 0.0f;
+        float gainFactor = 1.0f;
+        float vibratoRateHz = 5.0f;
+        float vibratoDepthPercent = 0.0f;
+        float delayPercent = 0.0f;
+        float reverbPercent = 0.0f;
+        float correctionAmount = 0.0f;
+        float correctionStrength = 0.0f;
+        int rangeIndex = 0;
+        int keyIndex = 0;
+        int scaleIndex = 0;
+        float phaseIncrement = 0.0f;
+    };
+
+    BlockSettings readBlockSettings() const noexcept;
+    void buildAnalysisSignal (const juce::AudioBuffer<float>&);
+    void trackPitch (float detectedHz, float correctionStrength) noexcept;
+    void correctPitch (juce::AudioBuffer<float>&, const BlockSettings&);
+    void applyToneVibratoAndGain (juce::AudioBuffer<float>&, const BlockSettings&) noexcept;
+    void applyEcho (juce::AudioBuffer<float>&, float echoMix) noexcept;
+    void applyReverb (juce::AudioBuffer<float>&, float reverbMix) noexcept;
 
     friend struct HalvoraProcessorInspector;
 

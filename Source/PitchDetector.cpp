@@ -1,0 +1,162 @@
+#include "PitchDetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+    int roundHalfAwayFromZero (float x) noexcept
+    {
+        // Lag estimates are sample rates over audible frequencies; keep absurd rates finite.
+        return static_cast<int> (std::clamp (std::round (x), -1.0e9f, 1.0e9f));
+    }
+}
+
+//==============================================================================
+PitchDetector::LagWindow PitchDetector::lagWindow (int numSamples, double sampleRate, int rangeIndex) noexcept
+{
+    const auto sr = sampleRate;
+    const auto lowest = std::max (40.0f, lowestHz[rangeIndex]);
+    const auto longestLag = static_cast<float> (sr / static_cast<double> (lowest));
+
+    const auto highest = std::min (0.45f * static_cast<float> (sr), highestHz[rangeIndex]);
+    const auto shortestLag = static_cast<float> (sr / static_cast<double> (highest));
+
+    const auto r1 = roundHalfAwayFromZero (shortestLag);
+    const auto r2 = roundHalfAwayFromZero (longestLag);
+    const auto half = numSamples / 2;
+
+    LagWindow window;
+    window.minLag = r1 < 2 ? 2 : std::min (r1, half);
+    window.maxLag = r2 < window.minLag + 2 ? window.minLag + 2 : std::min (half, r2);
+    window.searchable = window.maxLag > window.minLag + 2;
+    return window;
+}
+
+void PitchDetector::prepare (int maxBlockSize)
+{
+    // The longest lag is at most half a block.
+    const auto size = static_cast<size_t> (std::max (0, maxBlockSize / 2) + 1);
+    diff.assign (size, 0.0);
+    cmnd.assign (size, 0.0);
+}
+
+//==============================================================================
+float PitchDetector::detect (const float* samples, int numSamples, double sampleRate, int rangeIndex)
+{
+    const auto window = lagWindow (numSamples, sampleRate, rangeIndex);
+
+    if (! window.searchable)
+        return 0.0f;
+
+    const auto minLag = window.minLag;
+    const auto maxLag = window.maxLag;
+
+    if (diff.size() < static_cast<size_t> (maxLag + 1))
+    {
+        diff.resize (static_cast<size_t> (maxLag + 1), 0.0);
+        cmnd.resize (static_cast<size_t> (maxLag + 1), 0.0);
+    }
+
+    computeDifferences (samples, numSamples, minLag, maxLag);
+
+    // Cumulative-mean normalisation, starting from the shortest searched lag.
+    double runningSum = 0.0;
+
+    for (int t = minLag; t <= maxLag; ++t)
+    {
+        const auto i = t - minLag;
+        const auto d = diff[static_cast<size_t> (t)];
+        runningSum += d;
+        cmnd[static_cast<size_t> (t)] = runningSum > 0.0 ? (d * static_cast<double> (i + 1)) / runningSum : 1.0;
+    }
+
+    const auto at = [this] (int t) { return cmnd[static_cast<size_t> (t)]; };
+
+    // The first strict local minimum under the threshold; failing that, the global minimum.
+    int chosenLag = -1;
+
+    for (int t = minLag + 1; t <= maxLag - 1; ++t)
+    {
+        if (at (t) < 0.2 && at (t) < at (t - 1) && at (t) < at (t + 1))
+        {
+            chosenLag = t;
+            break;
+        }
+    }
+
+    if (chosenLag < 0)
+    {
+        auto best = 1.0e9;
+        chosenLag = minLag;
+
+        for (int t = minLag; t <= maxLag; ++t)
+        {
+            if (at (t) < best)
+            {
+                best = at (t);
+                chosenLag = t;
+            }
+        }
+    }
+
+    const auto f = static_cast<float> (sampleRate / static_cast<double> (chosenLag));
+    const auto lowest = lowestHz[rangeIndex];
+
+    return f < lowest ? lowest : std::min (f, highestHz[rangeIndex]);
+}
+
+void PitchDetector::computeDifferences (const float* x, int numSamples, int minLag, int maxLag) noexcept
+{
+    // Each lag's sum runs over ascending j on its own, so it comes out the same however
+    // many lags are worked on side by side; four at a time keeps the adder busy.
+    int t = minLag;
+
+    for (; t + 3 <= maxLag; t += 4)
+    {
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        const auto common = numSamples - (t + 3);
+
+        for (int j = 0; j < common; ++j)
+        {
+            const auto xj = static_cast<double> (x[j]);
+            const auto d0 = xj - static_cast<double> (x[j + t]);
+            const auto d1 = xj - static_cast<double> (x[j + t + 1]);
+            const auto d2 = xj - static_cast<double> (x[j + t + 2]);
+            const auto d3 = xj - static_cast<double> (x[j + t + 3]);
+            s0 += d0 * d0;
+            s1 += d1 * d1;
+            s2 += d2 * d2;
+            s3 += d3 * d3;
+        }
+
+        // The shorter lags have a few more terms at the end.
+        for (int j = std::max (0, common); j < numSamples - t; ++j)
+        {
+            const auto xj = static_cast<double> (x[j]);
+            const auto d0 = xj - static_cast<double> (x[j + t]);
+            s0 += d0 * d0;
+
+            if (j < numSamples - t - 1) { const auto d = xj - static_cast<double> (x[j + t + 1]); s1 += d * d; }
+            if (j < numSamples - t - 2) { const auto d = xj - static_cast<double> (x[j + t + 2]); s2 += d * d; }
+        }
+
+        diff[static_cast<size_t> (t)]     = s0;
+        diff[static_cast<size_t> (t + 1)] = s1;
+        diff[static_cast<size_t> (t + 2)] = s2;
+        diff[static_cast<size_t> (t + 3)] = s3;
+    }
+
+    for (; t <= maxLag; ++t)
+    {
+        double sum = 0.0;
+
+        for (int j = 0; j < numSamples - t; ++j)
+        {
+            const auto d = static_cast<double> (x[j]) - static_cast<double> (x[j + t]);
+            sum += d * d;
+        }
+
+        diff[static_cast<size_t> (t)] = sum;
+    }
+}

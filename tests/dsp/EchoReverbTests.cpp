@@ -1,0 +1,148 @@
+#include "ChainFixture.h"
+
+/** Range Tenor with formant 0 passes an impulse through the tone stage unchanged
+    (lp = 0.5, y = 0.5 + 0.5), so what comes out is the echo's own arithmetic.
+*/
+class EchoStage : public ChainTest
+{
+protected:
+    juce::AudioBuffer<float> impulseResponse (int channels, int numSamples, double sampleRate = 44100.0)
+    {
+        prepare (channels, sampleRate);
+        set ("range", 2.0f);
+        juce::AudioBuffer<float> input (channels, numSamples);
+        input.clear();
+        input.setSample (0, 0, 1.0f);
+        return run (input, 512);
+    }
+};
+
+TEST_F (EchoStage, RepeatsComeEvery035SecondsAtThreeTenths)
+{
+    set ("delayMix", 50.0f);
+    const auto out = impulseResponse (1, 50000);
+
+    EXPECT_EQ (state.echoBuffer().getNumSamples(), 44100);
+    EXPECT_FLOAT_EQ (out.getSample (0, 0), 0.5f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 30870), 0.15f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 46305), 0.045f);   // after the write position wrapped
+
+    for (int i = 1; i < 50000; ++i)
+    {
+        if (i % 15435 != 0)
+        {
+            ASSERT_EQ (out.getSample (0, i), 0.0f) << i;
+        }
+    }
+}
+
+TEST_F (EchoStage, FullMixIsTheDelayedSignalAlone)
+{
+    set ("delayMix", 100.0f);
+    const auto out = impulseResponse (1, 31000);
+    EXPECT_EQ (out.getSample (0, 0), 0.0f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 1.0f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 30870), 0.3f);
+}
+
+TEST_F (EchoStage, EachChannelEchoesOnlyItself)
+{
+    set ("delayMix", 50.0f);
+    const auto out = impulseResponse (2, 16000);
+    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
+    EXPECT_EQ (out.getMagnitude (1, 0, 16000), 0.0f);
+    EXPECT_EQ (state.echoWritePos(), 16000 % 44100);
+}
+
+TEST_F (EchoStage, At48kTheRepeatsAre16800Apart)
+{
+    set ("delayMix", 50.0f);
+    const auto out = impulseResponse (1, 17000, 48000.0);
+    EXPECT_EQ (state.echoBuffer().getNumSamples(), 48000);
+    EXPECT_FLOAT_EQ (out.getSample (0, 16800), 0.5f);
+    EXPECT_EQ (out.getSample (0, 15435), 0.0f);
+}
+
+TEST_F (EchoStage, ZeroMixLeavesTheLinesAndPositionAlone)
+{
+    prepare (1);
+    set ("delayMix", 50.0f);
+    auto first = sine (300.0f, 512);
+    process (first);
+    EXPECT_EQ (state.echoWritePos(), 512);
+
+    set ("delayMix", 0.0f);
+    auto second = sine (300.0f, 512);
+    process (second);
+    EXPECT_EQ (state.echoWritePos(), 512);
+
+    // Raising the mix later replays what the lines still hold.
+    set ("delayMix", 100.0f);
+    juce::AudioBuffer<float> silence (1, 15435 - 512 + 10);
+    silence.clear();
+    process (silence);
+    EXPECT_GT (silence.getMagnitude (0, 15435 - 1024, 520), 0.1f);
+}
+
+//==============================================================================
+class ReverbStage : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>> {};
+
+TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
+{
+    const auto [channels, mix] = GetParam();
+    const auto input = testutil::makeTestSignal (channels, 2048, 44100.0, 9);
+
+    // What the tone stage makes of the input, from a twin processor with the reverb off.
+    HalvoraAudioProcessor twin;
+    twin.prepareToPlay (44100.0, 512);
+    juce::AudioProcessor::BusesLayout layout;
+    const auto channelSet = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+    layout.inputBuses.add (channelSet);
+    layout.outputBuses.add (channelSet);
+    twin.setBusesLayout (layout);
+    twin.prepareToPlay (44100.0, 512);
+    auto dry = input;
+    juce::MidiBuffer midi;
+    for (int start = 0; start < 2048; start += 512)
+    {
+        juce::AudioBuffer<float> block (dry.getArrayOfWritePointers(), channels, start, 512);
+        twin.processBlock (block, midi);
+    }
+
+    juce::Reverb reference;
+    juce::Reverb::Parameters params;
+    params.roomSize = 0.6f;
+    params.damping = 0.4f;
+    params.wetLevel = 1.0f;
+    params.dryLevel = 1.0f;
+    params.width = 1.0f;
+    params.freezeMode = 0.0f;
+    reference.setParameters (params);
+    reference.reset();
+
+    auto expected = dry;
+    for (int start = 0; start < 2048; start += 512)
+    {
+        juce::AudioBuffer<float> wet (channels, 512);
+        for (int c = 0; c < channels; ++c)
+            wet.copyFrom (c, 0, dry, c, start, 512);
+
+        if (channels >= 2)
+            reference.processStereo (wet.getWritePointer (0), wet.getWritePointer (1), 512);
+        else
+            reference.processMono (wet.getWritePointer (0), 512);
+
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < 512; ++i)
+                expected.setSample (c, start + i, dry.getSample (c, start + i) * (1.0f - mix / 100.0f) + wet.getSample (c, i) * (mix / 100.0f));
+    }
+
+    prepare (channels);
+    set ("reverbMix", mix);
+    const auto out = run (input, 512);
+    EXPECT_TRUE (identical (out, expected));
+}
+
+INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbStage, testing::Combine (
+    testing::Values (1, 2), testing::Values (100.0f, 35.0f)));

@@ -1,0 +1,118 @@
+// Counts every heap allocation made on the audio thread while processBlock runs.
+// The global allocation functions of this test binary are replaced, so nothing a
+// stage does (std::vector, juce::HeapBlock, the C library) escapes the count.
+
+#include "dsp/ChainFixture.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+extern "C" void* __libc_malloc (size_t);
+extern "C" void* __libc_calloc (size_t, size_t);
+extern "C" void* __libc_realloc (void*, size_t);
+extern "C" void __libc_free (void*);
+
+namespace
+{
+    thread_local bool counting = false;
+    std::atomic<int> allocations { 0 };
+
+    void note() noexcept
+    {
+        if (counting)
+            allocations.fetch_add (1, std::memory_order_relaxed);
+    }
+}
+
+extern "C" void* malloc (size_t size)              { note(); return __libc_malloc (size); }
+extern "C" void* calloc (size_t n, size_t size)    { note(); return __libc_calloc (n, size); }
+extern "C" void* realloc (void* p, size_t size)    { note(); return __libc_realloc (p, size); }
+extern "C" void free (void* p)                     { __libc_free (p); }
+
+void* operator new (size_t size)
+{
+    note();
+    if (auto* p = __libc_malloc (size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* operator new[] (size_t size) { return operator new (size); }
+void operator delete (void* p) noexcept { __libc_free (p); }
+void operator delete[] (void* p) noexcept { __libc_free (p); }
+void operator delete (void* p, size_t) noexcept { __libc_free (p); }
+void operator delete[] (void* p, size_t) noexcept { __libc_free (p); }
+
+//==============================================================================
+struct StageCombination
+{
+    int channels;
+    bool correction, echo, reverb;
+    float formant;
+};
+
+class RealtimeAllocations : public ChainTest, public testing::WithParamInterface<StageCombination> {};
+
+TEST_P (RealtimeAllocations, NoneDuringProcessBlockAfterPrepare)
+{
+    const auto& c = GetParam();
+    prepare (c.channels, 44100.0, 512);
+    set ("range", 2.0f);
+    set ("morvel", 1.0f);
+    set ("formant", c.formant);
+    set ("vibDepth", 30.0f);
+    set ("delayMix", c.echo ? 40.0f : 0.0f);
+    set ("reverbMix", c.reverb ? 40.0f : 0.0f);
+    target (c.correction ? 3 : 0);
+
+    // A voice off the C major scale, so the correction really resamples.
+    const auto input = sine (277.18f * 0.98f, 1024, 44100.0, 0.5f, c.channels);
+    juce::MidiBuffer midi;
+    int shiftedBlocks = 0;
+
+    // Announced size, smaller, odd, tiny, and up to twice the announced size.
+    for (const auto n : { 512, 512, 100, 1, 63, 64, 333, 1024, 512, 1024 })
+    {
+        juce::AudioBuffer<float> block (c.channels, n);
+        for (int ch = 0; ch < c.channels; ++ch)
+            block.copyFrom (ch, 0, input, ch, 0, n);
+
+        allocations = 0;
+        counting = true;
+        processor.processBlock (block, midi);
+        counting = false;
+
+        EXPECT_EQ (allocations.load(), 0) << "block of " << n;
+
+        if (c.correction && n >= 64 && std::abs (block.getSample (0, n / 2) - input.getSample (0, n / 2)) > 1.0e-3f)
+            ++shiftedBlocks;
+    }
+
+    if (c.correction)
+    {
+        EXPECT_GT (shiftedBlocks, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (EveryStage, RealtimeAllocations, testing::Values (
+    StageCombination { 1, false, false, false, 0.0f },
+    StageCombination { 1, true, false, false, 0.5f },
+    StageCombination { 1, true, true, false, -0.5f },
+    StageCombination { 1, true, true, true, 0.0f },
+    StageCombination { 1, false, false, true, 0.0f },
+    StageCombination { 2, false, false, false, 0.0f },
+    StageCombination { 2, true, false, false, -1.0f },
+    StageCombination { 2, false, true, false, 1.0f },
+    StageCombination { 2, false, false, true, 0.0f },
+    StageCombination { 2, true, true, true, -0.3f }));
+
+TEST (RealtimeAllocationCounter, SeesAllocations)
+{
+    counting = true;
+    allocations = 0;
+    auto* p = new std::vector<float> (100);
+    counting = false;
+    delete p;
+    EXPECT_EQ (allocations.load(), 2);
+}
