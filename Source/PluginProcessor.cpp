@@ -1,5 +1,6 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
+#include "BlockResampler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -321,6 +322,8 @@ void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     const auto block = readBlockSettings();
 
+    silenceNonFiniteSamples (buffer);
+
     buildAnalysisSignal (buffer);
 
     const auto detectedHz = numSamples >= 64
@@ -328,6 +331,8 @@ void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
                               : 0.0f;
 
     trackPitch (detectedHz, block.correctionStrength);
+
+    lastPitch = { detectedHz, smoothedHz, 0.0f, 1.0f };
 
     if (smoothedHz > 0.0f && block.correctionStrength > 0.0f)
         correctPitch (buffer, block);
@@ -343,6 +348,20 @@ void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     if (reverbMix > 0.0f)
         applyReverb (buffer, reverbMix);
+}
+
+void HalvoraAudioProcessor::silenceNonFiniteSamples (juce::AudioBuffer<float>& buffer) noexcept
+{
+    // One NaN or infinity would otherwise live on in the tone filter, the echo lines and
+    // the reverb until the next prepareToPlay: read it as silence instead.
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
 }
 
 void HalvoraAudioProcessor::buildAnalysisSignal (const juce::AudioBuffer<float>& buffer)
@@ -391,6 +410,8 @@ void HalvoraAudioProcessor::correctPitch (juce::AudioBuffer<float>& buffer, cons
     if (target <= 1.0f)
         return;
 
+    lastPitch.targetHz = target;
+
     auto pitchRatio = block.correctionStrength * (target / smoothedHz - 1.0f) + 1.0f;
     pitchRatio = pitchRatio < 0.5f ? 0.5f : juce::jmin (2.0f, pitchRatio);
 
@@ -398,36 +419,18 @@ void HalvoraAudioProcessor::correctPitch (juce::AudioBuffer<float>& buffer, cons
         return;
 
     const auto numSamples = buffer.getNumSamples();
-    const auto last = numSamples - 1;
 
     if (shiftScratch.size() < static_cast<size_t> (numSamples))
         shiftScratch.resize (static_cast<size_t> (numSamples));
 
-    // Each block is replayed from its own first sample at the new speed: faster fills
-    // the end with the last sample, slower drops the end. Nothing carries over.
     for (int c = 0; c < buffer.getNumChannels(); ++c)
     {
         auto* samples = buffer.getWritePointer (c);
-        const auto* copy = shiftScratch.data();
         std::copy_n (samples, numSamples, shiftScratch.data());
-
-        for (int m = 0; m < numSamples; ++m)
-        {
-            const auto pos = static_cast<float> (m) * pitchRatio;
-
-            if (pos >= static_cast<float> (last))
-            {
-                samples[m] = copy[last];
-            }
-            else
-            {
-                const auto i0 = static_cast<int> (pos);
-                const auto frac = pos - static_cast<float> (i0);
-                const auto i1 = juce::jmin (i0 + 1, last);
-                samples[m] = (copy[i1] - copy[i0]) * frac + copy[i0];
-            }
-        }
+        BlockResampler::replay (shiftScratch.data(), samples, numSamples, pitchRatio);
     }
+
+    lastPitch.ratio = pitchRatio;
 }
 
 void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& buffer, const BlockSettings& block) noexcept

@@ -67,6 +67,19 @@ public:
     MvTarget getActiveMvTarget() const noexcept;
 
     //==============================================================================
+    /** What the pitch stages did in the last block. */
+    struct PitchReport
+    {
+        float detectedHz = 0.0f;   // 0 when nothing was found
+        float smoothedHz = 0.0f;
+        float targetHz = 0.0f;     // the snapped note, 0 when the correction did not run
+        float ratio = 1.0f;        // the replay speed applied to the block
+    };
+
+    /** For offline tools and tests: read it on the thread that calls processBlock. */
+    const PitchReport& getLastBlockPitch() const noexcept { return lastPitch; }
+
+    //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
 
 private:
@@ -102,6 +115,8 @@ private:
     std::vector<float> shiftScratch;
     juce::AudioBuffer<float> reverbScratch;
 
+    PitchReport lastPitch;
+
     std::atomic<std::int32_t> activeMvTarget { 0 };
 
     //==============================================================================
@@ -123,6 +138,7 @@ private:
     };
 
     BlockSettings readBlockSettings() const noexcept;
+    void silenceNonFiniteSamples (juce::AudioBuffer<float>&) noexcept;
     void buildAnalysisSignal (const juce::AudioBuffer<float>&);
     void trackPitch (float detectedHz, float correctionStrength) noexcept;
     void correctPitch (juce::AudioBuffer<float>&, const BlockSettings&);

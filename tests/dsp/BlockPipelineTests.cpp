@@ -1,5 +1,7 @@
 #include "ChainFixture.h"
 
+#include <limits>
+
 class BlockPipeline : public ChainTest {};
 
 TEST_F (BlockPipeline, DegenerateBlocksComeBackUntouched)
@@ -239,4 +241,71 @@ TEST_F (BlockPipeline, UnpreparedProcessorAssumes44100AndSkipsTheEcho)
     EXPECT_EQ (state.lastDetectedHz(), 441.0f);
     EXPECT_EQ (state.echoWritePos(), 0);
     EXPECT_GT (block.getMagnitude (0, 512), 0.1f);   // the echo alone would be silent
+}
+
+TEST_F (BlockPipeline, NonFiniteInputIsReadAsSilence)
+{
+    const auto render = [] (bool poison)
+    {
+        HalvoraAudioProcessor p;
+        p.prepareToPlay (44100.0, 256);
+        testutil::setPlain (p, "delayMix", 50.0f);
+        testutil::setPlain (p, "reverbMix", 50.0f);
+        testutil::setPlain (p, "formant", -0.5f);
+        testutil::setPlain (p, "morvel", 1.0f);
+        p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
+
+        auto signal = testutil::makeTestSignal (2, 256 * 12, 44100.0, 11);
+        const float bad[] { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity() };
+        for (int k = 0; k < 3; ++k)
+        {
+            signal.setSample (0, 10 + 40 * k, poison ? bad[k] : 0.0f);
+            signal.setSample (1, 77 + k, poison ? bad[k] : 0.0f);
+        }
+
+        juce::MidiBuffer midi;
+        for (int start = 0; start < signal.getNumSamples(); start += 256)
+        {
+            juce::AudioBuffer<float> block (signal.getArrayOfWritePointers(), 2, start, 256);
+            p.processBlock (block, midi);
+        }
+        return signal;
+    };
+
+    const auto poisoned = render (true);
+    const auto zeroed = render (false);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < poisoned.getNumSamples(); ++i)
+            ASSERT_TRUE (std::isfinite (poisoned.getSample (c, i))) << c << " " << i;
+
+    EXPECT_TRUE (identical (poisoned, zeroed));
+}
+
+TEST (BlockPipelineLengths, AnyLengthWithOrWithoutPrepare)
+{
+    for (const bool prepared : { false, true })
+    {
+        for (const auto channels : { 1, 2, 3 })
+        {
+            HalvoraAudioProcessor p;
+            if (prepared)
+                p.prepareToPlay (44100.0, 128);
+            testutil::setPlain (p, "delayMix", 50.0f);
+            testutil::setPlain (p, "reverbMix", 50.0f);
+            testutil::setPlain (p, "vibDepth", 50.0f);
+            p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::scaleButton);
+
+            juce::MidiBuffer midi;
+            for (const auto n : { 1, 2, 63, 64, 65, 300, 4096 })
+            {
+                auto block = testutil::makeTestSignal (channels, n, 44100.0, static_cast<juce::uint32> (n));
+                p.processBlock (block, midi);
+                for (int c = 0; c < channels; ++c)
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_TRUE (std::isfinite (block.getSample (c, i)));
+            }
+        }
+    }
 }

@@ -1,5 +1,7 @@
 #include "ChainFixture.h"
 
+#include "BlockResampler.h"
+
 #include <cmath>
 
 /** Blocks shorter than 64 samples are not analysed, so the smoothed estimate set here is
@@ -143,4 +145,55 @@ TEST_F (PitchCorrection, StereoChannelsShiftAlike)
     process (block);
     EXPECT_NEAR (block.getSample (0, 20) / 0.2f, 0.943874f, 2.0e-5f);
     EXPECT_NEAR (block.getSample (1, 20) / -0.4f, 0.943874f, 2.0e-5f);
+}
+
+//==============================================================================
+struct ReplayCase
+{
+    const char* name;
+    float ratio;
+    std::vector<float> expected;   // in terms of x[i] = i + 1
+};
+
+class BlockReplay : public testing::TestWithParam<ReplayCase> {};
+
+TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
+{
+    const float x[] { 1, 2, 3, 4, 5, 6, 7, 8 };
+    float out[8] {};
+    BlockResampler::replay (x, out, 8, GetParam().ratio);
+    EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (
+    ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },                   // x0 x2 x4 x6 x7 x7 x7 x7
+    ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } },         // x0, mean of x0 and x1, x1 ...
+    ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)
+{
+    const float x[] { 0.7f };
+    float out[1] {};
+    BlockResampler::replay (x, out, 1, 0.5f);
+    EXPECT_EQ (out[0], 0.7f);
+    BlockResampler::replay (x, out, 1, 2.0f);
+    EXPECT_EQ (out[0], 0.7f);
+}
+
+TEST_F (PitchCorrection, ReportsWhatItDid)
+{
+    state.smoothedHz() = 466.16f;
+    auto block = ramp (40);
+    process (block);
+    const auto& report = processor.getLastBlockPitch();
+    EXPECT_EQ (report.detectedHz, 0.0f);
+    EXPECT_EQ (report.smoothedHz, 466.16f);
+    EXPECT_NEAR (report.targetHz, 440.0f, 0.01f);
+    EXPECT_NEAR (report.ratio, 0.943874f, 2.0e-5f);
+
+    target (0);
+    process (block);
+    EXPECT_EQ (processor.getLastBlockPitch().targetHz, 0.0f);
+    EXPECT_EQ (processor.getLastBlockPitch().ratio, 1.0f);
 }
