@@ -21,8 +21,9 @@ build: configure
 demo: build
 	@mkdir -p out
 	@$(BUILD)/tools/halvora-render/halvora-render --demo --on key -p key=C -p scale=Major -p morvel=1 \
-		--demo-input out/demo-in.wav out/demo-out.wav
-	@echo "demo: out/demo-in.wav is the demo vocal, out/demo-out.wav the same through Halvora"
+		--demo-input out/demo-in.wav --pitch-csv out/demo-pitch.csv --pitch-plot out/demo-pitch.png out/demo-out.wav
+	@echo "demo: out/demo-in.wav is the demo vocal, out/demo-out.wav the same through Halvora;"
+	@echo "      out/demo-pitch.png and out/demo-pitch.csv show what the correction did"
 
 test: build
 	@scripts/run-tests $(BUILD)

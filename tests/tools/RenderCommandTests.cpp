@@ -168,3 +168,33 @@ TEST (RenderCommand, DemoRendersEightSecondsAndItsInput)
     EXPECT_EQ (out.getNumSamples(), in.getNumSamples());
     EXPECT_GT (in.getRMSLevel (0, 0, in.getNumSamples()), 0.05f);
 }
+
+TEST (RenderCommand, PitchLogAndPlotShowWhatTheCorrectionDid)
+{
+    TempFolder dir;
+    juce::AudioBuffer<float> input (1, 44100);
+    for (int i = 0; i < 44100; ++i)   // A#4, off C major: pulled down toward A4
+        input.setSample (0, i, 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * 466.16 * i / 44100.0)));
+    writeWav (dir.file ("in.wav"), input, 44100.0);
+
+    const auto result = runRender ({ "-q", "--on", "key", "-p", "morvel=1", "--pitch-csv", dir.file ("p.csv").getFullPathName(),
+                                     "--pitch-plot", dir.file ("p.png").getFullPathName(), dir.file ("in.wav").getFullPathName(),
+                                     dir.file ("out.wav").getFullPathName() });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    const auto lines = juce::StringArray::fromLines (dir.file ("p.csv").loadFileAsString().trim());
+    ASSERT_EQ (lines.size(), 1 + (44100 + 511) / 512);
+    EXPECT_EQ (lines[0], "time_s,detected_hz,smoothed_hz,target_hz,ratio");
+
+    const auto last = juce::StringArray::fromTokens (lines[lines.size() - 1], ",", "");
+    ASSERT_EQ (last.size(), 5);
+    EXPECT_NEAR (last[0].getDoubleValue(), (lines.size() - 2) * 512 / 44100.0, 1.0e-5);
+    EXPECT_NEAR (last[2].getDoubleValue(), 466.0, 3.0);   // the smoothed estimate sits on the sung note
+    EXPECT_NEAR (last[3].getDoubleValue(), 440.0, 3.0);   // snapped to A4
+    EXPECT_NEAR (last[4].getDoubleValue(), 0.944, 0.005);
+
+    const auto plot = juce::ImageFileFormat::loadFrom (dir.file ("p.png"));
+    ASSERT_TRUE (plot.isValid());
+    EXPECT_EQ (plot.getWidth(), 1600);
+    EXPECT_EQ (plot.getHeight(), 600);
+}

@@ -14,7 +14,8 @@ namespace
     bool takesValue (const juce::String& option)
     {
         return option == "-p" || option == "--param" || option == "--on" || option == "--block"
-            || option == "--state" || option == "--save-state" || option == "--bits" || option == "--demo-input";
+            || option == "--state" || option == "--save-state" || option == "--bits" || option == "--demo-input"
+            || option == "--pitch-csv" || option == "--pitch-plot";
     }
 }
 
@@ -141,6 +142,14 @@ ParseResult parseCommandLine (const juce::StringArray& args)
         {
             opts.demoInputPath = value;
         }
+        else if (arg == "--pitch-csv")
+        {
+            opts.pitchCsvPath = value;
+        }
+        else if (arg == "--pitch-plot")
+        {
+            opts.pitchPlotPath = value;
+        }
         else if (arg == "--list-params")
         {
             opts.listParams = true;
@@ -213,6 +222,8 @@ juce::String usageText()
            "  --state FILE           restore a saved state before the -p settings\n"
            "  --save-state FILE      write the state after the settings are applied\n"
            "  --bits 16|24|32        output sample format; 32 is IEEE float (default)\n"
+           "  --pitch-csv FILE       write what the pitch stages did, one row per block\n"
+           "  --pitch-plot FILE.png  draw the same: detected, smoothed and corrected pitch\n"
            "  --list-params          print the eleven parameters\n"
            "  -q, --quiet            no progress output\n"
            "  --demo                 use the built-in demo vocal as input\n"

@@ -27,6 +27,8 @@ struct RenderOptions
     juce::String inputPath;        // empty with --demo
     juce::String outputPath;
     juce::String demoInputPath;    // --demo-input: also write the demo vocal itself
+    juce::String pitchCsvPath;     // one row per block: what the pitch stages did
+    juce::String pitchPlotPath;    // the same drawn as a PNG
     bool demo = false;
     bool listParams = false;
     bool quiet = false;

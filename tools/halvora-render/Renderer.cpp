@@ -1,5 +1,6 @@
 #include "Renderer.h"
 #include "DemoVocal.h"
+#include "PitchLog.h"
 
 #include "PluginProcessor.h"
 
@@ -102,6 +103,16 @@ namespace
     };
 
     //==============================================================================
+    std::optional<Failure> writeAtomically (const juce::File& target, const void* data, size_t size)
+    {
+        juce::TemporaryFile temp (target);
+
+        if (! temp.getFile().replaceWithData (data, size) || ! temp.overwriteTargetFileWithTemporary())
+            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
+
+        return std::nullopt;
+    }
+
     std::optional<Failure> restoreState (juce::AudioProcessor& processor, const juce::String& path)
     {
         const juce::File file (juce::File::getCurrentWorkingDirectory().getChildFile (path));
@@ -119,16 +130,9 @@ namespace
 
     std::optional<Failure> saveState (juce::AudioProcessor& processor, const juce::String& path)
     {
-        const juce::File target (juce::File::getCurrentWorkingDirectory().getChildFile (path));
         juce::MemoryBlock data;
         processor.getStateInformation (data);
-
-        juce::TemporaryFile temp (target);
-
-        if (! temp.getFile().replaceWithData (data.getData(), data.getSize()) || ! temp.overwriteTargetFileWithTemporary())
-            return Failure { exitFileError, "cannot write state file '" + path + "'" };
-
-        return std::nullopt;
+        return writeAtomically (juce::File::getCurrentWorkingDirectory().getChildFile (path), data.getData(), data.getSize());
     }
 
     //==============================================================================
@@ -138,7 +142,7 @@ namespace
     std::optional<Failure> render (juce::AudioProcessor& processor, const BlockSource& source, int numChannels,
                                    double sampleRate, juce::int64 length, int blockSize, const juce::File& target,
                                    const OutputFormat& output, const juce::String& inputName, bool showProgress,
-                                   std::ostream& err)
+                                   std::ostream& err, std::vector<PitchRow>* pitchRows)
     {
         const auto set = numChannels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
         juce::AudioProcessor::BusesLayout layout;
@@ -190,6 +194,14 @@ namespace
             processor.processBlock (buffer, midi);
             midi.clear();
 
+            if (pitchRows != nullptr)
+                if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (&processor))
+                {
+                    const auto& pitch = halvora->getLastBlockPitch();
+                    pitchRows->push_back ({ static_cast<double> (position) / sampleRate, pitch.detectedHz,
+                                            pitch.smoothedHz, pitch.targetHz, pitch.ratio });
+                }
+
             if (! writer->writeFromAudioSampleBuffer (buffer, 0, n))
                 return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "' (disk full?)" };
 
@@ -233,6 +245,50 @@ namespace
 
         if (! temp.overwriteTargetFileWithTemporary())
             return Failure { exitFileError, "cannot replace '" + target.getFullPathName() + "'" };
+
+        return std::nullopt;
+    }
+
+    /** Writes the pitch log and picture, if asked for, once the audio is done. */
+    std::optional<Failure> writePitchFiles (const RenderOptions& options, juce::AudioProcessor& processor,
+                                            const std::vector<PitchRow>& rows, double durationSeconds)
+    {
+        const auto cwd = juce::File::getCurrentWorkingDirectory();
+
+        if (options.pitchCsvPath.isNotEmpty())
+        {
+            const auto csv = pitchRowsAsCsv (rows).toStdString();
+            if (auto failure = writeAtomically (cwd.getChildFile (options.pitchCsvPath), csv.data(), csv.size()))
+                return failure;
+        }
+
+        if (options.pitchPlotPath.isNotEmpty())
+        {
+            const auto raw = [&processor] (const char* id)
+            {
+                auto* p = findParameter (processor, id);
+                return p != nullptr ? p->convertFrom0to1 (p->getValue()) : 0.0f;
+            };
+
+            const char* const onNames[] { "none", "range", "voice", "key", "scale" };
+            PitchPlotSettings settings;
+            settings.keyIndex = static_cast<int> (raw ("key"));
+            settings.scaleIndex = static_cast<int> (raw ("scale"));
+            settings.title = "Halvora pitch: key " + findParameter (processor, "key")->getCurrentValueAsText() + " "
+                           + findParameter (processor, "scale")->getCurrentValueAsText() + ", range "
+                           + findParameter (processor, "range")->getCurrentValueAsText() + ", morvel "
+                           + juce::String (raw ("morvel"), 3) + ", ON " + onNames[juce::jlimit (0, 4, options.onTarget)]
+                           + ", " + juce::String (options.blockSize) + "-sample blocks";
+
+            const auto image = drawPitchPlot (rows, durationSeconds, settings);
+            juce::MemoryOutputStream png;
+
+            if (! juce::PNGImageFormat().writeImageToStream (image, png))
+                return Failure { exitFileError, "cannot encode the pitch plot" };
+
+            if (auto failure = writeAtomically (cwd.getChildFile (options.pitchPlotPath), png.getData(), png.getDataSize()))
+                return failure;
+        }
 
         return std::nullopt;
     }
@@ -296,6 +352,8 @@ namespace
             return std::nullopt;
 
         const auto showProgress = ! options.quiet && isatty (STDERR_FILENO) != 0;
+        const auto wantsPitch = options.pitchCsvPath.isNotEmpty() || options.pitchPlotPath.isNotEmpty();
+        std::vector<PitchRow> pitchRows;
 
         if (options.demo)
         {
@@ -314,7 +372,11 @@ namespace
                     return failure;
 
             if (auto failure = render (*processor, source, 1, DemoVocal::sampleRate, length, options.blockSize, target,
-                                       output, "demo vocal", showProgress && length > 5 * DemoVocal::sampleRate, err))
+                                       output, "demo vocal", showProgress && length > 5 * DemoVocal::sampleRate, err,
+                                       wantsPitch ? &pitchRows : nullptr))
+                return failure;
+
+            if (auto failure = writePitchFiles (options, *processor, pitchRows, length / DemoVocal::sampleRate))
                 return failure;
 
             if (! options.quiet)
@@ -356,7 +418,11 @@ namespace
         };
 
         if (auto failure = render (*processor, source, channels, reader->sampleRate, length, options.blockSize, target,
-                                   output, options.inputPath, showProgress && static_cast<double> (length) > 5.0 * reader->sampleRate, err))
+                                   output, options.inputPath, showProgress && static_cast<double> (length) > 5.0 * reader->sampleRate, err,
+                                   wantsPitch ? &pitchRows : nullptr))
+            return failure;
+
+        if (auto failure = writePitchFiles (options, *processor, pitchRows, static_cast<double> (length) / reader->sampleRate))
             return failure;
 
         if (! options.quiet)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <vector>
+
+namespace halvora
+{
+
+/** What the pitch stages did in one block, as halvora-render logs it. */
+struct PitchRow
+{
+    double timeSeconds = 0.0;
+    float detectedHz = 0.0f;
+    float smoothedHz = 0.0f;
+    float targetHz = 0.0f;
+    float ratio = 1.0f;
+};
+
+/** The settings a pitch plot names in its title and draws its note lines from. */
+struct PitchPlotSettings
+{
+    int keyIndex = 0;
+    int scaleIndex = 0;
+    juce::String title;
+};
+
+juce::String pitchRowsAsCsv (const std::vector<PitchRow>& rows);
+
+/** Time across, pitch up on a note axis with the key's scale notes as labelled lines;
+    detected, smoothed and corrected pitch as three lines.
+*/
+juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSeconds,
+                           const PitchPlotSettings& settings, int width = 1600, int height = 600);
+
+} // namespace halvora
