@@ -61,6 +61,26 @@ std::optional<long long> parseInteger (const juce::String& text)
     return value;
 }
 
+std::optional<int> parseOnButton (const juce::String& name)
+{
+    const auto lower = name.trim().toLowerCase();
+
+    for (int t = 0; t < 5; ++t)
+        if (lower == onButtonNames[t] || lower == juce::String (t))
+            return t;
+
+    return std::nullopt;
+}
+
+std::optional<ParamSetting> parseParamArgument (const juce::String& text)
+{
+    if (! text.containsChar ('=') || text.startsWithChar ('='))
+        return std::nullopt;
+
+    return ParamSetting { text.upToFirstOccurrenceOf ("=", false, false).trim(),
+                          text.fromFirstOccurrenceOf ("=", false, false).trim() };
+}
+
 //==============================================================================
 ParseResult parseCommandLine (const juce::StringArray& args)
 {
@@ -92,25 +112,21 @@ ParseResult parseCommandLine (const juce::StringArray& args)
 
         if (arg == "-p" || arg == "--param")
         {
-            if (! value.containsChar ('=') || value.startsWithChar ('='))
+            const auto setting = parseParamArgument (value);
+
+            if (! setting)
                 return { opts, "expected ID=VALUE after " + arg + ", got '" + value + "'" };
 
-            opts.params.add ({ value.upToFirstOccurrenceOf ("=", false, false).trim(),
-                               value.fromFirstOccurrenceOf ("=", false, false).trim() });
+            opts.params.add (*setting);
         }
         else if (arg == "--on")
         {
-            const auto name = value.trim().toLowerCase();
-            int target = -1;
+            const auto target = parseOnButton (value);
 
-            for (int t = 0; t < 5; ++t)
-                if (name == onButtonNames[t] || name == juce::String (t))
-                    target = t;
-
-            if (target < 0)
+            if (! target)
                 return { opts, "unknown ON button '" + value + "' (use none, range, voice, key or scale)" };
 
-            opts.onTarget = target;
+            opts.onTarget = *target;
         }
         else if (arg == "--block")
         {

@@ -46,6 +46,12 @@ struct ParseResult
 
 ParseResult parseCommandLine (const juce::StringArray& args);
 
+/** "none", "range", "voice", "key", "scale" (or 0 to 4) as an MvTarget value. */
+std::optional<int> parseOnButton (const juce::String& name);
+
+/** Splits "ID=VALUE"; an error names what was wrong. */
+std::optional<ParamSetting> parseParamArgument (const juce::String& text);
+
 /** Parses a whole string as a finite decimal number; nothing else is accepted. */
 std::optional<double> parseNumber (const juce::String& text);
 

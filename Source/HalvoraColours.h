@@ -1,0 +1,11 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+namespace HalvoraColours
+{
+    /** The product gold of titles, knobs, lists, buttons and faders. Not juce::Colours::gold,
+        which only the choice boxes' outline, arrow and highlight use.
+    */
+    inline juce::Colour gold() noexcept { return juce::Colour (212, 175, 55); }
+}
