@@ -1,0 +1,102 @@
+#include "AUPresetState.h"
+#include "PropertyList.h"
+
+namespace AUPresetState
+{
+
+namespace
+{
+    // The base's saved-state version; anything else is not a preset it understands.
+    constexpr juce::int64 savedStateVersion = 0;
+
+    std::optional<juce::int64> integerEntry (const juce::DynamicObject& dictionary, const char* key)
+    {
+        const auto& value = dictionary.getProperty (key);
+
+        if (value.isInt() || value.isInt64())
+            return static_cast<juce::int64> (value);
+
+        return std::nullopt;
+    }
+}
+
+AudioComponentDescription halvoraDescription() noexcept
+{
+    return { kAudioUnitType_MusicDevice, fourCharCode ("Hlv1"), fourCharCode ("Hlvr"), 0, 0 };
+}
+
+juce::var makeDictionary (juce::AudioProcessor& processor, const AudioComponentDescription& description,
+                          const juce::String& presetName)
+{
+    auto dictionary = std::make_unique<juce::DynamicObject>();
+    dictionary->setProperty ("version", savedStateVersion);
+    dictionary->setProperty ("type", static_cast<juce::int64> (description.componentType));
+    dictionary->setProperty ("subtype", static_cast<juce::int64> (description.componentSubType));
+    dictionary->setProperty ("manufacturer", static_cast<juce::int64> (description.componentManufacturer));
+
+    // The base's own parameter block; the processor's state below carries everything.
+    dictionary->setProperty ("data", juce::MemoryBlock (4, true));
+    dictionary->setProperty ("name", presetName);
+
+    juce::MemoryBlock state;
+    processor.getStateInformation (state);
+
+    if (state.getSize() > 0)
+        dictionary->setProperty ("jucePluginState", state);
+
+    return juce::var (dictionary.release());
+}
+
+OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponentDescription& description,
+                            const juce::var& value, juce::String* presetName)
+{
+    auto* dictionary = value.getDynamicObject();
+
+    if (dictionary == nullptr)
+        return kAudioUnitErr_InvalidPropertyValue;
+
+    const auto version = integerEntry (*dictionary, "version");
+    const auto type = integerEntry (*dictionary, "type");
+    const auto subtype = integerEntry (*dictionary, "subtype");
+    const auto manufacturer = integerEntry (*dictionary, "manufacturer");
+
+    if (! version || *version != savedStateVersion
+        || ! type || *type != static_cast<juce::int64> (description.componentType)
+        || ! subtype || *subtype != static_cast<juce::int64> (description.componentSubType)
+        || ! manufacturer || *manufacturer != static_cast<juce::int64> (description.componentManufacturer))
+        return kAudioUnitErr_InvalidPropertyValue;
+
+    if (presetName != nullptr && dictionary->getProperty ("name").isString())
+        *presetName = dictionary->getProperty ("name").toString();
+
+    if (auto* state = dictionary->getProperty ("jucePluginState").getBinaryData())
+        if (state->getSize() > 0 && state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))
+            processor.setStateInformation (state->getData(), static_cast<int> (state->getSize()));
+
+    return noErr;
+}
+
+OSStatus restoreFromPropertyList (juce::AudioProcessor& processor, const AudioComponentDescription& description,
+                                  const void* data, size_t size, juce::String* presetName)
+{
+    juce::String error;
+    const auto dictionary = PropertyList::parse (data, size, error);
+
+    if (dictionary.isVoid())
+        return kAudioUnitErr_InvalidPropertyValue;
+
+    return restoreDictionary (processor, description, dictionary, presetName);
+}
+
+bool looksLikePropertyList (const void* data, size_t size) noexcept
+{
+    const auto* bytes = static_cast<const char*> (data);
+    size_t i = 0;
+
+    while (i < size && juce::CharacterFunctions::isWhitespace (bytes[i]))
+        ++i;
+
+    return size - i >= 5 && std::memcmp (bytes + i, "<?xml", 5) == 0;
+}
+
+} // namespace AUPresetState

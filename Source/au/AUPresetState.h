@@ -1,0 +1,31 @@
+#pragma once
+
+#include "AudioUnitAPI.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+/** The Audio Unit preset dictionary: the base's standard keys ("version", "type",
+    "subtype", "manufacturer", "name", "data") plus "jucePluginState", the processor's
+    own saved state. In XML property-list form it is an .aupreset file.
+*/
+namespace AUPresetState
+{
+    /** Halvora's component description: a music device, so it can take MIDI. */
+    AudioComponentDescription halvoraDescription() noexcept;
+
+    juce::var makeDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::String& presetName);
+
+    /** Restores a dictionary. A dictionary from another component, or without the
+        standard entries, is refused with kAudioUnitErr_InvalidPropertyValue and changes
+        nothing; a missing or empty "jucePluginState" restores nothing.
+    */
+    OSStatus restoreDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::var& dictionary,
+                                juce::String* presetName = nullptr);
+
+    /** The same from .aupreset bytes; malformed documents are refused the same way. */
+    OSStatus restoreFromPropertyList (juce::AudioProcessor&, const AudioComponentDescription&, const void* data,
+                                      size_t size, juce::String* presetName = nullptr);
+
+    /** True if the bytes look like an XML property list rather than a raw state block. */
+    bool looksLikePropertyList (const void* data, size_t size) noexcept;
+}

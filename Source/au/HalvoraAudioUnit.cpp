@@ -1,0 +1,710 @@
+#include "HalvoraAudioUnit.h"
+#include "AUPresetState.h"
+#include "PropertyList.h"
+
+#include <cstring>
+
+
+namespace
+{
+    juce::AudioChannelSet channelSetFor (int channels)
+    {
+        if (channels == 0) return juce::AudioChannelSet::disabled();
+        if (channels == 1) return juce::AudioChannelSet::mono();
+        if (channels == 2) return juce::AudioChannelSet::stereo();
+        return juce::AudioChannelSet::discreteChannels (channels);
+    }
+
+    template <typename T>
+    OSStatus writeValue (void* outData, UInt32* ioDataSize, const T& value)
+    {
+        if (outData == nullptr || ioDataSize == nullptr || *ioDataSize < sizeof (T))
+            return kAudio_ParamError;
+
+        std::memcpy (outData, &value, sizeof (T));
+        *ioDataSize = sizeof (T);
+        return noErr;
+    }
+
+    template <typename T>
+    const T* readValue (const void* inData, UInt32 inDataSize)
+    {
+        return inData != nullptr && inDataSize >= sizeof (T) ? static_cast<const T*> (inData) : nullptr;
+    }
+
+    /** Chosen once per process, as the Cocoa runtime wants unique class names. */
+    const juce::String& viewClassSuffix()
+    {
+        static const auto suffix = juce::String::toHexString (juce::Random().nextInt64());
+        return suffix;
+    }
+}
+
+//==============================================================================
+HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc)
+    : description (desc)
+{
+    juce::PluginHostType::jucePlugInClientCurrentWrapperType = juce::AudioProcessor::wrapperType_AudioUnit;
+    processor.reset (createPluginFilter());
+    processor->enableAllBuses();
+
+    // Every pair of main-bus channel counts the processor accepts, and the current one.
+    for (int in = 0; in <= 8; ++in)
+    {
+        for (int out = 1; out <= 8; ++out)
+        {
+            juce::AudioProcessor::BusesLayout layout;
+            layout.inputBuses.add (channelSetFor (in));
+            layout.outputBuses.add (channelSetFor (out));
+
+            if (processor->checkBusesLayoutSupported (layout))
+                channelInfos.push_back ({ static_cast<SInt16> (in), static_cast<SInt16> (out) });
+        }
+    }
+
+    inputChannels = processor->getMainBusNumInputChannels();
+    outputChannels = processor->getMainBusNumOutputChannels();
+
+    const auto current = std::find_if (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info)
+                                       { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+    if (current == channelInfos.end())
+        channelInfos.push_back ({ static_cast<SInt16> (inputChannels), static_cast<SInt16> (outputChannels) });
+
+    // Published in the order of their identifiers, which depend on the ID strings alone.
+    for (auto* p : processor->getParameters())
+    {
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p);
+
+        if (ranged == nullptr)
+            continue;
+
+        PublishedParameter published;
+        published.id = parameterIdFor (ranged->getParameterID());
+        published.parameter = ranged;
+        published.name = ranged->getName (512).toStdString();
+
+        if (auto* choice = dynamic_cast<juce::AudioParameterChoice*> (ranged))
+        {
+            published.numChoices = choice->choices.size();
+
+            for (const auto& text : choice->choices)
+                published.valueStrings.push_back (text.toStdString());
+        }
+
+        parameters.push_back (std::move (published));
+    }
+
+    std::stable_sort (parameters.begin(), parameters.end(), [] (const PublishedParameter& a, const PublishedParameter& b)
+                      { return a.id < b.id; });
+
+    for (auto& p : parameters)
+    {
+        for (const auto& text : p.valueStrings)
+            p.valueStringPointers.push_back (text.c_str());
+
+        p.valueStringArray = { static_cast<UInt32> (p.valueStringPointers.size()), p.valueStringPointers.data() };
+        parameterIds.push_back (p.id);
+    }
+
+    const auto library = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
+    bundleLocation = library.getParentDirectory().getParentDirectory().getParentDirectory().getFullPathName().toStdString();
+    viewClassName = ("JUCE_AUCocoaViewClass_" + viewClassSuffix()).toStdString();
+}
+
+HalvoraAudioUnit::~HalvoraAudioUnit()
+{
+    if (initialised)
+        processor->releaseResources();
+}
+
+AudioUnitParameterID HalvoraAudioUnit::parameterIdFor (const juce::String& parameterID) noexcept
+{
+    return static_cast<AudioUnitParameterID> (parameterID.hashCode()) & 0x7fffffffU;
+}
+
+//==============================================================================
+OSStatus HalvoraAudioUnit::initialize()
+{
+    if (initialised)
+        return noErr;
+
+    const auto supported = std::any_of (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info)
+                                        { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (channelSetFor (inputChannels));
+    layout.outputBuses.add (channelSetFor (outputChannels));
+
+    if (! supported || ! processor->setBusesLayout (layout))
+        return kAudioUnitErr_FormatNotSupported;
+
+    const auto maxFrames = static_cast<int> (maxFramesPerSlice);
+    processor->setRateAndBufferSizeDetails (sampleRate, maxFrames);
+    processor->prepareToPlay (sampleRate, maxFrames);
+
+    renderBuffer.setSize (juce::jmax (inputChannels, outputChannels, 1), maxFrames);
+    inputListStorage.calloc (sizeof (AudioBufferList) + sizeof (AudioBuffer) * static_cast<size_t> (juce::jmax (1, inputChannels)));
+    midi.ensureSize (4096);
+
+    initialised = true;
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::uninitialize()
+{
+    if (initialised)
+        processor->releaseResources();
+
+    initialised = false;
+    return noErr;
+}
+
+//==============================================================================
+HalvoraAudioUnit::PublishedParameter* HalvoraAudioUnit::findParameter (AudioUnitParameterID id) noexcept
+{
+    const auto found = std::lower_bound (parameters.begin(), parameters.end(), id,
+                                         [] (const PublishedParameter& p, AudioUnitParameterID value) { return p.id < value; });
+
+    return found != parameters.end() && found->id == id ? &*found : nullptr;
+}
+
+float HalvoraAudioUnit::toHostValue (const PublishedParameter& p, float normalised) const noexcept
+{
+    if (p.numChoices > 1)
+        return static_cast<float> (juce::roundToInt (normalised * static_cast<float> (p.numChoices - 1)));
+
+    return normalised;
+}
+
+float HalvoraAudioUnit::fromHostValue (const PublishedParameter& p, float hostValue) const noexcept
+{
+    if (! std::isfinite (hostValue))
+        return p.parameter->getValue();
+
+    if (p.numChoices > 1)
+        return juce::jlimit (0.0f, static_cast<float> (p.numChoices - 1), hostValue) / static_cast<float> (p.numChoices - 1);
+
+    return juce::jlimit (0.0f, 1.0f, hostValue);
+}
+
+OSStatus HalvoraAudioUnit::getParameter (AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
+                                         AudioUnitParameterValue* outValue)
+{
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidScope;
+
+    auto* p = findParameter (id);
+
+    if (p == nullptr)
+        return kAudioUnitErr_InvalidParameter;
+
+    if (outValue == nullptr)
+        return kAudio_ParamError;
+
+    *outValue = toHostValue (*p, p->parameter->getValue());
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::setParameter (AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
+                                         AudioUnitParameterValue value)
+{
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidScope;
+
+    auto* p = findParameter (id);
+
+    if (p == nullptr)
+        return kAudioUnitErr_InvalidParameter;
+
+    p->parameter->setValueNotifyingHost (fromHostValue (*p, value));
+    return noErr;
+}
+
+//==============================================================================
+bool HalvoraAudioUnit::channelCountSupported (AudioUnitScope scope, UInt32 channels) const noexcept
+{
+    return std::any_of (channelInfos.begin(), channelInfos.end(), [scope, channels] (const AUChannelInfo& info)
+                        { return static_cast<UInt32> (scope == kAudioUnitScope_Input ? info.inChannels : info.outChannels) == channels; });
+}
+
+int& HalvoraAudioUnit::channelsFor (AudioUnitScope scope) noexcept
+{
+    return scope == kAudioUnitScope_Input ? inputChannels : outputChannels;
+}
+
+OSStatus HalvoraAudioUnit::getPropertyInfo (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                                            UInt32* outDataSize, Boolean* outWritable)
+{
+    UInt32 size = 0;
+    Boolean writable = 0;
+
+    switch (id)
+    {
+        case kAudioUnitProperty_ClassInfo:              size = sizeof (AUPropertyListData); writable = 1; break;
+        case kAudioUnitProperty_SampleRate:             size = sizeof (Float64); writable = 1; break;
+        case kAudioUnitProperty_ParameterList:          size = scope == kAudioUnitScope_Global ? static_cast<UInt32> (parameterIds.size() * sizeof (AudioUnitParameterID)) : 0; break;
+        case kAudioUnitProperty_ParameterInfo:          size = sizeof (AudioUnitParameterInfo); break;
+        case kAudioUnitProperty_ElementCount:           size = sizeof (UInt32); break;
+        case kAudioUnitProperty_Latency:                size = sizeof (Float64); break;
+        case kAudioUnitProperty_TailTime:               size = sizeof (Float64); break;
+        case kAudioUnitProperty_SupportedNumChannels:   size = static_cast<UInt32> (channelInfos.size() * sizeof (AUChannelInfo)); break;
+        case kAudioUnitProperty_MaximumFramesPerSlice:  size = sizeof (UInt32); writable = 1; break;
+        case kAudioUnitProperty_BypassEffect:           size = sizeof (UInt32); writable = 1; break;
+        case kAudioUnitProperty_FactoryPresets:         size = sizeof (const AUPresetArray*); break;
+        case kAudioUnitProperty_PresentPreset:          size = sizeof (AUPreset); writable = 1; break;
+        case kAudioUnitProperty_CocoaUI:                size = sizeof (AudioUnitCocoaViewInfo); break;
+        case kAudioUnitProperty_ParameterStringFromValue: size = sizeof (AudioUnitParameterStringFromValue); break;
+        case kAudioUnitProperty_ParameterValueFromString: size = sizeof (AudioUnitParameterValueFromString); break;
+
+        case kAudioUnitProperty_StreamFormat:
+            if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
+                return kAudioUnitErr_InvalidScope;
+            if (element != 0)
+                return kAudioUnitErr_InvalidElement;
+            size = sizeof (AudioStreamBasicDescription);
+            writable = 1;
+            break;
+
+        case kAudioUnitProperty_SetRenderCallback:
+            if (scope != kAudioUnitScope_Input)
+                return kAudioUnitErr_InvalidScope;
+            size = sizeof (AURenderCallbackStruct);
+            writable = 1;
+            break;
+
+        case kAudioUnitProperty_ParameterValueStrings:
+        {
+            auto* p = findParameter (element);
+            if (p == nullptr || p->numChoices == 0)
+                return kAudioUnitErr_InvalidProperty;
+            size = sizeof (const AUStringArray*);
+            break;
+        }
+
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+
+    if (outDataSize != nullptr)
+        *outDataSize = size;
+
+    if (outWritable != nullptr)
+        *outWritable = writable;
+
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                                        void* outData, UInt32* ioDataSize)
+{
+    UInt32 size = 0;
+    Boolean writable = 0;
+
+    if (const auto status = getPropertyInfo (id, scope, element, &size, &writable); status != noErr)
+        return status;
+
+    if (outData == nullptr || ioDataSize == nullptr || *ioDataSize < size)
+        return kAudio_ParamError;
+
+    switch (id)
+    {
+        case kAudioUnitProperty_ClassInfo:
+        {
+            const auto dictionary = AUPresetState::makeDictionary (*processor, description, presetName);
+            classInfoText = PropertyList::write (dictionary).toStdString();
+            classInfoData = { classInfoText.data(), static_cast<UInt32> (classInfoText.size()) };
+            return writeValue (outData, ioDataSize, classInfoData);
+        }
+
+        case kAudioUnitProperty_SampleRate:            return writeValue (outData, ioDataSize, sampleRate);
+        case kAudioUnitProperty_Latency:               return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
+        case kAudioUnitProperty_TailTime:              return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
+        case kAudioUnitProperty_MaximumFramesPerSlice: return writeValue (outData, ioDataSize, maxFramesPerSlice);
+        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass);
+        case kAudioUnitProperty_ElementCount:          return writeValue (outData, ioDataSize, static_cast<UInt32> (1));
+        case kAudioUnitProperty_PresentPreset:         return writeValue (outData, ioDataSize, currentPreset);
+        case kAudioUnitProperty_FactoryPresets:        return writeValue (outData, ioDataSize, &factoryPresetArray);
+
+        case kAudioUnitProperty_ParameterList:
+            std::memcpy (outData, parameterIds.data(), size);
+            *ioDataSize = size;
+            return noErr;
+
+        case kAudioUnitProperty_SupportedNumChannels:
+            std::memcpy (outData, channelInfos.data(), size);
+            *ioDataSize = size;
+            return noErr;
+
+        case kAudioUnitProperty_StreamFormat:
+        {
+            const auto channels = static_cast<UInt32> (channelsFor (scope));
+            const AudioStreamBasicDescription format { sampleRate, kAudioFormatLinearPCM,
+                                                       kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved,
+                                                       4, 1, 4, channels, 32, 0 };
+            return writeValue (outData, ioDataSize, format);
+        }
+
+        case kAudioUnitProperty_ParameterInfo:
+        {
+            if (scope != kAudioUnitScope_Global)
+                return kAudioUnitErr_InvalidScope;
+
+            auto* p = findParameter (element);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            AudioUnitParameterInfo info {};
+            std::strncpy (info.name, p->name.c_str(), sizeof (info.name) - 1);
+            info.cfNameString = p->name.c_str();
+            info.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable
+                       | kAudioUnitParameterFlag_IsHighResolution | kAudioUnitParameterFlag_HasCFNameString
+                       | kAudioUnitParameterFlag_ValuesHaveStrings;
+
+            if (p->numChoices > 0)
+            {
+                info.unit = kAudioUnitParameterUnit_Indexed;
+                info.maxValue = static_cast<float> (p->numChoices - 1);
+                info.defaultValue = toHostValue (*p, p->parameter->getDefaultValue());
+            }
+            else
+            {
+                info.unit = kAudioUnitParameterUnit_Generic;
+                info.maxValue = 1.0f;
+                info.defaultValue = p->parameter->getDefaultValue();
+                info.flags |= kAudioUnitParameterFlag_CanRamp;
+            }
+
+            return writeValue (outData, ioDataSize, info);
+        }
+
+        case kAudioUnitProperty_ParameterValueStrings:
+            return writeValue (outData, ioDataSize, static_cast<const AUStringArray*> (&findParameter (element)->valueStringArray));
+
+        case kAudioUnitProperty_ParameterStringFromValue:
+        {
+            auto request = *static_cast<AudioUnitParameterStringFromValue*> (outData);
+            auto* p = findParameter (request.inParamID);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue) : p->parameter->getValue();
+            textScratch = p->parameter->getText (normalised, 256).toStdString();
+            request.outString = textScratch.c_str();
+            return writeValue (outData, ioDataSize, request);
+        }
+
+        case kAudioUnitProperty_ParameterValueFromString:
+        {
+            auto request = *static_cast<AudioUnitParameterValueFromString*> (outData);
+            auto* p = findParameter (request.inParamID);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            if (request.inString == nullptr)
+                return kAudio_ParamError;
+
+            request.outValue = toHostValue (*p, p->parameter->getValueForText (juce::String::fromUTF8 (request.inString)));
+            return writeValue (outData, ioDataSize, request);
+        }
+
+        case kAudioUnitProperty_CocoaUI:
+        {
+            const AudioUnitCocoaViewInfo info { bundleLocation.c_str(), { viewClassName.c_str() }, 0,
+                                                JucePlugin_Name };
+            return writeValue (outData, ioDataSize, info);
+        }
+
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                                        const void* inData, UInt32 inDataSize)
+{
+    UInt32 size = 0;
+    Boolean writable = 0;
+
+    if (const auto status = getPropertyInfo (id, scope, element, &size, &writable); status != noErr)
+        return status;
+
+    if (! writable)
+        return kAudioUnitErr_PropertyNotWritable;
+
+    switch (id)
+    {
+        case kAudioUnitProperty_ClassInfo:
+        {
+            const auto* list = readValue<AUPropertyListData> (inData, inDataSize);
+
+            if (list == nullptr || list->bytes == nullptr)
+                return kAudio_ParamError;
+
+            auto name = presetName;
+            const auto status = AUPresetState::restoreFromPropertyList (*processor, description, list->bytes, list->size, &name);
+
+            if (status == noErr)
+            {
+                presetName = name;
+                presetNameUtf8 = name.toStdString();
+                currentPreset = { -1, presetNameUtf8.c_str() };
+            }
+
+            return status;
+        }
+
+        case kAudioUnitProperty_SampleRate:
+        {
+            const auto* rate = readValue<Float64> (inData, inDataSize);
+
+            if (rate == nullptr || ! (*rate > 0.0 && *rate <= 1536000.0))
+                return kAudioUnitErr_InvalidPropertyValue;
+
+            if (initialised && *rate != sampleRate)
+                return kAudioUnitErr_Initialized;
+
+            sampleRate = *rate;
+            return noErr;
+        }
+
+        case kAudioUnitProperty_StreamFormat:
+        {
+            const auto* format = readValue<AudioStreamBasicDescription> (inData, inDataSize);
+
+            if (format == nullptr)
+                return kAudio_ParamError;
+
+            if (format->mFormatID != kAudioFormatLinearPCM || (format->mFormatFlags & kAudioFormatFlagIsFloat) == 0
+                || format->mBitsPerChannel != 32 || ! (format->mSampleRate > 0.0 && format->mSampleRate <= 1536000.0)
+                || ! channelCountSupported (scope, format->mChannelsPerFrame))
+                return kAudioUnitErr_FormatNotSupported;
+
+            if (initialised && (static_cast<int> (format->mChannelsPerFrame) != channelsFor (scope) || format->mSampleRate != sampleRate))
+                return kAudioUnitErr_Initialized;
+
+            channelsFor (scope) = static_cast<int> (format->mChannelsPerFrame);
+            sampleRate = format->mSampleRate;
+            return noErr;
+        }
+
+        case kAudioUnitProperty_MaximumFramesPerSlice:
+        {
+            const auto* frames = readValue<UInt32> (inData, inDataSize);
+
+            if (frames == nullptr || *frames == 0 || *frames > 65536)
+                return kAudioUnitErr_InvalidPropertyValue;
+
+            if (initialised && *frames != maxFramesPerSlice)
+                return kAudioUnitErr_Initialized;
+
+            maxFramesPerSlice = *frames;
+            return noErr;
+        }
+
+        case kAudioUnitProperty_BypassEffect:
+        {
+            const auto* value = readValue<UInt32> (inData, inDataSize);
+
+            if (value == nullptr)
+                return kAudio_ParamError;
+
+            bypass = *value != 0 ? 1 : 0;
+            return noErr;
+        }
+
+        case kAudioUnitProperty_SetRenderCallback:
+        {
+            const auto* callback = readValue<AURenderCallbackStruct> (inData, inDataSize);
+
+            if (callback == nullptr)
+                return kAudio_ParamError;
+
+            inputCallback = *callback;
+            return noErr;
+        }
+
+        case kAudioUnitProperty_PresentPreset:
+        {
+            const auto* preset = readValue<AUPreset> (inData, inDataSize);
+
+            if (preset == nullptr)
+                return kAudio_ParamError;
+
+            // One factory preset, number 0; negative numbers name the host's own presets.
+            if (preset->presetNumber >= processor->getNumPrograms())
+                return kAudioUnitErr_InvalidPropertyValue;
+
+            if (preset->presetNumber >= 0)
+            {
+                processor->setCurrentProgram (preset->presetNumber);
+                currentPreset = factoryPreset;
+                presetName = factoryPreset.presetName;
+                return noErr;
+            }
+
+            presetName = preset->presetName != nullptr ? juce::String::fromUTF8 (preset->presetName) : juce::String();
+            presetNameUtf8 = presetName.toStdString();
+            currentPreset = { preset->presetNumber, presetNameUtf8.c_str() };
+            return noErr;
+        }
+
+        default:
+            return kAudioUnitErr_PropertyNotWritable;
+    }
+}
+
+//==============================================================================
+OSStatus HalvoraAudioUnit::render (AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
+                                   UInt32 outputBus, UInt32 numFrames, AudioBufferList* ioData)
+{
+    if (! initialised)
+        return kAudioUnitErr_Uninitialized;
+
+    if (outputBus != 0)
+        return kAudioUnitErr_InvalidElement;
+
+    if (numFrames > maxFramesPerSlice)
+        return kAudioUnitErr_TooManyFramesToProcess;
+
+    if (ioData == nullptr || ioData->mNumberBuffers != static_cast<UInt32> (outputChannels))
+        return kAudio_ParamError;
+
+    if (inputCallback.inputProc == nullptr)
+        return kAudioUnitErr_NoConnection;
+
+    const auto frames = static_cast<int> (numFrames);
+    const auto bytes = numFrames * sizeof (float);
+
+    // Pull the input into our own buffers; the host may hand back buffers of its own.
+    auto* input = reinterpret_cast<AudioBufferList*> (inputListStorage.get());
+    input->mNumberBuffers = static_cast<UInt32> (inputChannels);
+
+    for (int c = 0; c < inputChannels; ++c)
+        input->mBuffers[c] = { 1, static_cast<UInt32> (bytes), renderBuffer.getWritePointer (c) };
+
+    AudioUnitRenderActionFlags pullFlags = 0;
+
+    if (const auto status = inputCallback.inputProc (inputCallback.inputProcRefCon, &pullFlags, timeStamp, 0, numFrames, input);
+        status != noErr)
+        return status;
+
+    for (int c = 0; c < inputChannels; ++c)
+    {
+        const auto* data = static_cast<const float*> (input->mBuffers[c].mData);
+
+        if (data == nullptr || input->mBuffers[c].mDataByteSize < bytes)
+            return kAudio_ParamError;
+
+        if (data != renderBuffer.getReadPointer (c))
+            std::memcpy (renderBuffer.getWritePointer (c), data, bytes);
+    }
+
+    for (int c = inputChannels; c < renderBuffer.getNumChannels(); ++c)
+        juce::FloatVectorOperations::clear (renderBuffer.getWritePointer (c), frames);
+
+    juce::AudioBuffer<float> block (renderBuffer.getArrayOfWritePointers(), renderBuffer.getNumChannels(), frames);
+
+    if (bypass == 0)
+        processor->processBlock (block, midi);
+
+    midi.clear();
+
+    for (int c = 0; c < outputChannels; ++c)
+    {
+        auto& out = ioData->mBuffers[c];
+
+        if (out.mData == nullptr)
+            out.mData = renderBuffer.getWritePointer (c);
+        else if (out.mData != renderBuffer.getReadPointer (c))
+            std::memcpy (out.mData, renderBuffer.getReadPointer (c), bytes);
+
+        out.mNumberChannels = 1;
+        out.mDataByteSize = static_cast<UInt32> (bytes);
+    }
+
+    if (ioActionFlags != nullptr)
+        *ioActionFlags = 0;
+
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::reset (AudioUnitScope, AudioUnitElement)
+{
+    processor->reset();
+    midi.clear();
+    return noErr;
+}
+
+//==============================================================================
+void HalvoraAudioUnit::addMidi (const juce::MidiMessage& message, UInt32 offsetSampleFrame)
+{
+    // Accepted and handed to processBlock with the next block, which ignores it.
+    midi.addEvent (message, static_cast<int> (juce::jmin (offsetSampleFrame, maxFramesPerSlice - 1)));
+}
+
+OSStatus HalvoraAudioUnit::midiEvent (UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame)
+{
+    addMidi (juce::MidiMessage (static_cast<int> (status & 0xff), static_cast<int> (data1 & 0x7f), static_cast<int> (data2 & 0x7f)),
+             offsetSampleFrame);
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::midiEventList (UInt32 offsetSampleFrame, const MIDIEventList* list)
+{
+    if (list == nullptr)
+        return kAudio_ParamError;
+
+    // Universal MIDI Packets: MIDI 1.0 channel voice messages (type 2) are passed on.
+    const auto* packet = list->packet;
+
+    for (UInt32 i = 0; i < list->numPackets && i < 1024; ++i)
+    {
+        const auto words = juce::jmin<UInt32> (packet->wordCount, 64);
+
+        for (UInt32 w = 0; w < words; ++w)
+        {
+            const auto word = packet->words[w];
+
+            if ((word >> 28) == 2)
+                midiEvent ((word >> 16) & 0xff, (word >> 8) & 0x7f, word & 0x7f, offsetSampleFrame);
+        }
+
+        packet = reinterpret_cast<const MIDIEventPacket*> (packet->words + words);
+    }
+
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::sysEx (const UInt8* data, UInt32 length)
+{
+    if (data == nullptr || length == 0 || length > 65536)
+        return kAudio_ParamError;
+
+    addMidi (juce::MidiMessage (data, static_cast<int> (length)), 0);
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::startNote (MusicDeviceGroupID group, NoteInstanceID* outNoteID, UInt32 offsetSampleFrame,
+                                      const MusicDeviceNoteParams* params)
+{
+    if (params == nullptr)
+        return kAudio_ParamError;
+
+    const auto note = juce::jlimit (0, 127, static_cast<int> (params->mPitch));
+    const auto velocity = juce::jlimit (0, 127, static_cast<int> (params->mVelocity));
+    addMidi (juce::MidiMessage::noteOn (static_cast<int> (group % 16) + 1, note, static_cast<juce::uint8> (velocity)), offsetSampleFrame);
+
+    if (outNoteID != nullptr)
+        *outNoteID = static_cast<NoteInstanceID> (note);
+
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::stopNote (MusicDeviceGroupID group, NoteInstanceID noteID, UInt32 offsetSampleFrame)
+{
+    addMidi (juce::MidiMessage::noteOff (static_cast<int> (group % 16) + 1, static_cast<int> (noteID & 0x7f)), offsetSampleFrame);
+    return noErr;
+}

@@ -1,0 +1,246 @@
+#include "PropertyList.h"
+
+namespace PropertyList
+{
+
+namespace
+{
+    constexpr int maxDepth = 32;
+
+    std::optional<juce::var> parseValue (const juce::XmlElement& element, int depth, juce::String& error);
+
+    std::optional<juce::var> parseDictionary (const juce::XmlElement& element, int depth, juce::String& error)
+    {
+        auto object = std::make_unique<juce::DynamicObject>();
+        const juce::XmlElement* pendingKey = nullptr;
+
+        for (auto* child : element.getChildIterator())
+        {
+            if (pendingKey == nullptr)
+            {
+                if (! child->hasTagName ("key"))
+                {
+                    error = "a dictionary entry without a <key>";
+                    return std::nullopt;
+                }
+
+                pendingKey = child;
+                continue;
+            }
+
+            auto value = parseValue (*child, depth + 1, error);
+
+            if (! value)
+                return std::nullopt;
+
+            const auto key = pendingKey->getAllSubText();
+
+            if (key.isEmpty())
+            {
+                error = "an empty dictionary key";
+                return std::nullopt;
+            }
+
+            object->setProperty (juce::Identifier (key), *value);
+            pendingKey = nullptr;
+        }
+
+        if (pendingKey != nullptr)
+        {
+            error = "a <key> without a value";
+            return std::nullopt;
+        }
+
+        return juce::var (object.release());
+    }
+
+    std::optional<juce::var> parseValue (const juce::XmlElement& element, int depth, juce::String& error)
+    {
+        if (depth > maxDepth)
+        {
+            error = "nested too deeply";
+            return std::nullopt;
+        }
+
+        const auto text = element.getAllSubText();
+
+        if (element.hasTagName ("dict"))
+            return parseDictionary (element, depth, error);
+
+        if (element.hasTagName ("array"))
+        {
+            juce::Array<juce::var> items;
+
+            for (auto* child : element.getChildIterator())
+            {
+                auto item = parseValue (*child, depth + 1, error);
+
+                if (! item)
+                    return std::nullopt;
+
+                items.add (*item);
+            }
+
+            return juce::var (items);
+        }
+
+        if (element.hasTagName ("string"))
+            return juce::var (text);
+
+        if (element.hasTagName ("integer"))
+        {
+            const auto trimmed = text.trim();
+            const auto digits = trimmed.startsWithChar ('-') || trimmed.startsWithChar ('+') ? trimmed.substring (1) : trimmed;
+
+            if (digits.isEmpty() || digits.length() > 19 || ! digits.containsOnly ("0123456789"))
+            {
+                error = "a malformed <integer>";
+                return std::nullopt;
+            }
+
+            return juce::var (trimmed.getLargeIntValue());
+        }
+
+        if (element.hasTagName ("real"))
+        {
+            const auto trimmed = text.trim();
+
+            if (trimmed.isEmpty() || ! trimmed.containsOnly ("0123456789+-.eE"))
+            {
+                error = "a malformed <real>";
+                return std::nullopt;
+            }
+
+            return juce::var (trimmed.getDoubleValue());
+        }
+
+        if (element.hasTagName ("true") || element.hasTagName ("false"))
+            return juce::var (element.hasTagName ("true"));
+
+        if (element.hasTagName ("data"))
+        {
+            juce::String compact;
+            for (auto c : text)
+                if (! juce::CharacterFunctions::isWhitespace (c))
+                    compact += juce::String::charToString (c);
+
+            juce::MemoryOutputStream bytes;
+
+            if ((compact.length() % 4) != 0 || ! juce::Base64::convertFromBase64 (bytes, compact))
+            {
+                error = "malformed base64 in <data>";
+                return std::nullopt;
+            }
+
+            return juce::var (bytes.getMemoryBlock());
+        }
+
+        error = "an unknown element <" + element.getTagName() + ">";
+        return std::nullopt;
+    }
+
+    juce::String escaped (const juce::String& text)
+    {
+        return text.replace ("&", "&amp;").replace ("<", "&lt;").replace (">", "&gt;");
+    }
+
+    void writeValue (juce::String& out, const juce::var& value, int indent)
+    {
+        const auto tabs = juce::String::repeatedString ("\t", indent);
+
+        if (auto* object = value.getDynamicObject())
+        {
+            out << tabs << "<dict>\n";
+
+            for (const auto& property : object->getProperties())
+            {
+                out << tabs << "\t<key>" << escaped (property.name.toString()) << "</key>\n";
+                writeValue (out, property.value, indent + 1);
+            }
+
+            out << tabs << "</dict>\n";
+        }
+        else if (auto* items = value.getArray())
+        {
+            out << tabs << "<array>\n";
+
+            for (const auto& item : *items)
+                writeValue (out, item, indent + 1);
+
+            out << tabs << "</array>\n";
+        }
+        else if (auto* block = value.getBinaryData())
+        {
+            out << tabs << "<data>\n";
+            const auto encoded = juce::Base64::toBase64 (block->getData(), block->getSize());
+
+            for (int i = 0; i < encoded.length(); i += 68)
+                out << tabs << encoded.substring (i, i + 68) << "\n";
+
+            out << tabs << "</data>\n";
+        }
+        else if (value.isBool())
+        {
+            out << tabs << (static_cast<bool> (value) ? "<true/>\n" : "<false/>\n");
+        }
+        else if (value.isInt() || value.isInt64())
+        {
+            out << tabs << "<integer>" << juce::String (static_cast<juce::int64> (value)) << "</integer>\n";
+        }
+        else if (value.isDouble())
+        {
+            out << tabs << "<real>" << juce::String (static_cast<double> (value), 17) << "</real>\n";
+        }
+        else
+        {
+            out << tabs << "<string>" << escaped (value.toString()) << "</string>\n";
+        }
+    }
+}
+
+juce::var parse (const void* data, size_t size, juce::String& error)
+{
+    if (data == nullptr || size == 0)
+    {
+        error = "empty";
+        return {};
+    }
+
+    if (size > maxDocumentSize)
+    {
+        error = "larger than " + juce::String (maxDocumentSize / (1024 * 1024)) + " MB";
+        return {};
+    }
+
+    const auto text = juce::String::fromUTF8 (static_cast<const char*> (data), static_cast<int> (size));
+    juce::XmlDocument document (text);
+    document.setEmptyTextElementsIgnored (true);
+    const auto root = document.getDocumentElement();
+
+    if (root == nullptr)
+    {
+        error = "not XML: " + document.getLastParseError();
+        return {};
+    }
+
+    if (! root->hasTagName ("plist") || root->getNumChildElements() != 1)
+    {
+        error = "not a property list";
+        return {};
+    }
+
+    auto value = parseValue (*root->getChildElement (0), 0, error);
+    return value ? *value : juce::var();
+}
+
+juce::String write (const juce::var& root)
+{
+    juce::String out ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                      "<plist version=\"1.0\">\n");
+    writeValue (out, root, 0);
+    out << "</plist>\n";
+    return out;
+}
+
+} // namespace PropertyList
