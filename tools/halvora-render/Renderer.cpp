@@ -3,6 +3,8 @@
 #include "PitchLog.h"
 
 #include "PluginProcessor.h"
+#include "au/AUPresetState.h"
+#include "au/PropertyList.h"
 
 #include <cmath>
 #include <functional>
@@ -113,13 +115,29 @@ namespace
         return std::nullopt;
     }
 
+    bool isAUPresetPath (const juce::String& path)
+    {
+        return path.endsWithIgnoreCase (".aupreset");
+    }
+
+    /** A raw state block, or an .aupreset property list (by extension or content). */
     std::optional<Failure> restoreState (juce::AudioProcessor& processor, const juce::String& path)
     {
         const juce::File file (juce::File::getCurrentWorkingDirectory().getChildFile (path));
         juce::MemoryBlock data;
 
-        if (! file.existsAsFile() || ! file.loadFileAsData (data))
+        if (! file.existsAsFile() || file.getSize() > static_cast<juce::int64> (PropertyList::maxDocumentSize)
+            || ! file.loadFileAsData (data))
             return Failure { exitFileError, "cannot read state file '" + path + "'" };
+
+        if (isAUPresetPath (path) || AUPresetState::looksLikePropertyList (data.getData(), data.getSize()))
+        {
+            if (AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), data.getData(),
+                                                        data.getSize()) != noErr)
+                return Failure { exitFileError, "'" + path + "' is not a Halvora .aupreset" };
+
+            return std::nullopt;
+        }
 
         if (juce::AudioProcessor::getXmlFromBinary (data.getData(), static_cast<int> (data.getSize())) == nullptr)
             return Failure { exitFileError, "'" + path + "' is not a saved Halvora state" };
@@ -130,9 +148,19 @@ namespace
 
     std::optional<Failure> saveState (juce::AudioProcessor& processor, const juce::String& path)
     {
+        const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+
+        if (isAUPresetPath (path))
+        {
+            const auto dictionary = AUPresetState::makeDictionary (processor, AUPresetState::halvoraDescription(),
+                                                                   target.getFileNameWithoutExtension());
+            const auto text = PropertyList::write (dictionary).toStdString();
+            return writeAtomically (target, text.data(), text.size());
+        }
+
         juce::MemoryBlock data;
         processor.getStateInformation (data);
-        return writeAtomically (juce::File::getCurrentWorkingDirectory().getChildFile (path), data.getData(), data.getSize());
+        return writeAtomically (target, data.getData(), data.getSize());
     }
 
     //==============================================================================

@@ -1,0 +1,294 @@
+#include "helpers/TestHelpers.h"
+
+#include "au/AUPresetState.h"
+#include "au/HalvoraAudioUnit.h"
+#include "au/PropertyList.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+/** An open instance as the host layer makes it, driven through its C-level answers. */
+class AudioUnitTest : public testing::Test
+{
+protected:
+    HalvoraAudioUnit unit { AUPresetState::halvoraDescription() };
+
+    template <typename T>
+    OSStatus get (AudioUnitPropertyID id, T& value, AudioUnitElement element = 0, AudioUnitScope scope = kAudioUnitScope_Global)
+    {
+        auto size = static_cast<UInt32> (sizeof (T));
+        return unit.getProperty (id, scope, element, &value, &size);
+    }
+
+    template <typename T>
+    OSStatus set (AudioUnitPropertyID id, const T& value, AudioUnitScope scope = kAudioUnitScope_Global)
+    {
+        return unit.setProperty (id, scope, 0, &value, sizeof (T));
+    }
+
+    std::string savePreset()
+    {
+        AUPropertyListData data {};
+        EXPECT_EQ (get (kAudioUnitProperty_ClassInfo, data), noErr);
+        return { static_cast<const char*> (data.bytes), data.size };
+    }
+
+    OSStatus restorePreset (const std::string& text)
+    {
+        const AUPropertyListData data { text.data(), static_cast<UInt32> (text.size()) };
+        return set (kAudioUnitProperty_ClassInfo, data);
+    }
+
+    float plain (const char* id) { return testutil::getPlain (unit.getProcessor(), id); }
+
+    /** Every parameter off its default, so a restore that changed anything would show. */
+    void changeEverything()
+    {
+        testutil::setPlain (unit.getProcessor(), "gain", -7.5f);
+        testutil::setPlain (unit.getProcessor(), "key", 5.0f);
+        testutil::setPlain (unit.getProcessor(), "morvel", 0.9f);
+    }
+
+    std::vector<float> snapshot()
+    {
+        std::vector<float> values;
+        for (auto* p : unit.getProcessor().getParameters())
+            values.push_back (p->getValue());
+        return values;
+    }
+};
+
+/** The same preset text with one entry's value replaced or removed. */
+std::string withEntry (std::string text, const std::string& key, const std::string& replacement)
+{
+    const auto keyAt = text.find ("<key>" + key + "</key>");
+    if (keyAt == std::string::npos)
+        return text;
+
+    const auto valueStart = text.find ('<', keyAt + key.size() + 11);
+    const auto tagEnd = text.find ('>', valueStart);
+    const auto tag = text.substr (valueStart + 1, tagEnd - valueStart - 1);
+    const auto close = tag.back() == '/' ? tagEnd + 1 : text.find ("</" + tag + ">", tagEnd) + tag.size() + 3;
+
+    text.replace (keyAt, close - keyAt, replacement.empty() ? std::string() : "<key>" + key + "</key>" + replacement);
+    return text;
+}
+
+} // namespace
+
+//==============================================================================
+TEST_F (AudioUnitTest, ParameterIdentifiersComeFromTheIdStringsAndAreSorted)
+{
+    // 31-multiplier hash of each ID string with the top bit cleared, worked out by hand.
+    const std::map<AudioUnitParameterID, std::string> expected {
+        { 106079u, "key" },         { 3165055u, "gain" },       { 108280125u, "range" },    { 109250890u, "scale" },
+        { 112386354u, "voice" },    { 389880618u, "reverbMix" }, { 450357647u, "vibRate" },  { 816144857u, "delayMix" },
+        { 1063371764u, "vibDepth" }, { 1079117453u, "morvel" },  { 1470039715u, "formant" },
+    };
+
+    AudioUnitParameterID ids[11] {};
+    UInt32 size = sizeof (ids);
+    ASSERT_EQ (unit.getProperty (kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size), noErr);
+    ASSERT_EQ (size, sizeof (ids));
+
+    auto it = expected.begin();
+    for (auto id : ids)
+    {
+        EXPECT_EQ (id, it->first) << it->second;
+        EXPECT_EQ (HalvoraAudioUnit::parameterIdFor (it->second), it->first);
+        ++it;
+    }
+}
+
+TEST_F (AudioUnitTest, ChoiceParametersReportValueStringsAndContinuousOnesDoNot)
+{
+    const auto key = HalvoraAudioUnit::parameterIdFor ("key");
+    const auto gain = HalvoraAudioUnit::parameterIdFor ("gain");
+
+    const AUStringArray* strings = nullptr;
+    ASSERT_EQ (get (kAudioUnitProperty_ParameterValueStrings, strings, key), noErr);
+    ASSERT_EQ (strings->count, 12u);
+    const char* const keys[] { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
+    for (UInt32 i = 0; i < 12; ++i)
+        EXPECT_STREQ (strings->strings[i], keys[i]);
+
+    EXPECT_EQ (get (kAudioUnitProperty_ParameterValueStrings, strings, gain), kAudioUnitErr_InvalidProperty);
+
+    AudioUnitParameterInfo info {};
+    ASSERT_EQ (get (kAudioUnitProperty_ParameterInfo, info, gain), noErr);
+    EXPECT_STREQ (info.name, "Gain (dB)");
+    EXPECT_EQ (info.unit, kAudioUnitParameterUnit_Generic);
+    EXPECT_EQ (info.minValue, 0.0f);
+    EXPECT_EQ (info.maxValue, 1.0f);
+    EXPECT_EQ (info.defaultValue, 0.5f);
+    EXPECT_NE (info.flags & kAudioUnitParameterFlag_CanRamp, 0u);
+
+    ASSERT_EQ (get (kAudioUnitProperty_ParameterInfo, info, key), noErr);
+    EXPECT_EQ (info.unit, kAudioUnitParameterUnit_Indexed);
+    EXPECT_EQ (info.maxValue, 11.0f);
+    EXPECT_EQ (info.defaultValue, 0.0f);
+}
+
+TEST_F (AudioUnitTest, ValuesAndTextGoThroughTheParametersOwnConversions)
+{
+    const auto gain = HalvoraAudioUnit::parameterIdFor ("gain");
+    const auto key = HalvoraAudioUnit::parameterIdFor ("key");
+
+    ASSERT_EQ (unit.setParameter (key, kAudioUnitScope_Global, 0, 6.0f), noErr);
+    EXPECT_EQ (unit.getProcessor().getParameters()[9]->getCurrentValueAsText(), "F#");
+
+    const float threeQuarters = 0.75f;
+    AudioUnitParameterStringFromValue toText { gain, &threeQuarters, nullptr };
+    ASSERT_EQ (get (kAudioUnitProperty_ParameterStringFromValue, toText), noErr);
+    EXPECT_STREQ (toText.outString, "12.00");
+
+    AudioUnitParameterValueFromString fromText { key, "A", -1.0f };
+    ASSERT_EQ (get (kAudioUnitProperty_ParameterValueFromString, fromText), noErr);
+    EXPECT_EQ (fromText.outValue, 9.0f);
+
+    EXPECT_EQ (unit.setParameter (12345u, kAudioUnitScope_Global, 0, 0.5f), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ (unit.setParameter (gain, kAudioUnitScope_Input, 0, 0.5f), kAudioUnitErr_InvalidScope);
+}
+
+TEST_F (AudioUnitTest, SavedDictionaryHasTheStandardKeysAndThePluginState)
+{
+    const auto text = savePreset();
+    juce::String error;
+    const auto dictionary = PropertyList::parse (text.data(), text.size(), error);
+    ASSERT_TRUE (dictionary.isObject()) << error;
+
+    for (auto* key : { "version", "type", "subtype", "manufacturer", "name", "data", "jucePluginState" })
+        EXPECT_TRUE (dictionary.hasProperty (key)) << key;
+
+    EXPECT_EQ (static_cast<juce::int64> (dictionary["type"]), static_cast<juce::int64> (fourCharCode ("aumu")));
+    EXPECT_EQ (dictionary["name"].toString(), "Untitled");
+
+    auto* state = dictionary["jucePluginState"].getBinaryData();
+    ASSERT_NE (state, nullptr);
+    juce::MemoryBlock expected;
+    unit.getProcessor().getStateInformation (expected);
+    EXPECT_EQ (*state, expected);
+}
+
+TEST_F (AudioUnitTest, PresetRoundTripRestoresEveryParameter)
+{
+    changeEverything();
+    const auto saved = savePreset();
+    const auto expected = snapshot();
+
+    HalvoraAudioUnit other (AUPresetState::halvoraDescription());
+    const AUPropertyListData data { saved.data(), static_cast<UInt32> (saved.size()) };
+    ASSERT_EQ (other.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &data, sizeof (data)), noErr);
+
+    std::vector<float> restored;
+    for (auto* p : other.getProcessor().getParameters())
+        restored.push_back (p->getValue());
+    EXPECT_EQ (restored, expected);
+}
+
+struct RefusedPreset
+{
+    const char* what;
+    std::function<std::string (const std::string&)> spoil;
+    bool refused;   // false: accepted, but restores nothing
+};
+
+class PresetEdgeCases : public AudioUnitTest, public testing::WithParamInterface<RefusedPreset> {};
+
+TEST_P (PresetEdgeCases, LeaveEveryParameterAsItWas)
+{
+    // A preset saved with gain at +12 dB, restored onto an instance at -7.5 dB.
+    testutil::setPlain (unit.getProcessor(), "gain", 12.0f);
+    const auto saved = savePreset();
+    changeEverything();
+    const auto before = snapshot();
+
+    const auto status = restorePreset (GetParam().spoil (saved));
+    EXPECT_EQ (status != noErr, GetParam().refused) << status;
+    EXPECT_EQ (snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (
+    RefusedPreset { "noPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", ""); }, false },
+    RefusedPreset { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false },
+    RefusedPreset { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true },
+    RefusedPreset { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true },
+    RefusedPreset { "otherType", [] (const std::string& preset) { return withEntry (preset, "type", "<integer>1635083896</integer>"); }, true },
+    RefusedPreset { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true },
+    RefusedPreset { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true },
+    RefusedPreset { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true },
+    RefusedPreset { "badBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>!!!!</data>"); }, true },
+    RefusedPreset { "cutShort", [] (const std::string& preset) { return preset.substr (0, preset.size() / 2); }, true },
+    RefusedPreset { "notXml", [] (const std::string&) { return std::string ("version=0 type=aumu"); }, true },
+    RefusedPreset { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true },
+    RefusedPreset { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true },
+    RefusedPreset { "empty", [] (const std::string&) { return std::string(); }, true }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+TEST_F (AudioUnitTest, HugePresetIsRefusedUnread)
+{
+    changeEverything();
+    const auto before = snapshot();
+    std::string huge (PropertyList::maxDocumentSize + 1, ' ');
+    EXPECT_NE (restorePreset (huge), noErr);
+    EXPECT_EQ (snapshot(), before);
+}
+
+TEST_F (AudioUnitTest, ChannelRequests)
+{
+    AudioStreamBasicDescription format { 44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved,
+                                         4, 1, 4, 6, 32, 0 };
+    EXPECT_EQ (set (kAudioUnitProperty_StreamFormat, format, kAudioUnitScope_Input), kAudioUnitErr_FormatNotSupported);
+
+    format.mChannelsPerFrame = 2;
+    ASSERT_EQ (set (kAudioUnitProperty_StreamFormat, format, kAudioUnitScope_Input), noErr);
+    format.mChannelsPerFrame = 1;
+    ASSERT_EQ (set (kAudioUnitProperty_StreamFormat, format, kAudioUnitScope_Output), noErr);
+    EXPECT_EQ (unit.initialize(), kAudioUnitErr_FormatNotSupported);
+
+    ASSERT_EQ (set (kAudioUnitProperty_StreamFormat, format, kAudioUnitScope_Input), noErr);
+    EXPECT_EQ (unit.initialize(), noErr);
+    EXPECT_EQ (unit.getProcessor().getMainBusNumOutputChannels(), 1);
+}
+
+TEST_F (AudioUnitTest, OnePresetUntitled)
+{
+    const AUPresetArray* presets = nullptr;
+    ASSERT_EQ (get (kAudioUnitProperty_FactoryPresets, presets), noErr);
+    ASSERT_EQ (presets->count, 1u);
+    EXPECT_EQ (presets->presets[0].presetNumber, 0);
+    EXPECT_STREQ (presets->presets[0].presetName, "Untitled");
+
+    EXPECT_EQ (set (kAudioUnitProperty_PresentPreset, AUPreset { 0, nullptr }), noErr);
+    EXPECT_EQ (set (kAudioUnitProperty_PresentPreset, AUPreset { 1, nullptr }), kAudioUnitErr_InvalidPropertyValue);
+}
+
+//==============================================================================
+TEST (AUPresetFile, RenderSavesAndRestoresAupresetFiles)
+{
+    testutil::TempFolder dir;
+    const auto preset = dir.file ("Bright Tenor.aupreset");
+    const auto saved = testutil::runRender ({ "-p", "range=Tenor", "-p", "gain=-3", "--save-state", preset.getFullPathName() });
+    ASSERT_EQ (saved.exitCode, 0) << saved.output;
+    EXPECT_TRUE (preset.loadFileAsString().contains ("<string>Bright Tenor</string>"));
+
+    const auto raw = dir.file ("state.bin");
+    const auto restored = testutil::runRender ({ "--state", preset.getFullPathName(), "--save-state", raw.getFullPathName() });
+    ASSERT_EQ (restored.exitCode, 0) << restored.output;
+
+    HalvoraAudioProcessor processor;
+    juce::MemoryBlock data;
+    ASSERT_TRUE (raw.loadFileAsData (data));
+    processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("range")->load(), 2.0f);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), -3.0f);
+
+    const auto foreign = dir.file ("foreign.aupreset");
+    foreign.replaceWithText (preset.loadFileAsString().replace ("<key>subtype</key>\n\t<integer>", "<key>subtype</key>\n\t<integer>9"));
+    const auto refused = testutil::runRender ({ "--state", foreign.getFullPathName(), "--save-state", dir.file ("x.bin").getFullPathName() });
+    EXPECT_EQ (refused.exitCode, 1) << refused.output;
+    EXPECT_TRUE (refused.output.contains ("foreign.aupreset"));
+    EXPECT_FALSE (dir.file ("x.bin").exists());
+}
