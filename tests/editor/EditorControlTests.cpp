@@ -1,0 +1,348 @@
+#include "editor/EditorFixture.h"
+
+TEST_F (EditorTest, FixedWindowOfTwelveHundredBySixHundred)
+{
+    EXPECT_EQ (editor->getWidth(), 1200);
+    EXPECT_EQ (editor->getHeight(), 600);
+    EXPECT_FALSE (editor->isResizable());
+    EXPECT_TRUE (editor->isOpaque());
+}
+
+TEST_F (EditorTest, HoldsItsTwentySixControlsAndNothingElse)
+{
+    const auto controls = inspect().controls();
+    ASSERT_EQ (controls.size(), 26u);
+    EXPECT_EQ (editor->getNumChildComponents(), 26);
+
+    for (const auto& [name, component] : controls)
+    {
+        EXPECT_EQ (component->getParentComponent(), editor.get()) << name;
+        EXPECT_TRUE (component->isVisible()) << name;
+    }
+}
+
+//==============================================================================
+struct ControlBounds
+{
+    const char* name;
+    int x, y, w, h;
+};
+
+class EditorLayout : public EditorTest, public testing::WithParamInterface<ControlBounds> {};
+
+TEST_P (EditorLayout, FixedBounds)
+{
+    const auto& c = GetParam();
+    auto* control = inspect().control (c.name);
+    ASSERT_NE (control, nullptr);
+    EXPECT_EQ (control->getBounds(), juce::Rectangle<int> (c.x, c.y, c.w, c.h));
+
+    // The layout is fixed pixels: a host that sizes the window differently moves nothing.
+    editor->setSize (900, 700);
+    EXPECT_EQ (control->getBounds(), juce::Rectangle<int> (c.x, c.y, c.w, c.h));
+}
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::Values (
+    ControlBounds { "formantKnob",   325,  -30, 150, 150 },
+    ControlBounds { "gainKnob",      725,  -30, 150, 150 },
+    ControlBounds { "vibRateKnob",   100,  160, 300, 300 },
+    ControlBounds { "vibDepthKnob",  800,  150, 300, 300 },
+    ControlBounds { "morvelKnob",    530,  415, 140, 140 },
+    ControlBounds { "formantLabel",  280,  128, 240,  28 },
+    ControlBounds { "gainLabel",     680,  128, 240,  28 },
+    ControlBounds { "vibRateLabel",  130,  393, 240,  28 },
+    ControlBounds { "vibDepthLabel", 830,  383, 240,  28 },
+    ControlBounds { "morvelLabel",   480,  563, 240,  28 },
+    ControlBounds { "rangeLabel",     85,   40, 160,  28 },
+    ControlBounds { "rangeBox",       60,   64, 210,  40 },
+    ControlBounds { "voiceLabel",    955,   40, 160,  28 },
+    ControlBounds { "voiceBox",      930,   64, 210,  40 },
+    ControlBounds { "keyLabel",       85,  490, 160,  28 },
+    ControlBounds { "keyBox",         60,  522, 210,  40 },
+    ControlBounds { "scaleLabel",    955,  490, 160,  28 },
+    ControlBounds { "scaleBox",      930,  522, 210,  40 },
+    ControlBounds { "onButton1",     249,   40,  40,  22 },
+    ControlBounds { "onButton2",    1119,   40,  40,  22 },
+    ControlBounds { "onButton3",     249,  490,  40,  22 },
+    ControlBounds { "onButton4",    1119,  490,  40,  22 },
+    ControlBounds { "delayFader",     40,  140,  24, 320 },
+    ControlBounds { "reverbFader",  1136,  140,  24, 320 },
+    ControlBounds { "delayLabel",     72,  140,  32, 320 },
+    ControlBounds { "reverbLabel",  1096,  140,  32, 320 }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+//==============================================================================
+struct SliderBinding
+{
+    const char* name;
+    const char* id;
+    double min, max, interval, defaultValue;
+    const char* defaultText;
+    float elsewhere; // a value away from the default
+};
+
+class EditorSliders : public EditorTest, public testing::WithParamInterface<SliderBinding> {};
+
+TEST_P (EditorSliders, TakeTheParameterRangeStepAndText)
+{
+    const auto& c = GetParam();
+    auto& slider = inspect().slider (c.name);
+
+    // Ranges and steps are single-precision floats widened to double.
+    EXPECT_NEAR (slider.getMinimum(), c.min, 1e-6);
+    EXPECT_NEAR (slider.getMaximum(), c.max, 1e-6);
+    EXPECT_NEAR (slider.getInterval(), c.interval, 1e-7);
+    EXPECT_NEAR (slider.getValue(), c.defaultValue, 1e-6);
+    EXPECT_EQ (slider.getTextFromValue (c.defaultValue), c.defaultText);
+    EXPECT_EQ (slider.getTextBoxPosition(), juce::Slider::NoTextBox);
+
+    EXPECT_TRUE (slider.isDoubleClickReturnEnabled());
+    EXPECT_NEAR (slider.getDoubleClickReturnValue(), c.defaultValue, 1e-6);
+}
+
+TEST_P (EditorSliders, FollowTheParameterAndDoubleClickReturnsToDefault)
+{
+    const auto& c = GetParam();
+    auto& slider = inspect().slider (c.name);
+
+    // Host automation moves the control...
+    set (c.id, c.elsewhere);
+    EXPECT_NEAR (slider.getValue(), c.elsewhere, 1e-4);
+
+    // ...and a double-click on the control puts the parameter back to its default.
+    const juce::Point<float> middle (slider.getLocalBounds().getCentre().toFloat());
+    slider.mouseDoubleClick (mouseEvent (slider, middle, middle, 2));
+    EXPECT_NEAR (get (c.id), c.defaultValue, 1e-6);
+    EXPECT_NEAR (slider.getValue(), c.defaultValue, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::Values (
+    SliderBinding { "formantKnob",  "formant",   -1.0,   1.0, 0.001, 0.0, "0.000",  0.5f },
+    SliderBinding { "gainKnob",     "gain",     -24.0,  24.0, 0.01,  0.0, "0.00",  12.0f },
+    SliderBinding { "vibRateKnob",  "vibRate",    0.1,  10.0, 0.001, 5.0, "5.000",  8.0f },
+    SliderBinding { "vibDepthKnob", "vibDepth",   0.0, 100.0, 0.01,  0.0, "0.00",  40.0f },
+    SliderBinding { "morvelKnob",   "morvel",     0.0,   1.0, 0.001, 0.5, "0.500",  0.9f },
+    SliderBinding { "delayFader",   "delayMix",   0.0, 100.0, 0.1,   0.0, "0.0",   60.0f },
+    SliderBinding { "reverbFader",  "reverbMix",  0.0, 100.0, 0.1,   0.0, "0.0",   25.0f }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (EditorTest, KnobsAreRotaryWithoutTextBoxOrFocusAndWithWheel)
+{
+    for (const auto* name : { "formantKnob", "gainKnob", "vibRateKnob", "vibDepthKnob", "morvelKnob" })
+    {
+        SCOPED_TRACE (name);
+        auto& knob = inspect().slider (name);
+        EXPECT_EQ (knob.getSliderStyle(), juce::Slider::RotaryHorizontalVerticalDrag);
+        EXPECT_EQ (knob.getTextBoxPosition(), juce::Slider::NoTextBox);
+        EXPECT_FALSE (knob.getWantsKeyboardFocus());
+        EXPECT_TRUE (knob.isScrollWheelEnabled());
+        EXPECT_EQ (&knob.getLookAndFeel(), &inspect().goldKnobLAF());
+    }
+}
+
+TEST_F (EditorTest, FadersAreVerticalAndMoveInTheirParameterSteps)
+{
+    for (const auto* name : { "delayFader", "reverbFader" })
+    {
+        SCOPED_TRACE (name);
+        auto& fader = inspect().slider (name);
+        EXPECT_EQ (fader.getSliderStyle(), juce::Slider::LinearVertical);
+        EXPECT_EQ (&fader.getLookAndFeel(), &inspect().faderLAF());
+
+        // A move to 33.33 lands on the 0.1 grid, in the control and in the parameter.
+        fader.setValue (33.33, juce::sendNotificationSync);
+        EXPECT_NEAR (fader.getValue(), 33.3, 1e-4);
+    }
+
+    EXPECT_NEAR (get ("delayMix"), 33.3f, 1e-4f);
+    EXPECT_NEAR (get ("reverbMix"), 33.3f, 1e-4f);
+}
+
+TEST_F (EditorTest, DraggingAKnobShowsItsValuePopupInsideTheWindow)
+{
+    auto& knob = inspect().slider ("gainKnob");
+    const juce::Point<float> start (75.0f, 75.0f);
+
+    knob.mouseDown (mouseEvent (knob, start, start));
+    auto* popup = knob.getCurrentPopupDisplay();
+    ASSERT_NE (popup, nullptr);
+    EXPECT_EQ (popup->getParentComponent(), editor.get());
+    EXPECT_TRUE (popup->isVisible());
+    EXPECT_FALSE (popup->isOnDesktop());
+
+    // 50 pixels up is a fifth of the default 250-pixel drag: 0.5 + 0.2 of -24..24 dB.
+    const juce::Point<float> up (75.0f, 25.0f);
+    knob.mouseDrag (mouseEvent (knob, up, start, 1, true));
+    EXPECT_NEAR (get ("gain"), 9.6f, 1e-3f);
+    EXPECT_NE (knob.getCurrentPopupDisplay(), nullptr);
+
+    knob.mouseUp (mouseEvent (knob, up, start, 1, true));
+    EXPECT_EQ (knob.getCurrentPopupDisplay(), nullptr);
+    EXPECT_FALSE (knob.hasKeyboardFocus (true));
+}
+
+TEST_F (EditorTest, MouseWheelTurnsAKnob)
+{
+    auto& knob = inspect().slider ("gainKnob");
+    const juce::Point<float> middle (75.0f, 75.0f);
+    juce::MouseWheelDetails wheel { 0.0f, 0.1f, false, false, false };
+
+    // The default wheel step is 0.15 of the range per unit: 0.015 of 48 dB.
+    knob.mouseWheelMove (wheelEvent (knob, middle), wheel);
+    EXPECT_NEAR (get ("gain"), 0.72f, 1e-3f);
+    EXPECT_NEAR (knob.getValue(), 0.72, 1e-3);
+}
+
+//==============================================================================
+struct BoxBinding
+{
+    const char* name;
+    const char* id;
+    int openAt;          // the parameter's choice index when the window opens
+    const char* shown;   // what the box shows then
+};
+
+class EditorBoxes : public EditorTest, public testing::WithParamInterface<BoxBinding> {};
+
+TEST_P (EditorBoxes, ListTheParameterChoicesInOrder)
+{
+    const auto& c = GetParam();
+    auto& box = inspect().box (c.name);
+    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (&testutil::param (processor, c.id));
+    ASSERT_NE (choice, nullptr);
+
+    ASSERT_EQ (box.getNumItems(), choice->choices.size());
+
+    for (int i = 0; i < box.getNumItems(); ++i)
+    {
+        EXPECT_EQ (box.getItemText (i), choice->choices[i]);
+        EXPECT_EQ (box.getItemId (i), i + 1);
+    }
+
+    EXPECT_EQ (box.getText(), choice->choices[0]);
+}
+
+TEST_P (EditorBoxes, OpenOnTheParameterCurrentChoice)
+{
+    const auto& c = GetParam();
+    close();
+    set (c.id, static_cast<float> (c.openAt));
+    open();
+
+    auto& box = inspect().box (c.name);
+    EXPECT_EQ (box.getText(), c.shown);
+    EXPECT_EQ (box.getSelectedItemIndex(), c.openAt);
+}
+
+TEST_P (EditorBoxes, ChoosingAnItemSetsTheParameter)
+{
+    const auto& c = GetParam();
+    auto& box = inspect().box (c.name);
+
+    box.setSelectedItemIndex (c.openAt, juce::sendNotificationSync);
+    EXPECT_EQ (juce::roundToInt (get (c.id)), c.openAt);
+
+    // And the host's change comes back to the box.
+    set (c.id, 0.0f);
+    EXPECT_EQ (box.getSelectedItemIndex(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::Values (
+    BoxBinding { "rangeBox", "range", 3, "Baritone" },
+    BoxBinding { "voiceBox", "voice", 1, "Male" },
+    BoxBinding { "keyBox",   "key",   2, "D" },
+    BoxBinding { "scaleBox", "scale", 4, "Chromatic" }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (EditorTest, BoxesAreCentredBlackAndGoldWithThePopupLook)
+{
+    // Only these IDs use the framework's named gold (0xFFFFD700), not the product gold.
+    const std::pair<int, juce::Colour> boxColours[] {
+        { juce::ComboBox::backgroundColourId,             juce::Colour (0xFF000000) },
+        { juce::ComboBox::outlineColourId,                juce::Colour (0xFFFFD700) },
+        { juce::ComboBox::textColourId,                   juce::Colour (0xFFFFFFFF) },
+        { juce::ComboBox::arrowColourId,                  juce::Colour (0xFFFFD700) },
+        { juce::ComboBox::buttonColourId,                 juce::Colour (0xFF000000) },
+        { juce::PopupMenu::backgroundColourId,            juce::Colour (0xFF000000) },
+        { juce::PopupMenu::highlightedBackgroundColourId, juce::Colour (0xFFFFD700) },
+        { juce::PopupMenu::highlightedTextColourId,       juce::Colour (0xFF000000) },
+        { juce::PopupMenu::textColourId,                  juce::Colour (0xFFFFFFFF) },
+    };
+
+    for (const auto* name : { "rangeBox", "voiceBox", "keyBox", "scaleBox" })
+    {
+        SCOPED_TRACE (name);
+        auto& box = inspect().box (name);
+        EXPECT_EQ (box.getJustificationType().getFlags(), juce::Justification::centred);
+        EXPECT_EQ (&box.getLookAndFeel(), &inspect().popupLAF());
+
+        for (const auto& [id, colour] : boxColours)
+        {
+            EXPECT_TRUE (box.isColourSpecified (id)) << juce::String::toHexString (id);
+            EXPECT_EQ (box.findColour (id), colour) << juce::String::toHexString (id);
+        }
+    }
+}
+
+TEST_F (EditorTest, MouseWheelStepsThroughABox)
+{
+    auto& box = inspect().box ("keyBox");
+    const juce::Point<float> middle (100.0f, 20.0f);
+
+    // Each 0.2 of wheel is one item; scrolling down moves to the next.
+    box.mouseWheelMove (wheelEvent (box, middle), { 0.0f, -0.3f, false, false, false });
+    EXPECT_EQ (box.getText(), "C#");
+}
+
+//==============================================================================
+struct LabelText
+{
+    const char* name;
+    const char* text;
+    float height;
+};
+
+class EditorLabels : public EditorTest, public testing::WithParamInterface<LabelText> {};
+
+TEST_P (EditorLabels, BoldGoldCentredText)
+{
+    const auto& c = GetParam();
+    auto& label = inspect().label (c.name);
+
+    EXPECT_EQ (label.getText(), c.text);
+    EXPECT_EQ (label.findColour (juce::Label::textColourId), design::gold);
+    EXPECT_EQ (label.getJustificationType().getFlags(), juce::Justification::centred);
+    EXPECT_TRUE (label.getFont().isBold());
+    EXPECT_FLOAT_EQ (label.getFont().getHeight(), c.height);
+
+    // Titles draw with the default look; the editor sets none on itself.
+    EXPECT_EQ (&label.getLookAndFeel(), &juce::LookAndFeel::getDefaultLookAndFeel());
+}
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLabels, testing::Values (
+    LabelText { "formantLabel",  "Formant",        28.0f },
+    LabelText { "gainLabel",     "Gain",           28.0f },
+    LabelText { "vibRateLabel",  "Vibrato Rate",   28.0f },
+    LabelText { "vibDepthLabel", "Vibrato Depth",  28.0f },
+    LabelText { "morvelLabel",   "Morvel",         28.0f },
+    LabelText { "rangeLabel",    "Range",          28.0f },
+    LabelText { "voiceLabel",    "Voice",          28.0f },
+    LabelText { "keyLabel",      "Key",            28.0f },
+    LabelText { "scaleLabel",    "Scale",          28.0f },
+    LabelText { "delayLabel",    "D\nE\nL\nA\nY",   20.0f },
+    LabelText { "reverbLabel",   "R\nE\nV\nE\nR\nB", 20.0f }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (EditorTest, KnobLookSharesTheDecodedKnobPicture)
+{
+    const auto& knobImage = inspect().goldKnobLAF().knobImage;
+    ASSERT_TRUE (knobImage.isValid());
+    EXPECT_EQ (knobImage.getWidth(), 500);
+    EXPECT_EQ (knobImage.getHeight(), 500);
+
+    // One set of pixels for the editor and the look.
+    EXPECT_TRUE (knobImage == inspect().knobSourceImage());
+
+    ASSERT_TRUE (inspect().boardImage().isValid());
+    EXPECT_EQ (inspect().boardImage().getBounds(), juce::Rectangle<int> (0, 0, 1850, 1152));
+}
