@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench install clean
+.PHONY: all bootstrap configure build demo test bench fuzz install clean
 
 all: build
 
@@ -32,6 +32,9 @@ bench: bootstrap
 	@cmake -S . -B $(BUILD) -G Ninja -DHALVORA_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD) --parallel $(JOBS) --target halvora_bench
 	@$(BUILD)/bench/halvora_bench
+
+fuzz: bootstrap
+	@scripts/run-fuzzers
 
 install: build
 	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)

@@ -8,13 +8,47 @@
 //==============================================================================
 namespace
 {
-    /** A saved state that leaves a parameter out (an older or hand-written preset) must
-        not touch it. The value-tree state would give such a parameter a fresh child
-        without a value and so reset it to its default; handing it a child that holds
-        its current value keeps it where it is.
-    */
-    void keepParametersTheStateDoesNotName (juce::ValueTree& state, const juce::Array<juce::AudioProcessorParameter*>& params)
+    juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::var& id)
     {
+        for (auto* p : params)
+            if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p))
+                if (ranged->getParameterID() == id.toString())
+                    return ranged;
+
+        return nullptr;
+    }
+
+    /** Makes a restored state safe and complete before the value-tree state takes it.
+
+        A value beyond what a float holds (1e308, infinity) would become infinite on its
+        way in, and NaN would stay NaN, so values are clamped to the parameter's range
+        here, in double precision, and NaN reads as 0 like any other non-number.
+
+        A parameter the state leaves out (an older or hand-written preset) must keep its
+        value; the value-tree state would give it a fresh child without a value and so
+        reset it to its default, so it gets a child holding its current value instead.
+    */
+    void sanitiseRestoredState (juce::ValueTree& state, const juce::Array<juce::AudioProcessorParameter*>& params)
+    {
+        for (auto child : state)
+        {
+            auto* param = findParameter (params, child.getProperty ("id"));
+
+            if (param == nullptr || ! child.hasProperty ("value"))
+                continue;
+
+            auto value = static_cast<double> (child.getProperty ("value"));
+            const auto& range = param->getNormalisableRange();
+
+            if (std::isnan (value))
+                value = 0.0;
+
+            const auto clamped = juce::jlimit (static_cast<double> (range.start), static_cast<double> (range.end), value);
+
+            if (clamped != value || ! child.getProperty ("value").isDouble())
+                child.setProperty ("value", clamped, nullptr);
+        }
+
         juce::StringArray missing;
 
         for (auto* p : params)
@@ -26,18 +60,11 @@ namespace
 
         for (const auto& id : missing)
         {
-            for (auto* p : params)
-            {
-                auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p);
-
-                if (ranged != nullptr && ranged->getParameterID() == id)
-                {
-                    juce::ValueTree child ("PARAM");
-                    child.setProperty ("id", id, nullptr);
-                    child.setProperty ("value", static_cast<double> (ranged->convertFrom0to1 (ranged->getValue())), nullptr);
-                    state.appendChild (child, nullptr);
-                }
-            }
+            auto* ranged = findParameter (params, id);
+            juce::ValueTree child ("PARAM");
+            child.setProperty ("id", id, nullptr);
+            child.setProperty ("value", static_cast<double> (ranged->convertFrom0to1 (ranged->getValue())), nullptr);
+            state.appendChild (child, nullptr);
         }
     }
 } // namespace
@@ -158,7 +185,7 @@ void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
         return;
 
     auto state = juce::ValueTree::fromXml (*xml);
-    keepParametersTheStateDoesNotName (state, getParameters());
+    sanitiseRestoredState (state, getParameters());
     apvts.replaceState (state);
 }
 

@@ -166,7 +166,11 @@ INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (
     RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", "gain", 0.0f },                      // no value: default
     RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", "morvel", 0.5f },
     RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", "gain", 0.0f },       // not a number reads 0
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", "gain", 4.0f }));
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", "gain", 4.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", "gain", 24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", "gain", 0.0f },      // NaN reads as 0
+    RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", "vibRate", 0.1f },
+    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", "key", 0.0f }));
 
 struct IgnoredBlock
 {

@@ -1,0 +1,41 @@
+// halvora-render's command line: option parsing and the -p values and choice names,
+// applied to a processor. Never crashes; a parameter is always left in its range.
+
+#include "Renderer.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace
+{
+    // Made once and kept for the whole run (never destroyed at exit, as fuzzers expect).
+    juce::AudioProcessor& processor()
+    {
+        static auto* initialiser = new juce::ScopedJuceInitialiser_GUI();
+        static auto* instance = createPluginFilter();
+        juce::ignoreUnused (initialiser);
+        return *instance;
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
+{
+    // Arguments separated by newlines, as a shell would hand them over.
+    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), static_cast<int> (size));
+    const auto args = juce::StringArray::fromLines (text);
+    const auto parsed = halvora::parseCommandLine (args);
+
+    if (! parsed.ok())
+        return 0;
+
+    juce::StringArray warnings;
+
+    for (const auto& setting : parsed.options.params)
+        halvora::applyParameterSetting (processor(), setting, warnings);
+
+    for (auto* param : processor().getParameters())
+        if (! (param->getValue() >= 0.0f && param->getValue() <= 1.0f))
+            std::abort();
+
+    return 0;
+}
