@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace
 {
@@ -39,6 +40,7 @@ void PitchDetector::prepare (int maxBlockSize)
     const auto size = static_cast<size_t> (std::max (0, maxBlockSize / 2) + 1);
     diff.assign (size, 0.0);
     cmnd.assign (size, 0.0);
+    samplesAsDouble.assign (static_cast<size_t> (std::max (0, maxBlockSize) + DifferenceKernels::padding), 0.0);
 }
 
 //==============================================================================
@@ -58,7 +60,7 @@ float PitchDetector::detect (const float* samples, int numSamples, double sample
         cmnd.resize (static_cast<size_t> (maxLag + 1), 0.0);
     }
 
-    computeDifferences (samples, numSamples, minLag, maxLag);
+    computeDifferences (samples, numSamples, minLag, maxLag, diff.data());
 
     // Cumulative-mean normalisation, starting from the shortest searched lag.
     double runningSum = 0.0;
@@ -106,57 +108,27 @@ float PitchDetector::detect (const float* samples, int numSamples, double sample
     return f < lowest ? lowest : std::min (f, highestHz[rangeIndex]);
 }
 
-void PitchDetector::computeDifferences (const float* x, int numSamples, int minLag, int maxLag) noexcept
+void PitchDetector::computeDifferences (const float* samples, int numSamples, int minLag, int maxLag, double* diffOut)
 {
-    // Each lag's sum runs over ascending j on its own, so it comes out the same however
-    // many lags are worked on side by side; four at a time keeps the adder busy.
-    int t = minLag;
+    const auto n = static_cast<size_t> (std::max (0, numSamples));
+    const auto needed = n + static_cast<size_t> (DifferenceKernels::padding);
 
-    for (; t + 3 <= maxLag; t += 4)
-    {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        const auto common = numSamples - (t + 3);
+    if (samplesAsDouble.size() < needed)
+        samplesAsDouble.resize (needed, 0.0);
 
-        for (int j = 0; j < common; ++j)
-        {
-            const auto xj = static_cast<double> (x[j]);
-            const auto d0 = xj - static_cast<double> (x[j + t]);
-            const auto d1 = xj - static_cast<double> (x[j + t + 1]);
-            const auto d2 = xj - static_cast<double> (x[j + t + 2]);
-            const auto d3 = xj - static_cast<double> (x[j + t + 3]);
-            s0 += d0 * d0;
-            s1 += d1 * d1;
-            s2 += d2 * d2;
-            s3 += d3 * d3;
-        }
+    // Each sample is converted once here instead of once per lag in the kernels.
+    std::copy (samples, samples + n, samplesAsDouble.begin());
+    std::fill (samplesAsDouble.begin() + static_cast<std::ptrdiff_t> (n),
+               samplesAsDouble.begin() + static_cast<std::ptrdiff_t> (needed), 0.0);
 
-        // The shorter lags have a few more terms at the end.
-        for (int j = std::max (0, common); j < numSamples - t; ++j)
-        {
-            const auto xj = static_cast<double> (x[j]);
-            const auto d0 = xj - static_cast<double> (x[j + t]);
-            s0 += d0 * d0;
+    DifferenceKernels::compute (kernel, samplesAsDouble.data(), numSamples, minLag, maxLag, diffOut);
+}
 
-            if (j < numSamples - t - 1) { const auto d = xj - static_cast<double> (x[j + t + 1]); s1 += d * d; }
-            if (j < numSamples - t - 2) { const auto d = xj - static_cast<double> (x[j + t + 2]); s2 += d * d; }
-        }
+bool PitchDetector::useKernel (DifferenceKernel newKernel) noexcept
+{
+    if (! DifferenceKernels::isAvailable (newKernel))
+        return false;
 
-        diff[static_cast<size_t> (t)]     = s0;
-        diff[static_cast<size_t> (t + 1)] = s1;
-        diff[static_cast<size_t> (t + 2)] = s2;
-        diff[static_cast<size_t> (t + 3)] = s3;
-    }
-
-    for (; t <= maxLag; ++t)
-    {
-        double sum = 0.0;
-
-        for (int j = 0; j < numSamples - t; ++j)
-        {
-            const auto d = static_cast<double> (x[j]) - static_cast<double> (x[j + t]);
-            sum += d * d;
-        }
-
-        diff[static_cast<size_t> (t)] = sum;
-    }
+    kernel = newKernel;
+    return true;
 }

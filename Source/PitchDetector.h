@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DifferenceKernels.h"
+
 #include <vector>
 
 //==============================================================================
@@ -28,11 +30,27 @@ public:
     */
     float detect (const float* samples, int numSamples, double sampleRate, int rangeIndex);
 
+    /** The squared-difference function of a block, as detect computes it: for every lag
+        t in [minLag, maxLag], diffOut[t] = the sum over j from 0 to numSamples - t - 1,
+        ascending, of (x[j] - x[j + t]) squared, each sample converted to double first.
+        0 <= minLag <= maxLag; diffOut has room for maxLag + 1 values and only
+        [minLag, maxLag] is written. Grows the working arrays only for a block larger
+        than prepared for.
+    */
+    void computeDifferences (const float* samples, int numSamples, int minLag, int maxLag, double* diffOut);
+
+    /** Every kernel gives the same bits; the fastest one this processor offers is the
+        default, and the others stay selectable so each can be compared and timed.
+        Returns false, changing nothing, for a kernel this processor cannot run.
+    */
+    bool useKernel (DifferenceKernel newKernel) noexcept;
+    DifferenceKernel getKernel() const noexcept { return kernel; }
+
     static constexpr float lowestHz[]  { 261.6f, 196.0f, 130.8f, 98.0f, 82.4f };
     static constexpr float highestHz[] { 1046.5f, 784.0f, 523.3f, 392.0f, 330.0f };
 
 private:
-    void computeDifferences (const float* samples, int numSamples, int minLag, int maxLag) noexcept;
-
     std::vector<double> diff, cmnd;
+    std::vector<double> samplesAsDouble;   // the block converted once, then `padding` zeros
+    DifferenceKernel kernel = DifferenceKernels::fastestAvailable();
 };

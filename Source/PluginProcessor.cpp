@@ -498,7 +498,10 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
                 v = x;
 
             const auto y = lp * lowWeight + (v - lp) * highWeight;
-            const auto s = std::sin (phase);
+
+            // With no vibrato depth the factor s * 0 + 1 is exactly 1 for any finite sine,
+            // so the sine need not be computed: the same bits come out.
+            const auto s = vibratoDepth != 0.0f ? std::sin (phase) : 0.0f;
             samples[i] = ((s * vibratoDepth + 1.0f) * y) * gain;
 
             phase = phase + block.phaseIncrement;

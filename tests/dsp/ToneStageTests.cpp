@@ -109,3 +109,49 @@ TEST_F (ToneStage, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
     EXPECT_NEAR (next.getSample (0, 0), 1.0f + 0.5f * std::sin (phaseBefore), 1.0e-6f);
     EXPECT_NEAR (state.vibratoPhase(), phaseBefore + 512 * step, 1.0e-3f);
 }
+
+TEST (ToneStageReference, MatchesThePlainArithmeticBitForBit)
+{
+    // The stage written out plainly, sine always computed, against the processor, with
+    // and without vibrato (without it the processor skips the sine).
+    for (const auto depthPercent : { 0.0f, 37.5f })
+    {
+        HalvoraAudioProcessor processor;
+        processor.prepareToPlay (48000.0, 256);
+        testutil::setPlain (processor, "vibDepth", depthPercent);
+        testutil::setPlain (processor, "vibRate", 7.25f);
+        testutil::setPlain (processor, "formant", -0.4f);
+        testutil::setPlain (processor, "gain", 3.5f);
+        testutil::setPlain (processor, "range", 3.0f);
+
+        const auto input = testutil::makeTestSignal (2, 256, 48000.0, 21);
+        auto output = input;
+        juce::MidiBuffer midi;
+        processor.processBlock (output, midi);
+
+        // The values as the parameters hold them, snapped to their steps.
+        const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
+        const auto gain = std::pow (10.0f, 0.05f * raw ("gain"));
+        const auto step = static_cast<float> (static_cast<double> (raw ("vibRate")) * 6.283185307179586 / 48000.0);
+        const auto saturation = -raw ("formant"), drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
+        const auto norm = 1.0f / std::tanh (drive);
+        const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
+
+        for (int c = 0; c < 2; ++c)
+        {
+            float lp = 0.0f, phase = 0.0f;
+            for (int i = 0; i < 256; ++i)
+            {
+                const auto x = input.getSample (c, i);
+                lp = (lp + x) * 0.5f;
+                const auto v = x * (1.0f - mix) + std::tanh (drive * x) * norm * mix;
+                const auto y = lp * 1.3f + (v - lp) * 0.9f;
+                const auto expected = ((std::sin (phase) * depth + 1.0f) * y) * gain;
+                ASSERT_EQ (output.getSample (c, i), expected) << depthPercent << " " << c << " " << i;
+                phase = phase + step;
+                if (phase > 6.2831855f)
+                    phase -= 6.2831855f;
+            }
+        }
+    }
+}
