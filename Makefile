@@ -25,7 +25,9 @@ demo: build
 	@echo "demo: out/demo-in.wav is the demo vocal, out/demo-out.wav the same through Halvora;"
 	@echo "      out/demo-pitch.png and out/demo-pitch.csv show what the correction did"
 
+# The sanitizer runs first, so the run closes on the plain suite's summary.
 test: build
+	@scripts/run-sanitized-tests
 	@scripts/run-tests $(BUILD)
 
 bench: bootstrap

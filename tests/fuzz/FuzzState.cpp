@@ -11,9 +11,9 @@ namespace
     // Made once and kept for the whole run (never destroyed at exit, as fuzzers expect).
     HalvoraAudioProcessor& processor()
     {
-        static auto* initialiser = new juce::ScopedJuceInitialiser_GUI();
+        static const auto initialised = [] { juce::initialiseJuce_GUI(); return true; }();
         static auto* instance = new HalvoraAudioProcessor();
-        juce::ignoreUnused (initialiser);
+        juce::ignoreUnused (initialised);
         return *instance;
     }
 

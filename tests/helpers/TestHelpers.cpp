@@ -29,9 +29,14 @@ float getPlain (juce::AudioProcessor& processor, const juce::String& id)
 
 //==============================================================================
 TempFolder::TempFolder()
-    : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                  .getNonexistentChildFile ("halvora-test", "", false))
 {
+    // A name no other test process running at the same time can pick.
+    const auto temp = juce::File::getSpecialLocation (juce::File::tempDirectory);
+
+    do
+        folder = temp.getChildFile ("halvora-test-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+    while (folder.exists());
+
     folder.createDirectory();
 }
 
