@@ -4,6 +4,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "PitchDetector.h"
+#include "VoiceReverb.h"
 
 #include <atomic>
 #include <vector>
@@ -104,7 +105,7 @@ private:
     juce::AudioBuffer<float> echoBuffer;
     int echoWritePos = 0;
     float maxEchoSeconds = 1.0f;
-    juce::Reverb reverb;
+    VoiceReverb reverb;              // juce::Reverb's arithmetic exactly, with cheaper wrapping
     juce::Reverb::Parameters reverbParams;
     float lastDetectedHz = 0.0f;
     float smoothedHz = 0.0f;
