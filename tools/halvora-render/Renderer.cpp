@@ -336,20 +336,17 @@ namespace
         juce::StringArray warnings;
         std::vector<std::pair<juce::RangedAudioParameter*, float>> settings;
 
+        // The settings are checked on the processor itself now and applied again after a
+        // restored state, which they override; they land on the same values both times.
+        for (const auto& setting : options.params)
         {
-            // Resolve against a scratch instance so a state restored later is not disturbed.
-            std::unique_ptr<juce::AudioProcessor> scratch (createPluginFilter());
+            const auto error = applyParameterSetting (*processor, setting, warnings);
 
-            for (const auto& setting : options.params)
-            {
-                const auto error = applyParameterSetting (*scratch, setting, warnings);
+            if (error.isNotEmpty())
+                return Failure { exitUsageError, error };
 
-                if (error.isNotEmpty())
-                    return Failure { exitUsageError, error };
-
-                auto* param = findParameter (*scratch, setting.id);
-                settings.emplace_back (findParameter (*processor, setting.id), param->getValue());
-            }
+            auto* param = findParameter (*processor, setting.id);
+            settings.emplace_back (param, param->getValue());
         }
 
         OutputFormat output;
