@@ -8,6 +8,25 @@
 //==============================================================================
 namespace
 {
+    /** The framework's XML reader runs past the end of text that is not valid UTF-8, so a
+        block whose text is not is refused before it gets there, as text that does not
+        parse is. The framing is read as getXmlFromBinary reads it.
+    */
+    bool stateTextIsValidUtf8 (const void* data, int sizeInBytes)
+    {
+        if (data == nullptr || sizeInBytes <= 8)
+            return true;   // the framing check refuses it anyway
+
+        const auto* bytes = static_cast<const juce::uint8*> (data);
+        const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
+
+        if (juce::ByteOrder::littleEndianInt (bytes) != 0x21324356 || length <= 0)
+            return true;
+
+        const auto textSize = juce::jmin (sizeInBytes - 8, length);
+        return juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (bytes + 8), textSize);
+    }
+
     juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::var& id)
     {
         for (auto* p : params)
@@ -179,6 +198,9 @@ void HalvoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    if (! stateTextIsValidUtf8 (data, sizeInBytes))
+        return;
+
     const auto xml = getXmlFromBinary (data, sizeInBytes);
 
     if (xml == nullptr)

@@ -212,6 +212,13 @@ juce::var parse (const void* data, size_t size, juce::String& error)
         return {};
     }
 
+    // The framework's XML reader runs past the end of text that is not valid UTF-8.
+    if (! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data), static_cast<int> (size)))
+    {
+        error = "not valid UTF-8";
+        return {};
+    }
+
     const auto text = juce::String::fromUTF8 (static_cast<const char*> (data), static_cast<int> (size));
     juce::XmlDocument document (text);
     document.setEmptyTextElementsIgnored (true);

@@ -20,7 +20,11 @@ namespace
 
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
-    // Arguments separated by newlines, as a shell would hand them over.
+    // Arguments separated by newlines, as a shell would hand them over; like the
+    // program, take only valid UTF-8.
+    if (! juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (data), static_cast<int> (size)))
+        return 0;
+
     const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), static_cast<int> (size));
     const auto args = juce::StringArray::fromLines (text);
     const auto parsed = halvora::parseCommandLine (args);

@@ -215,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (
     IgnoredBlock { "lengthNegative", framed (-5, gainSix) },
     IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) },
     IgnoredBlock { "notXml", framed (14, "not xml at all") },
-    IgnoredBlock { "brokenTag", framed (2, "<<") }),
+    IgnoredBlock { "brokenTag", framed (2, "<<") },
+    IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)

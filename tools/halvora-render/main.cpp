@@ -1,5 +1,6 @@
 #include "Renderer.h"
 
+#include <cstring>
 #include <iostream>
 
 int main (int argc, char* argv[])
@@ -7,8 +8,18 @@ int main (int argc, char* argv[])
     juce::ScopedJuceInitialiser_GUI juce;
 
     juce::StringArray args;
+
     for (int i = 1; i < argc; ++i)
+    {
+        // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
+        if (! juce::CharPointer_UTF8::isValidString (argv[i], static_cast<int> (std::strlen (argv[i]))))
+        {
+            std::cerr << "halvora-render: argument " << i << " is not valid UTF-8 (see --help)\n";
+            return halvora::exitUsageError;
+        }
+
         args.add (juce::String::fromUTF8 (argv[i]));
+    }
 
     const auto parsed = halvora::parseCommandLine (args);
 

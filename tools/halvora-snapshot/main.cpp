@@ -5,6 +5,7 @@
 
 #include "PluginProcessor.h"
 
+#include <cstring>
 #include <iostream>
 
 namespace
@@ -31,6 +32,11 @@ int main (int argc, char* argv[])
 
     for (int i = 1; i < argc; ++i)
     {
+        // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
+        for (int j = i; j < juce::jmin (i + 2, argc); ++j)
+            if (! juce::CharPointer_UTF8::isValidString (argv[j], static_cast<int> (std::strlen (argv[j]))))
+                return fail (halvora::exitUsageError, "argument " + juce::String (j) + " is not valid UTF-8 (see --help)");
+
         auto arg = juce::String::fromUTF8 (argv[i]);
         juce::String value;
 
