@@ -196,6 +196,11 @@ void HalvoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         copyXmlToBinary (*xml, destData);
 }
 
+bool HalvoraAudioProcessor::isReadableState (const void* data, int sizeInBytes)
+{
+    return stateTextIsValidUtf8 (data, sizeInBytes) && getXmlFromBinary (data, sizeInBytes) != nullptr;
+}
+
 void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     if (! stateTextIsValidUtf8 (data, sizeInBytes))

@@ -58,6 +58,11 @@ public:
     void changeProgramName (int, const juce::String&) override;
 
     void getStateInformation (juce::MemoryBlock& destData) override;
+
+    /** True if setStateInformation would take these bytes: the framing, valid UTF-8 text
+        and XML that parses. For tools that check a state file before restoring it.
+    */
+    static bool isReadableState (const void* data, int sizeInBytes);
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
     auto& p = processor();
     const auto before = values (p);
-    const auto valid = juce::AudioProcessor::getXmlFromBinary (data, static_cast<int> (size)) != nullptr;
+    const auto valid = HalvoraAudioProcessor::isReadableState (data, static_cast<int> (size));
 
     p.setStateInformation (data, static_cast<int> (size));
 

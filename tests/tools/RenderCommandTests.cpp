@@ -72,6 +72,8 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     writeWav (dir.file ("in.wav"), testutil::makeTestSignal (1, 2000, 44100.0), 44100.0);
     dir.file ("garbage.wav").replaceWithText ("this is not audio");
     writeWav (dir.file ("quad.wav"), testutil::makeTestSignal (4, 100, 44100.0), 44100.0);
+    const char badText[] = "VC2!\x1e\0\0\0<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2";
+    dir.file ("badutf.bin").replaceWithData (badText, sizeof (badText) - 1);
 
     juce::StringArray args;
     for (auto a : GetParam().args)
@@ -98,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (
     ErrorCase { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" },
     ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" },
     ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" },
+    ErrorCase { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" },
     ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
     [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
 

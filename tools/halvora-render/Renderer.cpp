@@ -139,7 +139,7 @@ namespace
             return std::nullopt;
         }
 
-        if (juce::AudioProcessor::getXmlFromBinary (data.getData(), static_cast<int> (data.getSize())) == nullptr)
+        if (! HalvoraAudioProcessor::isReadableState (data.getData(), static_cast<int> (data.getSize())))
             return Failure { exitFileError, "'" + path + "' is not a saved Halvora state" };
 
         processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
