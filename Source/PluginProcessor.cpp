@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
 #include "BlockResampler.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +25,7 @@ namespace
             return true;
 
         const auto textSize = juce::jmin (sizeInBytes - 8, length);
-        return juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (bytes + 8), textSize);
+        return isWellFormedUtf8 (reinterpret_cast<const char*> (bytes + 8), static_cast<size_t> (textSize));
     }
 
     juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::var& id)

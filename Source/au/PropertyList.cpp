@@ -1,4 +1,5 @@
 #include "PropertyList.h"
+#include "Utf8.h"
 
 namespace PropertyList
 {
@@ -213,7 +214,7 @@ juce::var parse (const void* data, size_t size, juce::String& error)
     }
 
     // The framework's XML reader runs past the end of text that is not valid UTF-8.
-    if (! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data), static_cast<int> (size)))
+    if (! isWellFormedUtf8 (static_cast<const char*> (data), size))
     {
         error = "not valid UTF-8";
         return {};

@@ -2,6 +2,7 @@
 // applied to a processor. Never crashes; a parameter is always left in its range.
 
 #include "Renderer.h"
+#include "Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
     // Arguments separated by newlines, as a shell would hand them over; like the
     // program, take only valid UTF-8.
-    if (! juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (data), static_cast<int> (size)))
+    if (! isWellFormedUtf8 (reinterpret_cast<const char*> (data), size))
         return 0;
 
     const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), static_cast<int> (size));

@@ -216,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (
     IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) },
     IgnoredBlock { "notXml", framed (14, "not xml at all") },
     IgnoredBlock { "brokenTag", framed (2, "<<") },
-    IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }),
+    IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") },
+    IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)

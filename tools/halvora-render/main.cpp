@@ -1,4 +1,5 @@
 #include "Renderer.h"
+#include "Utf8.h"
 
 #include <cstring>
 #include <iostream>
@@ -12,7 +13,7 @@ int main (int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
     {
         // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
-        if (! juce::CharPointer_UTF8::isValidString (argv[i], static_cast<int> (std::strlen (argv[i]))))
+        if (! isWellFormedUtf8 (argv[i], std::strlen (argv[i])))
         {
             std::cerr << "halvora-render: argument " << i << " is not valid UTF-8 (see --help)\n";
             return halvora::exitUsageError;

@@ -2,6 +2,7 @@
 // The options mean what they mean to halvora-render.
 
 #include "Renderer.h"
+#include "Utf8.h"
 
 #include "PluginProcessor.h"
 
@@ -34,7 +35,7 @@ int main (int argc, char* argv[])
     {
         // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
         for (int j = i; j < juce::jmin (i + 2, argc); ++j)
-            if (! juce::CharPointer_UTF8::isValidString (argv[j], static_cast<int> (std::strlen (argv[j]))))
+            if (! isWellFormedUtf8 (argv[j], std::strlen (argv[j])))
                 return fail (halvora::exitUsageError, "argument " + juce::String (j) + " is not valid UTF-8 (see --help)");
 
         auto arg = juce::String::fromUTF8 (argv[i]);
