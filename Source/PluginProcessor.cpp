@@ -1,7 +1,7 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
 #include "BlockResampler.h"
-#include "Utf8.h"
+#include "XmlTextCheck.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,11 +9,12 @@
 //==============================================================================
 namespace
 {
-    /** The framework's XML reader runs past the end of text that is not valid UTF-8, so a
-        block whose text is not is refused before it gets there, as text that does not
-        parse is. The framing is read as getXmlFromBinary reads it.
+    /** The framework's XML reader runs past the end of text that is not well-formed UTF-8,
+        and loops for ever on some processing instructions, so a block whose text could
+        do either is refused before it gets there, as text that does not parse is. The
+        framing is read as getXmlFromBinary reads it.
     */
-    bool stateTextIsValidUtf8 (const void* data, int sizeInBytes)
+    bool stateTextIsSafe (const void* data, int sizeInBytes)
     {
         if (data == nullptr || sizeInBytes <= 8)
             return true;   // the framing check refuses it anyway
@@ -25,7 +26,7 @@ namespace
             return true;
 
         const auto textSize = juce::jmin (sizeInBytes - 8, length);
-        return isWellFormedUtf8 (reinterpret_cast<const char*> (bytes + 8), static_cast<size_t> (textSize));
+        return isSafeXmlText (reinterpret_cast<const char*> (bytes + 8), static_cast<size_t> (textSize));
     }
 
     juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::var& id)
@@ -199,12 +200,12 @@ void HalvoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 bool HalvoraAudioProcessor::isReadableState (const void* data, int sizeInBytes)
 {
-    return stateTextIsValidUtf8 (data, sizeInBytes) && getXmlFromBinary (data, sizeInBytes) != nullptr;
+    return stateTextIsSafe (data, sizeInBytes) && getXmlFromBinary (data, sizeInBytes) != nullptr;
 }
 
 void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! stateTextIsValidUtf8 (data, sizeInBytes))
+    if (! stateTextIsSafe (data, sizeInBytes))
         return;
 
     const auto xml = getXmlFromBinary (data, sizeInBytes);

@@ -1,5 +1,5 @@
 #include "PropertyList.h"
-#include "Utf8.h"
+#include "XmlTextCheck.h"
 
 namespace PropertyList
 {
@@ -213,10 +213,11 @@ juce::var parse (const void* data, size_t size, juce::String& error)
         return {};
     }
 
-    // The framework's XML reader runs past the end of text that is not valid UTF-8.
-    if (! isWellFormedUtf8 (static_cast<const char*> (data), size))
+    // The framework's XML reader runs past the end of malformed UTF-8 and can loop on
+    // processing instructions; such text is refused first.
+    if (! isSafeXmlText (static_cast<const char*> (data), size))
     {
-        error = "not valid UTF-8";
+        error = "not well-formed UTF-8, or a processing instruction after the XML declaration";
         return {};
     }
 

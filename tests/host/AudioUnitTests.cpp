@@ -225,6 +225,7 @@ INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (
     RefusedPreset { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true },
     RefusedPreset { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true },
     RefusedPreset { "empty", [] (const std::string&) { return std::string(); }, true },
+    RefusedPreset { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true },
     RefusedPreset { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 

@@ -217,6 +217,7 @@ INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (
     IgnoredBlock { "notXml", framed (14, "not xml at all") },
     IgnoredBlock { "brokenTag", framed (2, "<<") },
     IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") },
+    IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") },
     IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
