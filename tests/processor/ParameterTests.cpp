@@ -9,14 +9,14 @@ using testutil::setPlain;
 namespace
 {
 
-struct ContinuousSpec
+struct ContinuousRow
 {
     const char* id;
     const char* name;
     float min, max, step, def;
 };
 
-const ContinuousSpec continuous[] {
+const ContinuousRow continuous[] {
     { "formant",   "Formant",            -1.0f,   1.0f, 0.001f, 0.0f },
     { "gain",      "Gain (dB)",         -24.0f,  24.0f, 0.01f,  0.0f },
     { "vibRate",   "Vibrato Rate (Hz)",   0.1f,  10.0f, 0.001f, 5.0f },
@@ -26,14 +26,14 @@ const ContinuousSpec continuous[] {
     { "morvel",    "Morvel",              0.0f,   1.0f, 0.001f, 0.5f },
 };
 
-struct ChoiceSpec
+struct ChoiceRow
 {
     const char* id;
     const char* name;
     juce::StringArray choices;
 };
 
-const ChoiceSpec choices[] {
+const ChoiceRow choices[] {
     { "range", "Range", { "Soprano", "Alto", "Tenor", "Baritone", "Bass" } },
     { "voice", "Voice", { "Female", "Male" } },
     { "key",   "Key",   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" } },
@@ -76,17 +76,17 @@ TEST (Parameters, ContinuousRangesStepsAndDefaults)
 {
     HalvoraAudioProcessor processor;
 
-    for (const auto& spec : continuous)
+    for (const auto& row : continuous)
     {
-        SCOPED_TRACE (spec.id);
-        auto& p = dynamic_cast<juce::AudioParameterFloat&> (param (processor, spec.id));
-        EXPECT_EQ (p.range.start, spec.min);
-        EXPECT_EQ (p.range.end, spec.max);
-        EXPECT_EQ (p.range.interval, spec.step);
+        SCOPED_TRACE (row.id);
+        auto& p = dynamic_cast<juce::AudioParameterFloat&> (param (processor, row.id));
+        EXPECT_EQ (p.range.start, row.min);
+        EXPECT_EQ (p.range.end, row.max);
+        EXPECT_EQ (p.range.interval, row.step);
         EXPECT_EQ (p.range.skew, 1.0f);
         EXPECT_FALSE (p.range.symmetricSkew);
-        EXPECT_EQ (p.get(), spec.def);
-        EXPECT_EQ (processor.apvts.getRawParameterValue (spec.id)->load(), spec.def);
+        EXPECT_EQ (p.get(), row.def);
+        EXPECT_EQ (processor.apvts.getRawParameterValue (row.id)->load(), row.def);
     }
 }
 
