@@ -111,14 +111,7 @@ TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
     }
 
     juce::Reverb reference;
-    juce::Reverb::Parameters params;
-    params.roomSize = 0.6f;
-    params.damping = 0.4f;
-    params.wetLevel = 1.0f;
-    params.dryLevel = 1.0f;
-    params.width = 1.0f;
-    params.freezeMode = 0.0f;
-    reference.setParameters (params);
+    reference.setParameters (testutil::voiceReverbParameters());
     reference.reset();
 
     auto expected = dry;

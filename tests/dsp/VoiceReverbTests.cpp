@@ -1,4 +1,5 @@
 #include "VoiceReverb.h"
+#include "helpers/TestHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,18 +7,6 @@
 
 namespace
 {
-    juce::Reverb::Parameters voiceParameters()
-    {
-        juce::Reverb::Parameters p;
-        p.roomSize = 0.6f;
-        p.damping = 0.4f;
-        p.wetLevel = 1.0f;
-        p.dryLevel = 1.0f;
-        p.width = 1.0f;
-        p.freezeMode = 0.0f;
-        return p;
-    }
-
     void fill (juce::AudioBuffer<float>& buffer, juce::Random& random)
     {
         for (int c = 0; c < buffer.getNumChannels(); ++c)
@@ -51,7 +40,7 @@ TEST (VoiceReverb, SameBitsAsTheFrameworkReverb)
             framework.setSampleRate (sampleRate);
             ours.setSampleRate (sampleRate);
 
-            auto params = voiceParameters();
+            auto params = testutil::voiceReverbParameters();
             framework.setParameters (params);
             ours.setParameters (params);
             framework.reset();
@@ -70,7 +59,7 @@ TEST (VoiceReverb, SameBitsAsTheFrameworkReverb)
                 }
                 else if (block == 25)
                 {
-                    params = voiceParameters();
+                    params = testutil::voiceReverbParameters();
                     framework.reset();
                     ours.reset();
                 }

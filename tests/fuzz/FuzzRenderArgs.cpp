@@ -1,23 +1,12 @@
 // halvora-render's command line: option parsing and the -p values and choice names,
 // applied to a processor. Never crashes; a parameter is always left in its range.
 
+#include "FuzzProcessor.h"
 #include "Renderer.h"
 #include "Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace
-{
-    // Made once and kept for the whole run (never destroyed at exit, as fuzzers expect).
-    juce::AudioProcessor& processor()
-    {
-        static const auto initialised = [] { juce::initialiseJuce_GUI(); return true; }();
-        static auto* instance = createPluginFilter();
-        juce::ignoreUnused (initialised);
-        return *instance;
-    }
-}
 
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
@@ -36,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     juce::StringArray warnings;
 
     for (const auto& setting : parsed.options.params)
-        halvora::applyParameterSetting (processor(), setting, warnings);
+        halvora::applyParameterSetting (fuzzProcessor(), setting, warnings);
 
-    for (auto* param : processor().getParameters())
+    for (auto* param : fuzzProcessor().getParameters())
         if (! (param->getValue() >= 0.0f && param->getValue() <= 1.0f))
             std::abort();
 

@@ -1,40 +1,20 @@
 // setStateInformation with arbitrary bytes: never crashes or hangs, every parameter stays
 // within its range and on its step, and bytes that are not a valid state change nothing.
 
-#include "PluginProcessor.h"
+#include "FuzzProcessor.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace
-{
-    // Made once and kept for the whole run (never destroyed at exit, as fuzzers expect).
-    HalvoraAudioProcessor& processor()
-    {
-        static const auto initialised = [] { juce::initialiseJuce_GUI(); return true; }();
-        static auto* instance = new HalvoraAudioProcessor();
-        juce::ignoreUnused (initialised);
-        return *instance;
-    }
-
-    std::vector<float> values (juce::AudioProcessor& p)
-    {
-        std::vector<float> result;
-        for (auto* param : p.getParameters())
-            result.push_back (param->getValue());
-        return result;
-    }
-}
-
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
-    auto& p = processor();
-    const auto before = values (p);
+    auto& p = fuzzProcessor();
+    const auto before = parameterValues (p);
     const auto valid = HalvoraAudioProcessor::isReadableState (data, static_cast<int> (size));
 
     p.setStateInformation (data, static_cast<int> (size));
 
-    if (! valid && values (p) != before)
+    if (! valid && parameterValues (p) != before)
         std::abort();
 
     for (auto* param : p.getParameters())
