@@ -7,8 +7,12 @@
 //==============================================================================
 /** The framework reverb (juce::Reverb, a Freeverb design) with exactly its arithmetic:
     the same tunings, smoothed gains, filter order and denormal guards, so it gives the
-    same bits. Only the delay-line positions wrap by comparison instead of by division,
-    which was most of the reverb's cost.
+    same bits.
+
+    It runs in chunks no longer than its shortest delay line. Within such a chunk every
+    value a line hands out was written before the chunk began, so the all-pass stages
+    become plain element-wise passes, and the eight combs of a channel, each a chain of
+    dependent steps, run side by side in vector lanes instead of one after another.
 */
 class VoiceReverb
 {
@@ -23,6 +27,8 @@ public:
     void processMono (float* samples, int numSamples) noexcept;
 
 private:
+    static constexpr int numCombs = 8, numAllPasses = 4, numChannels = 2, maxChunk = 128;
+
     /** A delay line whose position carries on through clear(), as the framework's does. */
     struct DelayLine
     {
@@ -31,54 +37,52 @@ private:
 
         void setSize (int size);
         void clear() noexcept { std::fill (buffer.begin(), buffer.end(), 0.0f); }
+        int size() const noexcept { return static_cast<int> (buffer.size()); }
 
-        void advance() noexcept
+        /** Copies out the next numSamples values, oldest first, without moving on. */
+        void read (float* destination, int numSamples) const noexcept;
+
+        /** Puts back numSamples new values in the places just read and moves past them. */
+        void overwrite (const float* source, int numSamples) noexcept;
+
+        void advance (int numSamples) noexcept
         {
-            if (++index == static_cast<int> (buffer.size()))
-                index = 0;
+            index += numSamples;
+
+            if (index >= size())
+                index -= size();
         }
     };
 
-    struct CombFilter
-    {
-        DelayLine line;
-        float last = 0.0f;
+    void fillSmoothedValues (int numSamples, bool stereo) noexcept;
 
-        float process (float input, float damp, float feedbackLevel) noexcept
-        {
-            const auto output = line.buffer[static_cast<size_t> (line.index)];
-            last = (output * (1.0f - damp)) + (last * damp);
-            JUCE_UNDENORMALISE (last);
-            auto temp = input + (last * feedbackLevel);
-            JUCE_UNDENORMALISE (temp);
-            line.buffer[static_cast<size_t> (line.index)] = temp;
-            line.advance();
-            return output;
-        }
-    };
+    template <int channels>
+    void runCombs (int numSamples) noexcept;
 
-    struct AllPassFilter
-    {
-        DelayLine line;
-
-        float process (float input) noexcept
-        {
-            const auto bufferedValue = line.buffer[static_cast<size_t> (line.index)];
-            auto temp = input + (bufferedValue * 0.5f);
-            JUCE_UNDENORMALISE (temp);
-            line.buffer[static_cast<size_t> (line.index)] = temp;
-            line.advance();
-            return bufferedValue - input;
-        }
-    };
-
-    static constexpr int numCombs = 8, numAllPasses = 4, numChannels = 2;
+    void runAllPasses (int channel, int numSamples) noexcept;
 
     juce::Reverb::Parameters parameters;
     float gain = 0.0f;
-    CombFilter comb[numChannels][numCombs];
-    AllPassFilter allPass[numChannels][numAllPasses];
+    DelayLine combLines[numChannels][numCombs], allPassLines[numChannels][numAllPasses];
+    alignas (16) float combLast[numChannels][numCombs] {};
+    int chunkLength = maxChunk;   // never longer than the shortest line
     juce::SmoothedValue<float> damping, feedback, dryGain, wetGain1, wetGain2;
+
+    /** Working storage for one chunk: fixed size, so processing never allocates. */
+    struct Chunk
+    {
+        alignas (16) float input[maxChunk];
+        alignas (16) float damp[maxChunk];
+        alignas (16) float keep[maxChunk];       // 1 - damp
+        alignas (16) float feedback[maxChunk];
+        alignas (16) float dry[maxChunk];
+        alignas (16) float wet1[maxChunk];
+        alignas (16) float wet2[maxChunk];
+        alignas (16) float wet[numChannels][maxChunk];
+        alignas (16) float combRows[numChannels][numCombs][maxChunk];
+    };
+
+    Chunk chunk;
 
     JUCE_DECLARE_NON_COPYABLE (VoiceReverb)
 };

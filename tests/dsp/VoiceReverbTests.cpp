@@ -7,11 +7,11 @@
 
 namespace
 {
-    void fill (juce::AudioBuffer<float>& buffer, juce::Random& random)
+    void fill (juce::AudioBuffer<float>& buffer, juce::Random& random, float level)
     {
         for (int c = 0; c < buffer.getNumChannels(); ++c)
             for (int i = 0; i < buffer.getNumSamples(); ++i)
-                buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+                buffer.setSample (c, i, (random.nextFloat() * 2.0f - 1.0f) * level);
     }
 
     bool sameBits (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
@@ -24,14 +24,16 @@ namespace
 }
 
 /** The processor's reverb must give the framework reverb's bits: stereo and mono, across
-    blocks, parameter changes mid-stream (including freeze and width), resets and another
-    sample rate.
+    blocks of every length from 1 sample to 4096 (shorter and longer than its chunks and
+    its delay lines), parameter changes mid-stream (including freeze and width), resets,
+    quiet and denormal input that leans on the denormal guards, and other sample rates,
+    down to one whose shortest line is a few dozen samples.
 */
 TEST (VoiceReverb, SameBitsAsTheFrameworkReverb)
 {
     for (const auto channels : { 1, 2 })
     {
-        for (const auto sampleRate : { 44100.0, 48000.0, 22050.0 })
+        for (const auto sampleRate : { 44100.0, 48000.0, 22050.0, 8000.0, 192000.0 })
         {
             juce::Reverb framework;
             VoiceReverb ours;
@@ -46,7 +48,10 @@ TEST (VoiceReverb, SameBitsAsTheFrameworkReverb)
             framework.reset();
             ours.reset();
 
-            for (int block = 0; block < 40; ++block)
+            const int fixedLengths[] { 1, 2, 3, 4, 5, 7, 127, 128, 129, 225, 1116, 4096 };
+            const float levels[] { 1.0f, 1.0e-3f, 1.0e-30f, 1.0e-40f, 0.0f, 4.0f };
+
+            for (int block = 0; block < 60; ++block)
             {
                 if (block == 10)
                 {
@@ -67,8 +72,9 @@ TEST (VoiceReverb, SameBitsAsTheFrameworkReverb)
                 framework.setParameters (params);
                 ours.setParameters (params);
 
-                juce::AudioBuffer<float> a (channels, 1 + random.nextInt (700));
-                fill (a, random);
+                const auto length = block < 12 ? fixedLengths[block] : 1 + random.nextInt (block % 5 == 0 ? 4096 : 700);
+                juce::AudioBuffer<float> a (channels, length);
+                fill (a, random, levels[block % 6]);
                 auto b = a;
 
                 if (channels == 2)
