@@ -503,45 +503,64 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
     const auto highWeight = highWeights[block.rangeIndex];
     const auto lowWeight = lowWeights[block.rangeIndex];
     const auto gain = block.gainFactor;
+    const auto norm = saturation > 0.0f ? 1.0f / std::tanh (drive) : 0.0f;
     const auto numSamples = buffer.getNumSamples();
-    auto phase = vibratoPhase;
 
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    if (buffer.getNumChannels() <= 0)
+        return;
+
+    // In chunks, so that the sine and the tanh each run in a tight loop of their own
+    // instead of the filter state being saved and restored around every call. Every
+    // channel swings with the same vibrato, so one sine per sample serves them all.
+    for (int start = 0; start < numSamples; start += toneChunkLength)
     {
-        auto* samples = buffer.getWritePointer (c);
-        auto lp = toneState[static_cast<size_t> (c)];
-        phase = vibratoPhase;   // every channel swings with the same vibrato
-        const auto norm = saturation > 0.0f ? 1.0f / std::tanh (drive) : 0.0f;
+        const auto length = juce::jmin (toneChunkLength, numSamples - start);
+        auto* sines = vibratoSines.data();
+        auto phase = vibratoPhase;
 
-        for (int i = 0; i < numSamples; ++i)
+        for (int i = 0; i < length; ++i)
         {
-            const auto x = samples[i];
-            lp = (lp + x) * 0.5f;
-
-            float v;
-            if (saturation > 0.0f)
-                v = x * (1.0f - saturationMix) + std::tanh (drive * x) * norm * saturationMix;
-            else if (darkening > 0.0f)
-                v = x * (1.0f - darkening) + darkening * lp;
-            else
-                v = x;
-
-            const auto y = lp * lowWeight + (v - lp) * highWeight;
-
             // With no vibrato depth the factor s * 0 + 1 is exactly 1 for any finite sine,
             // so the sine need not be computed: the same bits come out.
-            const auto s = vibratoDepth != 0.0f ? std::sin (phase) : 0.0f;
-            samples[i] = ((s * vibratoDepth + 1.0f) * y) * gain;
+            sines[i] = vibratoDepth != 0.0f ? std::sin (phase) : 0.0f;
 
             phase = phase + block.phaseIncrement;
             if (phase > twoPiFloat)
                 phase -= twoPiFloat;
         }
 
-        toneState[static_cast<size_t> (c)] = lp;
-    }
+        vibratoPhase = phase;
 
-    vibratoPhase = phase;
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+        {
+            auto* samples = buffer.getWritePointer (c) + start;
+            auto* shaped = saturatedSamples.data();
+            auto lp = toneState[static_cast<size_t> (c)];
+
+            if (saturation > 0.0f)
+                for (int i = 0; i < length; ++i)
+                    shaped[i] = std::tanh (drive * samples[i]);
+
+            for (int i = 0; i < length; ++i)
+            {
+                const auto x = samples[i];
+                lp = (lp + x) * 0.5f;
+
+                float v;
+                if (saturation > 0.0f)
+                    v = x * (1.0f - saturationMix) + shaped[i] * norm * saturationMix;
+                else if (darkening > 0.0f)
+                    v = x * (1.0f - darkening) + darkening * lp;
+                else
+                    v = x;
+
+                const auto y = lp * lowWeight + (v - lp) * highWeight;
+                samples[i] = ((sines[i] * vibratoDepth + 1.0f) * y) * gain;
+            }
+
+            toneState[static_cast<size_t> (c)] = lp;
+        }
+    }
 }
 
 void HalvoraAudioProcessor::applyEcho (juce::AudioBuffer<float>& buffer, float echoMix) noexcept

@@ -6,6 +6,7 @@
 #include "PitchDetector.h"
 #include "VoiceReverb.h"
 
+#include <array>
 #include <atomic>
 #include <vector>
 
@@ -120,6 +121,10 @@ private:
     PitchDetector pitchDetector;
     std::vector<float> shiftScratch;
     juce::AudioBuffer<float> reverbScratch;
+
+    // The tone stage's sines and saturated samples for one chunk of a block.
+    static constexpr int toneChunkLength = 256;
+    std::array<float, toneChunkLength> vibratoSines {}, saturatedSamples {};
 
     PitchReport lastPitch;
 

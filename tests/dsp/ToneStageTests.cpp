@@ -110,48 +110,82 @@ TEST_F (ToneStage, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
     EXPECT_NEAR (state.vibratoPhase(), phaseBefore + 512 * step, 1.0e-3f);
 }
 
-TEST (ToneStageReference, MatchesThePlainArithmeticBitForBit)
+struct ToneCase
 {
-    // The stage written out plainly, sine always computed, against the processor, with
-    // and without vibrato (without it the processor skips the sine).
-    for (const auto depthPercent : { 0.0f, 37.5f })
-    {
-        HalvoraAudioProcessor processor;
-        processor.prepareToPlay (48000.0, 256);
-        testutil::setPlain (processor, "vibDepth", depthPercent);
-        testutil::setPlain (processor, "vibRate", 7.25f);
-        testutil::setPlain (processor, "formant", -0.4f);
-        testutil::setPlain (processor, "gain", 3.5f);
-        testutil::setPlain (processor, "range", 3.0f);
+    float formant, depthPercent, rateHz;
+    int range, channels;
+    double sampleRate;
+};
 
-        const auto input = testutil::makeTestSignal (2, 256, 48000.0, 21);
+class ToneStageReference : public testing::TestWithParam<ToneCase> {};
+
+TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
+{
+    // The stage written out plainly, one channel after another with the sine always
+    // computed, against the processor over blocks shorter and longer than its chunks.
+    const auto& tc = GetParam();
+    HalvoraAudioProcessor processor;
+    processor.prepareToPlay (tc.sampleRate, 512);
+    testutil::setPlain (processor, "vibDepth", tc.depthPercent);
+    testutil::setPlain (processor, "vibRate", tc.rateHz);
+    testutil::setPlain (processor, "formant", tc.formant);
+    testutil::setPlain (processor, "gain", 3.5f);
+    testutil::setPlain (processor, "range", static_cast<float> (tc.range));
+
+    // The values as the parameters hold them, snapped to their steps.
+    const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
+    const auto gain = std::pow (10.0f, 0.05f * raw ("gain"));
+    const auto step = static_cast<float> (static_cast<double> (raw ("vibRate")) * 6.283185307179586 / tc.sampleRate);
+    const auto f = raw ("formant");
+    const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
+    const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
+    const auto norm = 1.0f / std::tanh (drive);
+    const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
+    const float highWeights[] { 1.6f, 1.3f, 1.0f, 0.9f, 0.7f }, lowWeights[] { 0.6f, 0.8f, 1.0f, 1.3f, 1.6f };
+    const auto high = highWeights[tc.range], low = lowWeights[tc.range];
+
+    std::vector<float> lps (static_cast<size_t> (tc.channels), 0.0f);
+    float blockPhase = 0.0f;
+
+    for (const auto length : { 1, 255, 256, 257, 1000, 4096, 64 })
+    {
+        auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
+        input.applyGain (2.5f);   // well into the saturation's curve
         auto output = input;
         juce::MidiBuffer midi;
         processor.processBlock (output, midi);
 
-        // The values as the parameters hold them, snapped to their steps.
-        const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
-        const auto gain = std::pow (10.0f, 0.05f * raw ("gain"));
-        const auto step = static_cast<float> (static_cast<double> (raw ("vibRate")) * 6.283185307179586 / 48000.0);
-        const auto saturation = -raw ("formant"), drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
-        const auto norm = 1.0f / std::tanh (drive);
-        const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
+        float phase = blockPhase;
 
-        for (int c = 0; c < 2; ++c)
+        for (int c = 0; c < tc.channels; ++c)
         {
-            float lp = 0.0f, phase = 0.0f;
-            for (int i = 0; i < 256; ++i)
+            auto& lp = lps[static_cast<size_t> (c)];
+            phase = blockPhase;
+
+            for (int i = 0; i < length; ++i)
             {
                 const auto x = input.getSample (c, i);
                 lp = (lp + x) * 0.5f;
-                const auto v = x * (1.0f - mix) + std::tanh (drive * x) * norm * mix;
-                const auto y = lp * 1.3f + (v - lp) * 0.9f;
+                const auto v = saturation > 0.0f ? x * (1.0f - mix) + std::tanh (drive * x) * norm * mix
+                             : darkening > 0.0f ? x * (1.0f - darkening) + darkening * lp
+                             : x;
+                const auto y = lp * low + (v - lp) * high;
                 const auto expected = ((std::sin (phase) * depth + 1.0f) * y) * gain;
-                ASSERT_EQ (output.getSample (c, i), expected) << depthPercent << " " << c << " " << i;
+                ASSERT_EQ (output.getSample (c, i), expected) << "block of " << length << ", channel " << c << ", sample " << i;
                 phase = phase + step;
                 if (phase > 6.2831855f)
                     phase -= 6.2831855f;
             }
         }
+
+        blockPhase = phase;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P (Settings, ToneStageReference, testing::Values (
+    ToneCase { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 },
+    ToneCase { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 },
+    ToneCase { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 },
+    ToneCase { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 },
+    ToneCase { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 },
+    ToneCase { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 }));
