@@ -588,8 +588,13 @@ void HalvoraAudioProcessor::applyEcho (juce::AudioBuffer<float>& buffer, float e
 
         for (int i = 0; i < numSamples; ++i)
         {
+            // The read position (w + length - delay) mod length, by comparison: both w and
+            // the delay lie below the line's length, so one wrap is all it can need.
             const auto x = samples[i];
-            const auto r = (w + length - delay) % length;
+            auto r = w - delay;
+            if (r < 0)
+                r += length;
+
             const auto e = line[r];
             line[w] = e * 0.3f + x;
             samples[i] = x * (1.0f - echoMix) + e * echoMix;
