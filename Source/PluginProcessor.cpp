@@ -509,6 +509,17 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
     if (buffer.getNumChannels() <= 0)
         return;
 
+    // With no vibrato depth the factor s * 0 + 1 is exactly 1 for any finite sine, so the
+    // sine need not be computed: the same bits come out.
+    const auto sinesNeeded = vibratoDepth != 0.0f;
+
+    const auto advance = [step = block.phaseIncrement] (float& phase) noexcept
+    {
+        phase = phase + step;
+        if (phase > twoPiFloat)
+            phase -= twoPiFloat;
+    };
+
     // In chunks, so that the sine and the tanh each run in a tight loop of their own
     // instead of the filter state being saved and restored around every call. Every
     // channel swings with the same vibrato, so one sine per sample serves them all.
@@ -518,18 +529,14 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
         auto* sines = vibratoSines.data();
         auto phase = vibratoPhase;
 
-        for (int i = 0; i < length; ++i)
+        if (sinesNeeded)
         {
-            // With no vibrato depth the factor s * 0 + 1 is exactly 1 for any finite sine,
-            // so the sine need not be computed: the same bits come out.
-            sines[i] = vibratoDepth != 0.0f ? std::sin (phase) : 0.0f;
-
-            phase = phase + block.phaseIncrement;
-            if (phase > twoPiFloat)
-                phase -= twoPiFloat;
+            for (int i = 0; i < length; ++i)
+            {
+                sines[i] = std::sin (phase);
+                advance (phase);
+            }
         }
-
-        vibratoPhase = phase;
 
         for (int c = 0; c < buffer.getNumChannels(); ++c)
         {
@@ -540,6 +547,10 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
             if (saturation > 0.0f)
                 for (int i = 0; i < length; ++i)
                     shaped[i] = std::tanh (drive * samples[i]);
+
+            // Without sines the phase moves on in the first channel's loop, beside the
+            // filter, rather than in a loop of its own.
+            const auto movesPhase = c == 0 && ! sinesNeeded;
 
             for (int i = 0; i < length; ++i)
             {
@@ -555,11 +566,17 @@ void HalvoraAudioProcessor::applyToneVibratoAndGain (juce::AudioBuffer<float>& b
                     v = x;
 
                 const auto y = lp * lowWeight + (v - lp) * highWeight;
-                samples[i] = ((sines[i] * vibratoDepth + 1.0f) * y) * gain;
+                const auto sine = sinesNeeded ? sines[i] : 0.0f;
+                samples[i] = ((sine * vibratoDepth + 1.0f) * y) * gain;
+
+                if (movesPhase)
+                    advance (phase);
             }
 
             toneState[static_cast<size_t> (c)] = lp;
         }
+
+        vibratoPhase = phase;
     }
 }
 

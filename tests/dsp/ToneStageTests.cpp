@@ -122,7 +122,8 @@ class ToneStageReference : public testing::TestWithParam<ToneCase> {};
 TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
 {
     // The stage written out plainly, one channel after another with the sine always
-    // computed, against the processor over blocks shorter and longer than its chunks.
+    // computed, against the processor over blocks shorter and longer than its chunks;
+    // without depth the processor skips the sine.
     const auto& tc = GetParam();
     HalvoraAudioProcessor processor;
     processor.prepareToPlay (tc.sampleRate, 512);
@@ -140,15 +141,23 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
     const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
     const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
     const auto norm = 1.0f / std::tanh (drive);
-    const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
     const float highWeights[] { 1.6f, 1.3f, 1.0f, 0.9f, 0.7f }, lowWeights[] { 0.6f, 0.8f, 1.0f, 1.3f, 1.6f };
     const auto high = highWeights[tc.range], low = lowWeights[tc.range];
 
     std::vector<float> lps (static_cast<size_t> (tc.channels), 0.0f);
     float blockPhase = 0.0f;
 
-    for (const auto length : { 1, 255, 256, 257, 1000, 4096, 64 })
+    const int lengths[] { 1, 255, 256, 257, 1000, 4096, 64 };
+
+    for (int blockIndex = 0; blockIndex < 7; ++blockIndex)
     {
+        // Halfway the depth switches between none and some, so the phase carried through
+        // blocks without sines must be the one the sines then start from.
+        if (blockIndex == 4)
+            testutil::setPlain (processor, "vibDepth", tc.depthPercent == 0.0f ? 40.0f : 0.0f);
+
+        const auto length = lengths[blockIndex];
+        const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
         auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
         input.applyGain (2.5f);   // well into the saturation's curve
         auto output = input;
