@@ -1,6 +1,6 @@
 #pragma once
 
-#if defined (__SSE2__) || defined (_M_X64)
+#if (defined (__SSE2__) || defined (_M_X64)) && ! defined (HALVORA_FLOAT4_PLAIN)
  #include <emmintrin.h>
  #define HALVORA_FLOAT4_SSE 1
 #else
@@ -11,7 +11,7 @@
 /** Four single-precision lanes, each computed with exactly the scalar operation it
     replaces (add, subtract, multiply, each rounded once), so lane-wise code gives the
     same bits as the plain loop it stands for. SSE2 is part of every x86-64 processor;
-    elsewhere the lanes are four plain floats.
+    elsewhere (or with HALVORA_FLOAT4_PLAIN defined) the lanes are four plain floats.
 */
 struct Float4
 {
