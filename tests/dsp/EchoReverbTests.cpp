@@ -1,4 +1,5 @@
 #include "ChainFixture.h"
+#include "ReverbComparison.h"
 
 /** Range Tenor with formant 0 passes an impulse through the tone stage unchanged
     (lp = 0.5, y = 0.5 + 0.5), so what comes out is the echo's own arithmetic.
@@ -111,7 +112,7 @@ TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
     }
 
     juce::Reverb reference;
-    reference.setParameters (testutil::voiceReverbParameters());
+    reference.setParameters (reverbcheck::voiceChainSettings());
     reference.reset();
 
     auto expected = dry;

@@ -74,18 +74,6 @@ juce::AudioBuffer<float> readAudio (const juce::File& file, double* sampleRate)
     return buffer;
 }
 
-juce::Reverb::Parameters voiceReverbParameters()
-{
-    juce::Reverb::Parameters p;
-    p.roomSize = 0.6f;
-    p.damping = 0.4f;
-    p.wetLevel = 1.0f;
-    p.dryLevel = 1.0f;
-    p.width = 1.0f;
-    p.freezeMode = 0.0f;
-    return p;
-}
-
 juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples, double sampleRate, juce::uint32 seed)
 {
     juce::AudioBuffer<float> buffer (numChannels, numSamples);

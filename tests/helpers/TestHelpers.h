@@ -47,10 +47,6 @@ private:
 void writeWav (const juce::File& file, const juce::AudioBuffer<float>& buffer, double sampleRate, int bits = 32);
 juce::AudioBuffer<float> readAudio (const juce::File& file, double* sampleRate = nullptr);
 
-/** The reverb settings the voice chain prepares: room 0.6, damping 0.4, wet and dry 1,
-    full width, no freeze. */
-juce::Reverb::Parameters voiceReverbParameters();
-
 /** A repeatable mix of tones and noise, different per channel. */
 juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples, double sampleRate, juce::uint32 seed = 1);
 

@@ -1,0 +1,20 @@
+// The reverb once more, built with the four-plain-floats lanes that processors without
+// SSE2 get, in a namespace of its own so that it cannot be confused with the plug-in's
+// own build of it; it must give the framework reverb's bits too.
+#include "ReverbComparison.h"
+
+#include <algorithm>
+#include <vector>
+
+#define HALVORA_FLOAT4_PLAIN 1
+namespace plainlanes
+{
+ #include "VoiceReverb.cpp"
+}
+
+static_assert (HALVORA_FLOAT4_SSE == 0, "the reverb above must be the plain-lane build");
+
+TEST (PlainLaneVoiceReverb, SameBitsAsTheFrameworkReverb)
+{
+    reverbcheck::expectTheFrameworkReverbsBits<plainlanes::VoiceReverb>();
+}
