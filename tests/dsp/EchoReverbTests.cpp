@@ -201,5 +201,6 @@ TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
 
 INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoReference, testing::Values (
     EchoCase { 1000.0, 2 },
+    EchoCase { 22050.0, 2 },
     EchoCase { 44100.0, 1 },
     EchoCase { 192000.0, 2 }));
