@@ -31,9 +31,9 @@ juce::String pitchRowsAsCsv (const std::vector<PitchRow>& rows)
     juce::String csv ("time_s,detected_hz,smoothed_hz,target_hz,ratio\n");
 
     for (const auto& row : rows)
-        csv << juce::String (row.timeSeconds, 6) << "," << juce::String (row.detectedHz, 3) << ","
-            << juce::String (row.smoothedHz, 3) << "," << juce::String (row.targetHz, 3) << ","
-            << juce::String (row.ratio, 7) << "\n";
+        csv << juce::String (row.timeSeconds, 6) << "," << juce::String (row.pitch.detectedHz, 3) << ","
+            << juce::String (row.pitch.smoothedHz, 3) << "," << juce::String (row.pitch.targetHz, 3) << ","
+            << juce::String (row.pitch.ratio, 7) << "\n";
 
     return csv;
 }
@@ -51,7 +51,7 @@ juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSec
     double lowNote = 1.0e9, highNote = -1.0e9;
     for (const auto& row : rows)
     {
-        for (const auto hz : { row.detectedHz, row.smoothedHz, row.smoothedHz * row.ratio })
+        for (const auto hz : { row.pitch.detectedHz, row.pitch.smoothedHz, row.pitch.smoothedHz * row.pitch.ratio })
         {
             if (hz > 1.0f)
             {
@@ -136,9 +136,9 @@ juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSec
         g.strokePath (path, juce::PathStrokeType (thickness, juce::PathStrokeType::curved));
     };
 
-    drawTrace (detectedColour.withAlpha (0.8f), 1.2f, [] (const PitchRow& r) { return r.detectedHz; });
-    drawTrace (gold, 2.0f, [] (const PitchRow& r) { return r.smoothedHz; });
-    drawTrace (correctedColour, 2.0f, [] (const PitchRow& r) { return r.smoothedHz * r.ratio; });
+    drawTrace (detectedColour.withAlpha (0.8f), 1.2f, [] (const PitchRow& r) { return r.pitch.detectedHz; });
+    drawTrace (gold, 2.0f, [] (const PitchRow& r) { return r.pitch.smoothedHz; });
+    drawTrace (correctedColour, 2.0f, [] (const PitchRow& r) { return r.pitch.smoothedHz * r.pitch.ratio; });
 
     // Title and legend.
     g.setColour (juce::Colours::white);

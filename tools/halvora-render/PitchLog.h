@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PluginProcessor.h"
+
 #include <juce_graphics/juce_graphics.h>
 
 #include <vector>
@@ -7,14 +9,11 @@
 namespace halvora
 {
 
-/** What the pitch stages did in one block, as halvora-render logs it. */
+/** What the pitch stages did in one block, and when the block began. */
 struct PitchRow
 {
     double timeSeconds = 0.0;
-    float detectedHz = 0.0f;
-    float smoothedHz = 0.0f;
-    float targetHz = 0.0f;
-    float ratio = 1.0f;
+    HalvoraAudioProcessor::PitchReport pitch;
 };
 
 /** The settings a pitch plot names in its title and draws its note lines from. */

@@ -224,11 +224,7 @@ namespace
 
             if (pitchRows != nullptr)
                 if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (&processor))
-                {
-                    const auto& pitch = halvora->getLastBlockPitch();
-                    pitchRows->push_back ({ static_cast<double> (position) / sampleRate, pitch.detectedHz,
-                                            pitch.smoothedHz, pitch.targetHz, pitch.ratio });
-                }
+                    pitchRows->push_back ({ static_cast<double> (position) / sampleRate, halvora->getLastBlockPitch() });
 
             if (! writer->writeFromAudioSampleBuffer (buffer, 0, n))
                 return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "' (disk full?)" };
