@@ -374,6 +374,13 @@ int main (int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         args.add (juce::String::fromUTF8 (argv[i]));
 
+    if (args == juce::StringArray { "--version" })
+    {
+        std::cout << "halvora-auval " << JucePlugin_VersionString << " (JUCE " << JUCE_MAJOR_VERSION << "."
+                  << JUCE_MINOR_VERSION << "." << JUCE_BUILDNUMBER << ")\n";
+        return 0;
+    }
+
     juce::String factory;
     const auto factoryIndex = args.indexOf ("--factory");
 
