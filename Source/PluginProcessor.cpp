@@ -222,7 +222,17 @@ void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
 void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     const auto outs = getTotalNumOutputChannels();
-    const auto maxBlock = juce::jmax (0, maximumExpectedSamplesPerBlock);
+    // Twice the announced block is allocated below; a host announcing billions of samples
+    // must not overflow that.
+    const auto maxBlock = juce::jlimit (0, maxAnnouncedBlockSize, maximumExpectedSamplesPerBlock);
+
+    // A rate that is no rate at all (zero, negative, NaN) would divide the vibrato's phase
+    // step by zero and make the echo line's length undefined: such a host gets the rate an
+    // unprepared processor assumes. Absurdly high rates are capped so the line length fits.
+    if (! (sampleRate > 0.0) || ! std::isfinite (sampleRate))
+        sampleRate = 44100.0;
+
+    sampleRate = juce::jmin (sampleRate, maxSampleRate);
 
     currentSampleRate = sampleRate;
     vibratoPhase = 0.0f;
@@ -264,9 +274,26 @@ void HalvoraAudioProcessor::releaseResources()
 //==============================================================================
 namespace
 {
-    float loadOr (const std::atomic<float>* handle, float fallback) noexcept
+    /** A parameter's raw value for this block. Hosts can send NaN or infinity as a
+        normalised value, and the framework passes it through to the raw value: NaN reads
+        as the parameter's default and an infinity as the bound it points at, so that no
+        stage (the vibrato phase, the echo lines, the reverb) ever holds a non-finite value.
+        Finite values pass unchanged; the stages apply their own clamps.
+    */
+    float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
     {
-        return handle != nullptr ? handle->load (std::memory_order_relaxed) : fallback;
+        if (handle == nullptr)
+            return defaultValue;
+
+        const auto raw = handle->load (std::memory_order_relaxed);
+
+        if (std::isnan (raw))
+            return defaultValue;
+
+        if (std::isinf (raw))
+            return raw > 0.0f ? maximum : minimum;
+
+        return raw;
     }
 
     /** A choice index from its raw value: truncated toward zero, then clamped. */
@@ -338,27 +365,29 @@ HalvoraAudioProcessor::BlockSettings HalvoraAudioProcessor::readBlockSettings() 
 {
     BlockSettings b;
 
-    b.formantAmount = loadOr (formantParam, 0.0f);
+    b.formantAmount = loadFinite (formantParam, 0.0f, -1.0f, 1.0f);
 
-    const auto gainDb = loadOr (gainParam, 0.0f);
+    const auto gainDb = loadFinite (gainParam, 0.0f, -24.0f, 24.0f);
     b.gainFactor = gainDb > -100.0f ? std::pow (10.0f, 0.05f * gainDb) : 0.0f;
 
-    const auto rate = loadOr (vibRateParam, 5.0f);
+    const auto rate = loadFinite (vibRateParam, 5.0f, 0.1f, 10.0f);
     b.vibratoRateHz = rate < 0.1f ? 0.1f : (rate > 10.0f ? 10.0f : rate);
 
-    b.vibratoDepthPercent = loadOr (vibDepthParam, 0.0f);
-    b.delayPercent = loadOr (delayMixParam, 0.0f);
-    b.reverbPercent = loadOr (reverbMixParam, 0.0f);
+    b.vibratoDepthPercent = loadFinite (vibDepthParam, 0.0f, 0.0f, 100.0f);
+    b.delayPercent = loadFinite (delayMixParam, 0.0f, 0.0f, 100.0f);
+    b.reverbPercent = loadFinite (reverbMixParam, 0.0f, 0.0f, 100.0f);
 
     const auto target = activeMvTarget.load (std::memory_order_relaxed);
     const auto correctionActive = target == static_cast<std::int32_t> (MvTarget::keyButton)
                                || target == static_cast<std::int32_t> (MvTarget::scaleButton);
-    b.correctionAmount = correctionActive ? clampTo01 (loadOr (morvelParam, 0.0f)) : 0.0f;
+    const auto morvel = morvelParam != nullptr ? loadFinite (morvelParam, 0.5f, 0.0f, 1.0f) : 0.0f;
+    b.correctionAmount = correctionActive ? clampTo01 (morvel) : 0.0f;
     b.correctionStrength = std::sqrt (b.correctionAmount);
 
-    b.rangeIndex = choiceIndex (loadOr (rangeParam, 0.0f), 4);
-    b.keyIndex = choiceIndex (loadOr (keyParam, 0.0f), 11);
-    b.scaleIndex = choiceIndex (loadOr (scaleParam, 0.0f), 4);
+    // Clamped as floats before any conversion to an integer.
+    b.rangeIndex = choiceIndex (loadFinite (rangeParam, 0.0f, 0.0f, 4.0f), 4);
+    b.keyIndex = choiceIndex (loadFinite (keyParam, 0.0f, 0.0f, 11.0f), 11);
+    b.scaleIndex = choiceIndex (loadFinite (scaleParam, 0.0f, 0.0f, 4.0f), 4);
 
     b.phaseIncrement = static_cast<float> (static_cast<double> (b.vibratoRateHz) * 6.283185307179586 / currentSampleRate);
     return b;

@@ -111,6 +111,8 @@ private:
     juce::AudioBuffer<float> echoBuffer;
     int echoWritePos = 0;
     float maxEchoSeconds = 1.0f;
+    static constexpr double maxSampleRate = 4.0e6;
+    static constexpr int maxAnnouncedBlockSize = 1 << 24;
     VoiceReverb reverb;              // juce::Reverb's arithmetic exactly, with cheaper wrapping
     juce::Reverb::Parameters reverbParams;
     float lastDetectedHz = 0.0f;

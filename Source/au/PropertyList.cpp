@@ -63,8 +63,6 @@ namespace
             return std::nullopt;
         }
 
-        const auto text = element.getAllSubText();
-
         if (element.hasTagName ("dict"))
             return parseDictionary (element, depth, error);
 
@@ -84,6 +82,8 @@ namespace
 
             return juce::var (items);
         }
+
+        const auto text = element.getAllSubText();
 
         if (element.hasTagName ("string"))
             return juce::var (text);
@@ -120,11 +120,14 @@ namespace
 
         if (element.hasTagName ("data"))
         {
-            juce::String compact;
+            // Built in a stream: a string grown a character at a time is copied whole at
+            // each step, which makes a large <data> take time quadratic in its size.
+            juce::MemoryOutputStream compactText;
             for (auto c : text)
                 if (! juce::CharacterFunctions::isWhitespace (c))
-                    compact += juce::String::charToString (c);
+                    compactText.appendUTF8Char (c);
 
+            const auto compact = compactText.toUTF8();
             juce::MemoryOutputStream bytes;
 
             if ((compact.length() % 4) != 0 || ! juce::Base64::convertFromBase64 (bytes, compact))
@@ -213,11 +216,11 @@ juce::var parse (const void* data, size_t size, juce::String& error)
         return {};
     }
 
-    // The framework's XML reader runs past the end of malformed UTF-8 and can loop on
-    // processing instructions; such text is refused first.
-    if (! isSafeXmlText (static_cast<const char*> (data), size))
+    // Text that could run the framework's XML reader past its end, off the stack or into
+    // quadratic time is refused before it gets there.
+    if (auto* problem = findXmlTextProblem (static_cast<const char*> (data), size))
     {
-        error = "not well-formed UTF-8, or a processing instruction after the XML declaration";
+        error = problem;
         return {};
     }
 

@@ -5,11 +5,14 @@
 // the very same samples.
 //
 // usage: halvora-host-check LV2|VST3 PLUGIN INPUT.wav OUTPUT.wav BLOCK [ID=NORMALISED ...]
+//        halvora-host-check --non-finite LV2|VST3 PLUGIN
 
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <cmath>
 #include <iostream>
+#include <limits>
 
 namespace
 {
@@ -62,6 +65,80 @@ int makeStereo (const juce::File& input, const juce::File& output)
     return writer != nullptr && writer->writeFromAudioSampleBuffer (stereo, 0, length) ? 0 : fail ("cannot write " + output.getFullPathName());
 }
 
+/** Every parameter the host sees set to NaN, the infinities, values far outside 0 to 1 and
+    a denormal through the host's parameter interface, with blocks rendered after each and
+    again after a valid value: every output sample must be finite.
+*/
+int checkNonFiniteValues (juce::AudioPluginFormatManager& formats, const juce::PluginDescription& description)
+{
+    constexpr double rate = 44100.0;
+    constexpr int blockSize = 256;
+    juce::String error;
+    auto plugin = formats.createPluginInstance (description, rate, blockSize, error);
+
+    if (plugin == nullptr)
+        return fail ("cannot instantiate: " + error);
+
+    plugin->prepareToPlay (rate, blockSize);
+
+    // Vibrato, echo and reverb on, so that a bad value lodged in any of them would show.
+    for (const auto* id : { "vibDepth", "delayMix", "reverbMix", "formant" })
+        if (auto* param = findById (*plugin, id))
+            param->setValueNotifyingHost (0.6f);
+
+    juce::AudioBuffer<float> buffer (plugin->getTotalNumOutputChannels(), blockSize);
+    juce::MidiBuffer midi;
+    juce::Random random (7);
+    const float hostile[] { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f, std::numeric_limits<float>::denorm_min() };
+
+    // Parameter changes travel with the audio, so a few blocks follow each one.
+    const auto renderIsFinite = [&]
+    {
+        for (int b = 0; b < 4; ++b)
+        {
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < blockSize; ++i)
+                    buffer.setSample (c, i, 0.5f * std::sin (0.05f * static_cast<float> (i + b * blockSize)) + 0.01f * random.nextFloat());
+
+            plugin->processBlock (buffer, midi);
+
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < blockSize; ++i)
+                    if (! std::isfinite (buffer.getSample (c, i)))
+                        return false;
+        }
+
+        return true;
+    };
+
+    int checked = 0;
+
+    for (auto* param : plugin->getParameters())
+    {
+        const auto valid = param->getValue();
+
+        for (auto value : hostile)
+        {
+            param->setValueNotifyingHost (value);
+
+            if (! renderIsFinite())
+                return fail ("a non-finite sample with " + param->getName (64) + " set to " + juce::String (value));
+
+            param->setValueNotifyingHost (valid);
+
+            if (! renderIsFinite())
+                return fail ("a non-finite sample with " + param->getName (64) + " back at " + juce::String (valid) + " after " + juce::String (value));
+        }
+
+        ++checked;
+    }
+
+    plugin->releaseResources();
+    std::cout << checked << " parameters through NaN, infinities, out-of-range values and a denormal: every sample finite\n";
+    return checked >= 11 ? 0 : fail ("only " + juce::String (checked) + " parameters");
+}
+
 int main (int argc, char* argv[])
 {
     juce::ScopedJuceInitialiser_GUI juce;
@@ -70,14 +147,13 @@ int main (int argc, char* argv[])
         return makeStereo (juce::File::getCurrentWorkingDirectory().getChildFile (argv[2]),
                            juce::File::getCurrentWorkingDirectory().getChildFile (argv[3]));
 
-    if (argc < 6)
+    const auto nonFinite = argc == 4 && juce::String (argv[1]) == "--non-finite";
+
+    if (! nonFinite && argc < 6)
         return fail ("usage: halvora-host-check LV2|VST3 PLUGIN INPUT.wav OUTPUT.wav BLOCK [ID=NORMALISED ...]");
 
-    const juce::String formatName (argv[1]), pluginPath (argv[2]);
-    const juce::File input (juce::File::getCurrentWorkingDirectory().getChildFile (argv[3]));
-    const juce::File output (juce::File::getCurrentWorkingDirectory().getChildFile (argv[4]));
-    const auto blockSize = juce::String (argv[5]).getIntValue();
-
+    const auto firstArgument = nonFinite ? 2 : 1;
+    const juce::String formatName (argv[firstArgument]), pluginPath (argv[firstArgument + 1]);
     juce::AudioPluginFormatManager formats;
 
     if (formatName == "LV2")
@@ -93,6 +169,13 @@ int main (int argc, char* argv[])
 
     if (found.isEmpty())
         return fail (formatName + " found no plug-in in " + pluginPath);
+
+    if (nonFinite)
+        return checkNonFiniteValues (formats, *found[0]);
+
+    const juce::File input (juce::File::getCurrentWorkingDirectory().getChildFile (argv[3]));
+    const juce::File output (juce::File::getCurrentWorkingDirectory().getChildFile (argv[4]));
+    const auto blockSize = juce::String (argv[5]).getIntValue();
 
     std::unique_ptr<juce::AudioFormatReader> reader (juce::WavAudioFormat().createReaderFor (input.createInputStream().release(), true));
 

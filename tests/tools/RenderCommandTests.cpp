@@ -75,6 +75,17 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     const char badText[] = "VC2!\x1e\0\0\0<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2";
     dir.file ("badutf.bin").replaceWithData (badText, sizeof (badText) - 1);
 
+    // Nested far deeper than any state or preset, as a hostile file would be.
+    const auto deepText = "<PARAMS>" + juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000) + "</PARAMS>";
+    juce::MemoryOutputStream deepState;
+    deepState.writeInt (0x21324356);
+    deepState.writeInt (deepText.length() + 1);
+    deepState << deepText;
+    deepState.writeByte (0);
+    dir.file ("deep.bin").replaceWithData (deepState.getData(), deepState.getDataSize());
+    dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + juce::String::repeatedString ("<array>", 100000)
+                                                + juce::String::repeatedString ("</array>", 100000) + "</plist>");
+
     juce::StringArray args;
     for (auto a : GetParam().args)
         args.add (a.replace ("DIR", dir.file ("").getFullPathName()));
@@ -101,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (
     ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" },
     ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" },
     ErrorCase { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" },
+    ErrorCase { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" },
+    ErrorCase { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" },
     ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
     [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
 

@@ -1,0 +1,335 @@
+// Saved states and presets built to hurt: deep nesting, floods of attributes, keys,
+// children and entity references, huge single values. Each is restored the way a host
+// restores it, on a thread with a small stack as hosts often use, and must be refused
+// (nothing changes) or harmless (every parameter stays valid). A hang shows as this
+// binary's CTest timeout.
+
+#include "helpers/TestHelpers.h"
+
+#include "XmlTextCheck.h"
+#include "au/AUPresetState.h"
+#include "au/PropertyList.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace
+{
+
+std::string repeat (const std::string& piece, int times)
+{
+    std::string result;
+    result.reserve (piece.size() * static_cast<size_t> (times));
+
+    for (int i = 0; i < times; ++i)
+        result += piece;
+
+    return result;
+}
+
+std::string nest (const std::string& open, const std::string& close, int depth, const std::string& inner = {})
+{
+    return repeat (open, depth) + inner + repeat (close, depth);
+}
+
+std::string attributes (int count)
+{
+    std::string result;
+
+    for (int i = 0; i < count; ++i)
+        result += " a" + std::to_string (i) + "=\"1\"";
+
+    return result;
+}
+
+const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+std::string stateDocument (const std::string& rootAttributes, const std::string& content)
+{
+    return declaration + "<PARAMS" + rootAttributes + ">" + content + "</PARAMS>";
+}
+
+/** The framing a saved state travels in, written by hand so that text the framework
+    could not parse itself can be framed too.
+*/
+juce::MemoryBlock frameState (const std::string& text)
+{
+    juce::MemoryOutputStream out;
+    out.writeInt (0x21324356);
+    out.writeInt (static_cast<int> (text.size() + 1));
+    out.write (text.data(), text.size());
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
+std::string integer (juce::uint32 value)
+{
+    return "<integer>" + std::to_string (value) + "</integer>";
+}
+
+/** A preset dictionary Halvora takes, with more entries inside it. */
+std::string presetDocument (const std::string& entries)
+{
+    const auto d = AUPresetState::halvoraDescription();
+    return declaration
+         + "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"
+           "<plist version=\"1.0\"><dict>"
+           "<key>version</key><integer>0</integer>"
+           "<key>type</key>" + integer (d.componentType)
+         + "<key>subtype</key>" + integer (d.componentSubType)
+         + "<key>manufacturer</key>" + integer (d.componentManufacturer)
+         + "<key>name</key><string>Hostile</string>"
+         + entries + "</dict></plist>";
+}
+
+std::string presetWithState (const std::string& stateText)
+{
+    const auto block = frameState (stateText);
+    return presetDocument ("<key>jucePluginState</key><data>" + juce::Base64::toBase64 (block.getData(), block.getSize()).toStdString() + "</data>");
+}
+
+std::string keys (int count)
+{
+    std::string result;
+
+    for (int i = 0; i < count; ++i)
+        result += "<key>k" + std::to_string (i) + "</key><integer>1</integer>";
+
+    return result;
+}
+
+enum class Door { state, preset };
+enum class Outcome
+{
+    refused,        // nothing changes; a preset's restore reports an error
+    stateIgnored,   // a preset that reads fine around a state that is refused
+    harmless        // taken, and every parameter stays valid
+};
+
+struct HostileInput
+{
+    const char* name;
+    Door door;
+    Outcome outcome;
+    std::function<std::string()> make;
+};
+
+void PrintTo (const HostileInput& input, std::ostream* os) { *os << input.name; }
+
+const std::string gainSix = "<PARAM id=\"gain\" value=\"6\"/>";
+
+const HostileInput hostileInputs[] {
+    // Nesting: the framework's reader recurses once per level.
+    { "StateNestedUnknownElements",  Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<a>", "</a>", 100000)); } },
+    { "StateNestedParams",           Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<PARAM id=\"gain\" value=\"6\">", "</PARAM>", 100000)); } },
+    { "StateNestedSelfClosingTail",  Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<a>", "</a>", 20000, gainSix)); } },
+    { "StateNestedUnclosed",         Door::state,  Outcome::refused,  [] { return declaration + "<PARAMS>" + repeat ("<a>", 200000); } },
+    { "StateNestedJustBelowLimit",   Door::state,  Outcome::harmless, [] { return stateDocument ("", nest ("<a>", "</a>", 62, gainSix)); } },
+    { "PresetNestedArrays",          Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<array>", "</array>", 100000)); } },
+    { "PresetNestedDictionaries",    Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<dict><key>k</key>", "</dict>", 100000, "<true/>")); } },
+    { "PresetNestedStrings",         Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<string>", "</string>", 100000)); } },
+    { "PresetStateNestedInside",     Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", nest ("<a>", "</a>", 100000))); } },
+
+    // Floods: each new attribute, key or child is checked against all earlier ones.
+    { "StateRootAttributeFlood",     Door::state,  Outcome::refused,  [] { return stateDocument (attributes (100000), gainSix); } },
+    { "StateChildAttributeFlood",    Door::state,  Outcome::refused,  [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"" + attributes (100000) + "/>"); } },
+    { "StateChildFlood",             Door::state,  Outcome::refused,  [] { return stateDocument ("", repeat (gainSix, 200000)); } },
+    { "StateManyUnknownChildren",    Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("<PARAM id=\"other\" value=\"1\"/>", 4000) + gainSix); } },
+    { "StateReferenceFloodInValue",  Door::state,  Outcome::refused,  [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("&amp;", 200000) + "\"/>"); } },
+    { "StateReferenceFloodInText",   Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("&amp;x", 200000) + gainSix); } },
+    { "StateUnknownEntities",        Door::state,  Outcome::refused,  [] { return stateDocument ("", repeat ("&e;", 200000) + gainSix); } },
+    { "StateInternalDocumentType",   Door::state,  Outcome::refused,  [] { return declaration + "<!DOCTYPE PARAMS [<!ENTITY e \"" + repeat ("x", 100000) + "\">]>" + "<PARAMS>" + repeat ("&e;", 1000) + gainSix + "</PARAMS>"; } },
+    { "StateCommentFlood",           Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("<!---->", 200000) + gainSix); } },
+    { "PresetKeyFlood",              Door::preset, Outcome::refused,  [] { return presetDocument (keys (150000)); } },
+    { "PresetArrayItemFlood",        Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
+    { "PresetManyDictionaries",      Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
+    { "PresetKeysJustBelowLimit",    Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
+
+    // Huge single values.
+    { "StateHugeNumber",             Door::state,  Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
+    { "StateHugeUnknownAttribute",   Door::state,  Outcome::harmless, [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
+    { "StateHugeText",               Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("x", 4 << 20) + gainSix); } },
+    { "PresetHugeData",              Door::preset, Outcome::harmless, [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
+    { "PresetHugeString",            Door::preset, Outcome::harmless, [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
+    { "PresetStateWithHugeNumber",   Door::preset, Outcome::harmless, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
+};
+
+/** Runs a job on a thread whose stack is as small as some hosts give their loading threads. */
+class SmallStackThread final : public juce::Thread
+{
+public:
+    static constexpr size_t stackSize = 256 * 1024;
+
+    explicit SmallStackThread (std::function<void()> jobToRun)
+        : Thread ("hostile restore", stackSize), job (std::move (jobToRun)) {}
+
+    void run() override { job(); }
+
+    static void runAndWait (std::function<void()> job)
+    {
+        SmallStackThread thread (std::move (job));
+        ASSERT_TRUE (thread.startThread());
+        thread.waitForThreadToExit (-1);
+    }
+
+private:
+    std::function<void()> job;
+};
+
+std::vector<float> snapshot (juce::AudioProcessor& processor)
+{
+    std::vector<float> values;
+    for (auto* p : processor.getParameters())
+        values.push_back (p->getValue());
+    return values;
+}
+
+} // namespace
+
+class HostileRestore : public testing::TestWithParam<HostileInput> {};
+
+TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
+{
+    const auto& input = GetParam();
+    const auto text = input.make();
+
+    HalvoraAudioProcessor processor;
+    testutil::setPlain (processor, "gain", -7.5f);
+    testutil::setPlain (processor, "key", 5.0f);
+    testutil::setPlain (processor, "morvel", 0.9f);
+    const auto before = snapshot (processor);
+
+    OSStatus status = noErr;
+
+    SmallStackThread::runAndWait ([&]
+    {
+        if (input.door == Door::state)
+        {
+            const auto block = frameState (text);
+            processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+        }
+        else
+        {
+            status = AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), text.data(), text.size());
+        }
+    });
+
+    if (input.outcome != Outcome::harmless)
+    {
+        EXPECT_EQ (snapshot (processor), before);
+
+        if (input.door == Door::preset)
+        {
+            EXPECT_EQ (status == noErr, input.outcome == Outcome::stateIgnored);
+        }
+    }
+    else
+    {
+        for (auto* p : processor.getParameters())
+        {
+            const auto value = p->getValue();
+            EXPECT_TRUE (value >= 0.0f && value <= 1.0f) << p->getName (64);
+        }
+
+        if (input.door == Door::preset)
+        {
+            EXPECT_EQ (status, noErr);
+        }
+    }
+
+    // Whatever came in, the processor still saves a state it can read back.
+    juce::MemoryBlock saved;
+    processor.getStateInformation (saved);
+    EXPECT_TRUE (HalvoraAudioProcessor::isReadableState (saved.getData(), static_cast<int> (saved.getSize())));
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, HostileRestore, testing::ValuesIn (hostileInputs),
+                          [] (const testing::TestParamInfo<HostileInput>& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (HostileRestore, InputsJustBelowTheLimitsStillRestore)
+{
+    HalvoraAudioProcessor processor;
+
+    SmallStackThread::runAndWait ([&]
+    {
+        const auto block = frameState (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
+        processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+    });
+
+    EXPECT_EQ (testutil::getPlain (processor, "gain"), 6.0f);
+}
+
+//==============================================================================
+struct TextCase
+{
+    const char* name;
+    std::string text;
+    bool accepted;
+};
+
+void PrintTo (const TextCase& c, std::ostream* os) { *os << c.name; }
+
+class XmlTextCheckCases : public testing::TestWithParam<TextCase> {};
+
+TEST_P (XmlTextCheckCases, AcceptsWhatTheReaderTakesSafelyAndRefusesTheRest)
+{
+    const auto& c = GetParam();
+    const auto* problem = findXmlTextProblem (c.text.data(), c.text.size());
+    EXPECT_EQ (problem == nullptr, c.accepted) << (problem != nullptr ? problem : "accepted");
+
+    // Whatever the check accepts, the framework's reader parses without trouble.
+    if (c.accepted)
+    {
+        EXPECT_NE (juce::parseXML (juce::String::fromUTF8 (c.text.data(), static_cast<int> (c.text.size()))), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (
+    TextCase { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true },
+    TextCase { "NoDeclaration", "<PARAMS/>", true },
+    TextCase { "PropertyListHeader", presetDocument (""), true },
+    TextCase { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true },
+    TextCase { "SpaceAfterTagOpen", "<a>< b/></a>", true },
+    TextCase { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true },
+    TextCase { "Depth64", nest ("<a>", "</a>", 64), true },
+    TextCase { "Depth65", nest ("<a>", "</a>", 65), false },
+    TextCase { "Attributes64", "<a" + attributes (64) + "/>", true },
+    TextCase { "Attributes65", "<a" + attributes (65) + "/>", false },
+    TextCase { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true },
+    TextCase { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false },
+    TextCase { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false },
+    TextCase { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true },
+    TextCase { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false },
+    TextCase { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true },
+    TextCase { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false },
+    TextCase { "UnknownEntity", "<a>&nbsp;</a>", false },
+    TextCase { "ReferenceToZero", "<a>&#0;</a>", false },
+    TextCase { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false },
+    TextCase { "ReferenceToSurrogate", "<a>&#xD800;</a>", false },
+    TextCase { "ReferenceWithoutDigits", "<a>&#;</a>", false },
+    TextCase { "ReferenceWithLetters", "<a>&#1a;</a>", false },
+    TextCase { "UnterminatedReference", "<a>&#12", false },
+    TextCase { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false },
+    TextCase { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false },
+    TextCase { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false },
+    TextCase { "UnquotedAttribute", "<a x=1/>", false },
+    TextCase { "AttributeWithoutValue", "<a x/>", false },
+    TextCase { "UnterminatedAttribute", "<a x=\"1", false },
+    TextCase { "UnterminatedComment", "<a><!-- x</a>", false },
+    TextCase { "UnterminatedCdata", "<a><![CDATA[x</a>", false },
+    TextCase { "NeverClosed", "<a><b>", false },
+    TextCase { "NoRoot", "text", false },
+    TextCase { "Empty", "", false },
+    TextCase { "InvalidUtf8", "<a>\xc3\x28</a>", false }),
+    [] (const testing::TestParamInfo<TextCase>& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (XmlTextCheck, StopsAtTheFirstZeroByteAsTheReaderDoes)
+{
+    const std::string text ("<a/>\0<b>", 8);
+    EXPECT_EQ (findXmlTextProblem (text.data(), text.size()), nullptr);
+
+    const std::string cut ("<a>\0</a>", 8);
+    EXPECT_NE (findXmlTextProblem (cut.data(), cut.size()), nullptr);
+}
