@@ -1,3 +1,4 @@
+#include "Renderer.h"
 #include "helpers/TestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,105 @@ TEST (RenderCommand, OutOfRangeValuesAreClampedWithAWarning)
     processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
     EXPECT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), 24.0f);
     EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 11.0f);
+}
+
+/** One parameter's bounds as a user types them, and the values one step (or one index) beyond. */
+struct BoundsCase
+{
+    const char* id;
+    const char* minimum;
+    const char* maximum;
+    const char* below;
+    const char* above;
+    float minimumHeld;
+    float maximumHeld;
+};
+
+class RenderBounds : public testing::TestWithParam<BoundsCase> {};
+
+// A value equal to a bound is inside the range; one step beyond it is clamped to the bound with a warning.
+TEST_P (RenderBounds, EqualIsInsideAndOneStepBeyondWarns)
+{
+    const auto& c = GetParam();
+    const struct { const char* typed; float held; bool warns; } tries[] {
+        { c.minimum, c.minimumHeld, false }, { c.maximum, c.maximumHeld, false },
+        { c.below, c.minimumHeld, true }, { c.above, c.maximumHeld, true } };
+
+    for (const auto& t : tries)
+    {
+        HalvoraAudioProcessor processor;
+        juce::StringArray warnings;
+        EXPECT_EQ (halvora::applyParameterSetting (processor, { c.id, t.typed }, warnings), "");
+        EXPECT_EQ (warnings.size(), t.warns ? 1 : 0) << c.id << "=" << t.typed << ": " << warnings.joinIntoString ("; ");
+        EXPECT_EQ (processor.apvts.getRawParameterValue (c.id)->load(), t.held) << c.id << "=" << t.typed;
+    }
+}
+
+// The ranges and steps of the eleven parameters; a choice's bounds are its first and last index.
+const BoundsCase boundsCases[] {
+    { "formant",   "-1",  "1",   "-1.001", "1.001",  -1.0f,  1.0f },
+    { "gain",      "-24", "24",  "-24.01", "24.01",  -24.0f, 24.0f },
+    { "vibRate",   "0.1", "10",  "0.099",  "10.001", 0.1f,   10.0f },
+    { "vibDepth",  "0",   "100", "-0.01",  "100.01", 0.0f,   100.0f },
+    { "delayMix",  "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
+    { "reverbMix", "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
+    { "morvel",    "0",   "1",   "-0.001", "1.001",  0.0f,   1.0f },
+    { "range",     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
+    { "voice",     "0",   "1",   "-1",     "2",      0.0f,   1.0f },
+    { "key",       "0",   "11",  "-1",     "12",     0.0f,   11.0f },
+    { "scale",     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (EveryParameter, RenderBounds, testing::ValuesIn (boundsCases),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.id); });
+
+// The same through the command line: every parameter at its minimum, then at its maximum, says
+// nothing; every one a step outside names itself in a warning of its own.
+TEST (RenderCommand, BoundsWarnOnlyOutside)
+{
+    const auto run = [] (const char* BoundsCase::* which)
+    {
+        TempFolder dir;
+        juce::StringArray args { "--save-state", dir.file ("s.bin").getFullPathName() };
+
+        for (const auto& c : boundsCases)
+            args.addArray ({ "-p", juce::String (c.id) + "=" + (c.*which) });
+
+        return runRender (args);
+    };
+
+    for (auto which : { &BoundsCase::minimum, &BoundsCase::maximum })
+    {
+        const auto result = run (which);
+        EXPECT_EQ (result.exitCode, 0) << result.output;
+        EXPECT_FALSE (result.output.contains ("warning")) << result.output;
+    }
+
+    for (auto which : { &BoundsCase::below, &BoundsCase::above })
+    {
+        const auto result = run (which);
+        EXPECT_EQ (result.exitCode, 0) << result.output;
+        const auto lines = juce::StringArray::fromLines (result.output.trim());
+        ASSERT_EQ (lines.size(), 11) << result.output;
+
+        for (int i = 0; i < 11; ++i)
+            EXPECT_TRUE (lines[i].startsWith ("halvora-render: warning: " + juce::String (boundsCases[i].id) + " "))
+                << lines[i];
+    }
+}
+
+// What --version prints: the version the plug-in carries (the one hosts and the package see)
+// and the JUCE release it was built with.
+TEST (RenderCommand, VersionNamesItselfTheVersionAndJuce)
+{
+    const auto result = runRender ({ "--version" });
+    EXPECT_EQ (result.exitCode, 0);
+    EXPECT_EQ (result.output, juce::String ("halvora-render ") + JucePlugin_VersionString + " (JUCE "
+                                  + juce::String (JUCE_MAJOR_VERSION) + "." + juce::String (JUCE_MINOR_VERSION) + "."
+                                  + juce::String (JUCE_BUILDNUMBER) + ")\n");
+    EXPECT_EQ (juce::String (JucePlugin_VersionString).retainCharacters ("0123456789.").length(),
+               juce::String (JucePlugin_VersionString).length());
+    EXPECT_EQ (juce::StringArray::fromTokens (JucePlugin_VersionString, ".", "").size(), 3);
 }
 
 TEST (RenderCommand, StateRoundTripAndSettingsOnTop)

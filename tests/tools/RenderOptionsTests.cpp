@@ -44,6 +44,20 @@ TEST (RenderOptions, DefaultsAndDemo)
     EXPECT_TRUE (r.options.inputPath.isEmpty());
 }
 
+TEST (RenderOptions, HelpAndVersionNeedNoFiles)
+{
+    for (const auto* line : { "--help", "-h", "--version", "--list-params" })
+    {
+        const auto r = parseCommandLine (split (line));
+        ASSERT_TRUE (r.ok()) << line << ": " << r.error;
+        EXPECT_EQ (r.options.help, juce::String (line) == "--help" || juce::String (line) == "-h") << line;
+        EXPECT_EQ (r.options.version, juce::String (line) == "--version") << line;
+        EXPECT_TRUE (r.options.outputPath.isEmpty());
+    }
+
+    EXPECT_TRUE (halvora::usageText().contains ("--version"));
+}
+
 class RenderUsageErrors : public testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P (RenderUsageErrors, NameTheProblem)

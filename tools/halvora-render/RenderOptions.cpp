@@ -182,6 +182,10 @@ ParseResult parseCommandLine (const juce::StringArray& args)
         {
             opts.help = true;
         }
+        else if (arg == "--version")
+        {
+            opts.version = true;
+        }
         else if (arg == "--")
         {
             for (++i; i < args.size(); ++i)
@@ -197,7 +201,7 @@ ParseResult parseCommandLine (const juce::StringArray& args)
         }
     }
 
-    if (opts.help || opts.listParams)
+    if (opts.help || opts.version || opts.listParams)
         return result;
 
     const auto wanted = opts.demo ? 1 : 2;
@@ -229,8 +233,13 @@ ParseResult parseCommandLine (const juce::StringArray& args)
 
 juce::String usageText()
 {
-    return "usage: halvora-render [options] INPUT OUTPUT\n"
-           "       halvora-render --demo [options] OUTPUT\n"
+    // GNU layout (Usage, or, Options), which is also what the manual page is generated from.
+    return "Usage: halvora-render [options] INPUT OUTPUT\n"
+           "  or:  halvora-render --demo [options] OUTPUT\n"
+           "Runs the Halvora vocal effect over an audio file block by block, as a host would,\n"
+           "and writes the result.\n"
+           "\n"
+           "Options:\n"
            "  -p, --param ID=VALUE   set a parameter before processing (repeatable); VALUE is the\n"
            "                         plain value, or for a choice its text (\"F#\") or index\n"
            "  --on BUTTON            press an ON button: none, range, voice, key or scale\n"
@@ -244,8 +253,17 @@ juce::String usageText()
            "  -q, --quiet            no progress output\n"
            "  --demo                 use the built-in demo vocal as input\n"
            "  --demo-input FILE      with --demo, also write the demo vocal itself to FILE\n"
+           "  -h, --help             print this help\n"
+           "  --version              print the version\n"
+           "\n"
            "Input: WAV, AIFF or FLAC, mono or stereo. Output format follows OUTPUT's extension\n"
            "(.wav, .aif/.aiff, .flac).\n";
+}
+
+juce::String versionText()
+{
+    return juce::String ("halvora-render ") + JucePlugin_VersionString + " (JUCE " + juce::String (JUCE_MAJOR_VERSION) + "."
+         + juce::String (JUCE_MINOR_VERSION) + "." + juce::String (JUCE_BUILDNUMBER) + ")\n";
 }
 
 } // namespace halvora

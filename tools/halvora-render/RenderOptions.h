@@ -33,6 +33,7 @@ struct RenderOptions
     bool listParams = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 /** The outcome of reading the command line: options, or a one-line usage error. */
@@ -59,5 +60,8 @@ std::optional<double> parseNumber (const juce::String& text);
 std::optional<long long> parseInteger (const juce::String& text);
 
 juce::String usageText();
+
+/** "halvora-render 0.1.0 (JUCE 8.0.6)": the version it carries and the JUCE it was built with. */
+juce::String versionText();
 
 } // namespace halvora

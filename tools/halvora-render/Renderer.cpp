@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <ostream>
 #include <unistd.h>
 
@@ -494,14 +495,18 @@ juce::String applyParameterSetting (juce::AudioProcessor& processor, const Param
     if (! number)
         return "'" + setting.value + "' is not a number for " + setting.id;
 
+    // The parameter holds a float and its bounds are floats, so the typed value is compared as
+    // the float it becomes: "0.1" is then exactly the lower bound of vibRate, not a hair below it.
     const auto& range = param->getNormalisableRange();
-    const auto clamped = juce::jlimit (static_cast<double> (range.start), static_cast<double> (range.end), *number);
+    const auto typed = static_cast<float> (juce::jlimit (static_cast<double> (std::numeric_limits<float>::lowest()),
+                                                         static_cast<double> (std::numeric_limits<float>::max()), *number));
+    const auto clamped = juce::jlimit (range.start, range.end, typed);
 
-    if (clamped != *number)
+    if (clamped != typed)
         warnings.add (setting.id + " " + setting.value + " is outside " + formatNumber (range.start) + " to "
                       + formatNumber (range.end) + ", using " + formatNumber (clamped));
 
-    param->setValueNotifyingHost (param->convertTo0to1 (static_cast<float> (clamped)));
+    param->setValueNotifyingHost (param->convertTo0to1 (clamped));
     return {};
 }
 
@@ -542,6 +547,12 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     if (options.help)
     {
         out << usageText();
+        return exitOk;
+    }
+
+    if (options.version)
+    {
+        out << versionText();
         return exitOk;
     }
 
