@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench fuzz install clean
+.PHONY: all bootstrap configure build demo test bench fuzz install package clean
 
 all: build
 
@@ -40,6 +40,10 @@ fuzz: bootstrap
 
 install: build
 	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
+
+# build/halvora_<version>_<arch>.deb: install it with `sudo apt install ./build/halvora_*.deb`.
+package: build
+	@cmake --build $(BUILD) --target package
 
 clean:
 	@rm -rf $(BUILD) out

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The Debian package, as a user gets it: packed from the build's binaries (no rebuild), then
+# unpacked with dpkg-deb into a scratch folder. Its layout is Debian's for audio plug-ins,
+# lilv finds the LV2 plug-in in it, its halvora-render runs and knows its version, its menu
+# entry, icons and manual pages are valid, and lintian finds no errors.
+#
+# usage: package-contents.sh BUILD_DIR VERSION LV2_URI
+set -euo pipefail
+
+build="$1"
+version="$2"
+uri="$3"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "$*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" > "$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log"; fail "cpack failed"; }
+
+deb="$work/out/halvora_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work/out"; fail "no $(basename "$deb")"; }
+
+#==============================================================================
+# Control fields: the version is the project's, the dependencies come from dpkg-shlibdeps.
+[ "$(dpkg-deb -f "$deb" Package)" = halvora ] || fail "package name is not halvora"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version $(dpkg-deb -f "$deb" Version), expected $version"
+depends="$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')"
+for lib in libc6 libstdc++6 libfreetype6; do
+    grep -qx "$lib" <<< "$depends" || fail "Depends lacks $lib (did dpkg-shlibdeps run?): $(dpkg-deb -f "$deb" Depends)"
+done
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+
+#==============================================================================
+# Layout.
+icon_sizes=(16 24 32 48 64 128 256)
+expected=(
+    usr/lib/lv2/Halvora.lv2/manifest.ttl usr/lib/lv2/Halvora.lv2/dsp.ttl usr/lib/lv2/Halvora.lv2/ui.ttl
+    usr/lib/lv2/Halvora.lv2/libHalvora.so
+    usr/lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so
+    usr/lib/vst3/Halvora.vst3/Contents/Resources/moduleinfo.json
+    usr/bin/halvora usr/bin/halvora-render
+    usr/share/applications/halvora.desktop
+    usr/share/man/man1/halvora-render.1.gz usr/share/man/man1/halvora.1.gz
+    usr/share/doc/halvora/copyright usr/share/doc/halvora/changelog.gz
+)
+for size in "${icon_sizes[@]}"; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/halvora.png")
+done
+
+for path in "${expected[@]}"; do
+    [ -f "$root/$path" ] || fail "missing in the package: /$path"
+done
+
+# Nothing outside those folders (no build leftovers, no headers, no test programs).
+(cd "$root" && find . -type f | sed 's|^\./||') | while read -r path; do
+    case "$path" in
+        usr/lib/lv2/Halvora.lv2/*|usr/lib/vst3/Halvora.vst3/*|usr/bin/halvora|usr/bin/halvora-render) ;;
+        usr/share/applications/halvora.desktop|usr/share/icons/hicolor/*/apps/halvora.png) ;;
+        usr/share/man/man1/halvora.1.gz|usr/share/man/man1/halvora-render.1.gz|usr/share/doc/halvora/*) ;;
+        *) fail "unexpected file in the package: /$path" ;;
+    esac
+done
+
+for exe in usr/bin/halvora usr/bin/halvora-render; do
+    [ -x "$root/$exe" ] || fail "/$exe is not executable"
+done
+
+# Stripped, as Debian ships binaries.
+for elf in usr/bin/halvora usr/bin/halvora-render usr/lib/lv2/Halvora.lv2/libHalvora.so \
+           usr/lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so; do
+    if readelf -S "$root/$elf" | grep -q '\.symtab'; then fail "/$elf is not stripped"; fi
+done
+
+# Each icon is as large as the folder it sits in says (PNG width and height, big-endian at byte 16).
+for size in "${icon_sizes[@]}"; do
+    read -r w3 w2 w1 w0 h3 h2 h1 h0 < <(od -An -tu1 -j16 -N8 "$root/usr/share/icons/hicolor/${size}x${size}/apps/halvora.png")
+    w=$(( (w3 << 24) | (w2 << 16) | (w1 << 8) | w0 ))
+    h=$(( (h3 << 24) | (h2 << 16) | (h1 << 8) | h0 ))
+    [ "$w" -eq "$size" ] && [ "$h" -eq "$size" ] || fail "${size}x${size} icon is ${w}x${h}"
+done
+
+#==============================================================================
+# The LV2 plug-in, found where the package puts it, with its named preset.
+LV2_PATH="$root/usr/lib/lv2" lv2ls > "$work/lv2ls" 2>&1
+grep -qx "$uri" "$work/lv2ls" || { cat "$work/lv2ls"; fail "lv2ls does not list $uri from the package"; }
+grep -q 'rdfs:label "Untitled"' "$root/usr/lib/lv2/Halvora.lv2/manifest.ttl" || fail "the packaged preset is not named Untitled"
+
+# The packaged renderer runs and carries the package's version.
+"$root/usr/bin/halvora-render" --version > "$work/version"
+grep -qx "halvora-render $version (JUCE 8\.[0-9]*\.[0-9]*)" "$work/version" \
+    || { cat "$work/version"; fail "halvora-render --version does not print $version"; }
+
+# The menu entry is valid and points at the packaged program and icon.
+desktop-file-validate "$root/usr/share/applications/halvora.desktop" > "$work/desktop" 2>&1 || true
+[ ! -s "$work/desktop" ] || { cat "$work/desktop"; fail "desktop-file-validate complains"; }
+grep -qx "Exec=halvora" "$root/usr/share/applications/halvora.desktop" || fail "the menu entry does not run halvora"
+grep -qx "Icon=halvora" "$root/usr/share/applications/halvora.desktop" || fail "the menu entry does not show the halvora icon"
+
+# The manual pages render without a warning from man or groff, and say what they should.
+for page in halvora-render halvora; do
+    MANWIDTH=80 man -l --warnings "$root/usr/share/man/man1/$page.1.gz" > "$work/$page.txt" 2> "$work/$page.err" \
+        || { cat "$work/$page.err"; fail "man cannot render $page.1"; }
+    [ ! -s "$work/$page.err" ] || { cat "$work/$page.err"; fail "man warns on $page.1"; }
+done
+for text in "--version" "--param" "EXIT STATUS" "EXAMPLES" "$version"; do
+    grep -q -- "$text" "$work/halvora-render.txt" || fail "halvora-render(1) does not mention $text"
+done
+
+# The changelog's latest entry is this version.
+[ "$(zcat "$root/usr/share/doc/halvora/changelog.gz" | head -n 1 | sed 's/^halvora (\([^)]*\)).*/\1/')" = "$version" ] \
+    || fail "the packaged changelog does not start with $version"
+
+#==============================================================================
+# lintian: errors fail the test; everything else it says is shown.
+command -v lintian > /dev/null || fail "lintian is not installed (scripts/bootstrap installs it)"
+status=0
+lintian --tag-display-limit 0 "$deb" > "$work/lintian" 2>&1 || status=$?
+cat "$work/lintian"
+[ "$status" -le 1 ] || fail "lintian could not check the package (status $status)"
+if [ "$status" -eq 1 ] || grep -q '^E: ' "$work/lintian"; then fail "lintian reports errors"; fi
+
+echo "$(basename "$deb"): layout, plug-in, renderer, menu entry, manual pages and lintian all good"
