@@ -18,6 +18,15 @@ namespace
 
         return std::nullopt;
     }
+
+    /** Hosts write the four-character codes as signed 32-bit numbers, so a code with its
+        top bit set may come back negative.
+    */
+    bool isCode (const std::optional<juce::int64>& value, OSType code) noexcept
+    {
+        return value && (*value == static_cast<juce::int64> (code)
+                         || *value == static_cast<juce::int64> (static_cast<SInt32> (code)));
+    }
 }
 
 AudioComponentDescription halvoraDescription() noexcept
@@ -55,19 +64,19 @@ OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponen
     if (dictionary == nullptr)
         return kAudioUnitErr_InvalidPropertyValue;
 
+    // As the base checks it: a whole-unit state (no "part" entry) of the version it knows,
+    // saved by a component with this subtype and manufacturer. The type is not checked, as
+    // the same unit may be registered as more than one kind.
     const auto version = integerEntry (*dictionary, "version");
-    const auto type = integerEntry (*dictionary, "type");
-    const auto subtype = integerEntry (*dictionary, "subtype");
-    const auto manufacturer = integerEntry (*dictionary, "manufacturer");
 
-    if (! version || *version != savedStateVersion
-        || ! type || *type != static_cast<juce::int64> (description.componentType)
-        || ! subtype || *subtype != static_cast<juce::int64> (description.componentSubType)
-        || ! manufacturer || *manufacturer != static_cast<juce::int64> (description.componentManufacturer))
+    if (dictionary->hasProperty ("part") || ! version || *version != savedStateVersion
+        || ! isCode (integerEntry (*dictionary, "subtype"), description.componentSubType)
+        || ! isCode (integerEntry (*dictionary, "manufacturer"), description.componentManufacturer))
         return kAudioUnitErr_InvalidPropertyValue;
 
-    if (presetName != nullptr && dictionary->getProperty ("name").isString())
-        *presetName = dictionary->getProperty ("name").toString();
+    if (presetName != nullptr)
+        *presetName = dictionary->getProperty ("name").isString() ? dictionary->getProperty ("name").toString()
+                                                                   : juce::String ("Untitled");
 
     if (auto* state = dictionary->getProperty ("jucePluginState").getBinaryData())
         if (state->getSize() > 0 && state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))

@@ -15,9 +15,11 @@ namespace AUPresetState
 
     juce::var makeDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::String& presetName);
 
-    /** Restores a dictionary. A dictionary from another component, or without the
-        standard entries, is refused with kAudioUnitErr_InvalidPropertyValue and changes
-        nothing; a missing or empty "jucePluginState" restores nothing.
+    /** Restores a dictionary. A dictionary from a component with another subtype or
+        manufacturer, one of a part rather than the whole unit, or one without the standard
+        entries, is refused with kAudioUnitErr_InvalidPropertyValue and changes nothing; its
+        type is not checked. A missing or empty "jucePluginState" restores nothing. The
+        preset's name is its "name" entry, "Untitled" without one.
     */
     OSStatus restoreDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::var& dictionary,
                                 juce::String* presetName = nullptr);

@@ -5,6 +5,11 @@
 // either side reads like it does on a Mac. Where the real API hands out Core Foundation
 // objects (strings, arrays, property lists) this layer hands out plain C data owned by
 // the instance and valid until the next call of the same kind or until it closes.
+//
+// One function here belongs to the host side: AUEventListenerNotify, through which a
+// component tells the host's event listeners that a parameter moved. On a Mac it is the
+// system's; here the host process defines it, and a component library that finds none
+// (a host without event listeners) sends nothing.
 
 #include <cstdint>
 
@@ -15,6 +20,7 @@ using SInt16 = std::int16_t;
 using UInt32 = std::uint32_t;
 using SInt32 = std::int32_t;
 using UInt64 = std::uint64_t;
+using SInt64 = std::int64_t;
 using Float32 = float;
 using Float64 = double;
 using Boolean = unsigned char;
@@ -49,6 +55,7 @@ struct AudioComponentDescription
 
 struct ComponentInstanceRecord;
 using AudioComponentInstance = ComponentInstanceRecord*;   // as JUCE declares it too
+using AudioUnit = AudioComponentInstance;
 using AudioComponentMethod = void (*)();
 
 struct AudioComponentPlugInInterface
@@ -109,6 +116,17 @@ struct AudioStreamBasicDescription
 using AURenderCallback = OSStatus (*) (void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
                                        const AudioTimeStamp* inTimeStamp, UInt32 inBusNumber,
                                        UInt32 inNumberFrames, AudioBufferList* ioData);
+
+/** Called with the property's scope and element each time the unit changes it. */
+using AudioUnitPropertyListenerProc = void (*) (void* inRefCon, AudioUnit inUnit, AudioUnitPropertyID inID,
+                                                AudioUnitScope inScope, AudioUnitElement inElement);
+
+struct AudioStreamPacketDescription
+{
+    SInt64 mStartOffset;
+    UInt32 mVariableFramesInPacket;
+    UInt32 mDataByteSize;
+};
 
 struct AURenderCallbackStruct
 {
@@ -186,6 +204,85 @@ struct AudioUnitCocoaViewInfo
     CFStringRef description;
 };
 
+/** A parameter change scheduled for the next render slice; offsets count frames from the
+    slice's first frame, and a ramp that began in an earlier slice has a negative start.
+*/
+enum AUParameterEventType : UInt32
+{
+    kParameterEvent_Immediate = 1,
+    kParameterEvent_Ramped = 2
+};
+
+struct AudioUnitParameterEvent
+{
+    AudioUnitScope scope;
+    AudioUnitElement element;
+    AudioUnitParameterID parameter;
+    AUParameterEventType eventType;
+
+    union
+    {
+        struct
+        {
+            SInt32 startBufferOffset;
+            UInt32 durationInFrames;
+            AudioUnitParameterValue startValue;
+            AudioUnitParameterValue endValue;
+        } ramp;
+
+        struct
+        {
+            UInt32 bufferOffset;
+            AudioUnitParameterValue value;
+        } immediate;
+    } eventValues;
+};
+
+/** What a component reports to the host's event listeners. */
+enum AudioUnitEventType : UInt32
+{
+    kAudioUnitEvent_ParameterValueChange = 0,
+    kAudioUnitEvent_BeginParameterChangeGesture = 1,
+    kAudioUnitEvent_EndParameterChangeGesture = 2,
+    kAudioUnitEvent_PropertyChange = 3
+};
+
+struct AudioUnitParameter
+{
+    AudioUnit mAudioUnit;
+    AudioUnitParameterID mParameterID;
+    AudioUnitScope mScope;
+    AudioUnitElement mElement;
+};
+
+struct AudioUnitProperty
+{
+    AudioUnit mAudioUnit;
+    AudioUnitPropertyID mPropertyID;
+    AudioUnitScope mScope;
+    AudioUnitElement mElement;
+};
+
+struct AudioUnitEvent
+{
+    AudioUnitEventType mEventType;
+
+    union
+    {
+        AudioUnitParameter mParameter;   // the three parameter events
+        AudioUnitProperty mProperty;     // kAudioUnitEvent_PropertyChange
+    } mArgument;
+};
+
+struct AUListenerBase;
+using AUEventListenerRef = AUListenerBase*;
+
+/** Host side: hands an event to every event listener the host registered for it. A
+    component passes null for the sending listener and object.
+*/
+extern "C" OSStatus AUEventListenerNotify (AUEventListenerRef inSendingListener, void* inSendingObject,
+                                           const AudioUnitEvent* inEvent);
+
 struct MusicDeviceNoteParams
 {
     UInt32 argCount;
@@ -233,7 +330,16 @@ enum : SInt16
     kAudioUnitGetParameterSelect = 0x0006,
     kAudioUnitSetParameterSelect = 0x0007,
     kAudioUnitResetSelect = 0x0009,
+    kAudioUnitAddPropertyListenerSelect = 0x000A,
+    kAudioUnitRemovePropertyListenerSelect = 0x000B,
     kAudioUnitRenderSelect = 0x000E,
+    kAudioUnitAddRenderNotifySelect = 0x000F,
+    kAudioUnitRemoveRenderNotifySelect = 0x0010,
+    kAudioUnitScheduleParametersSelect = 0x0011,
+    kAudioUnitRemovePropertyListenerWithUserDataSelect = 0x0012,
+    kAudioUnitComplexRenderSelect = 0x0013,
+    kAudioUnitProcessSelect = 0x0014,
+    kAudioUnitProcessMultipleSelect = 0x0015,
 
     kMusicDeviceMIDIEventSelect = 0x0101,
     kMusicDeviceSysExSelect = 0x0102,
@@ -242,6 +348,18 @@ enum : SInt16
     kMusicDeviceStartNoteSelect = 0x0105,
     kMusicDeviceStopNoteSelect = 0x0106,
     kMusicDeviceMIDIEventListSelect = 0x0107
+};
+
+enum : AudioUnitRenderActionFlags
+{
+    kAudioUnitRenderAction_PreRender = (1U << 2),
+    kAudioUnitRenderAction_PostRender = (1U << 3),
+    kAudioUnitRenderAction_OutputIsSilence = (1U << 4),
+    kAudioOfflineUnitRenderAction_Preflight = (1U << 5),
+    kAudioOfflineUnitRenderAction_Render = (1U << 6),
+    kAudioOfflineUnitRenderAction_Complete = (1U << 7),
+    kAudioUnitRenderAction_PostRenderError = (1U << 8),
+    kAudioUnitRenderAction_DoNotCheckRenderArgs = (1U << 9)
 };
 
 enum : AudioUnitScope
@@ -296,7 +414,9 @@ enum : AudioUnitParameterOptions
 enum : OSStatus
 {
     noErr = 0,
+    kAudio_UnimplementedError = -4,
     kAudio_ParamError = -50,
+    kAudio_MemFullError = -108,
     kAudioUnitErr_InvalidProperty = -10879,
     kAudioUnitErr_InvalidParameter = -10878,
     kAudioUnitErr_InvalidElement = -10877,
@@ -329,6 +449,23 @@ using AudioUnitSetParameterProc = OSStatus (*) (void* self, AudioUnitParameterID
 using AudioUnitRenderProc = OSStatus (*) (void* self, AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp*,
                                           UInt32 inOutputBusNumber, UInt32 inNumberFrames, AudioBufferList* ioData);
 using AudioUnitResetProc = OSStatus (*) (void* self, AudioUnitScope, AudioUnitElement);
+using AudioUnitAddPropertyListenerProc = OSStatus (*) (void* self, AudioUnitPropertyID, AudioUnitPropertyListenerProc,
+                                                       void* inProcUserData);
+using AudioUnitRemovePropertyListenerProc = OSStatus (*) (void* self, AudioUnitPropertyID, AudioUnitPropertyListenerProc);
+using AudioUnitRemovePropertyListenerWithUserDataProc = OSStatus (*) (void* self, AudioUnitPropertyID, AudioUnitPropertyListenerProc,
+                                                                      void* inProcUserData);
+using AudioUnitAddRenderNotifyProc = OSStatus (*) (void* self, AURenderCallback, void* inProcUserData);
+using AudioUnitRemoveRenderNotifyProc = OSStatus (*) (void* self, AURenderCallback, void* inProcUserData);
+using AudioUnitScheduleParametersProc = OSStatus (*) (void* self, const AudioUnitParameterEvent*, UInt32 inNumParamEvents);
+using AudioUnitComplexRenderProc = OSStatus (*) (void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 inOutputBusNumber,
+                                                 UInt32 inNumberOfPackets, UInt32* outNumberOfPackets,
+                                                 AudioStreamPacketDescription* outPacketDescriptions, AudioBufferList* ioData,
+                                                 void* outMetadata, UInt32* outMetadataByteSize);
+using AudioUnitProcessProc = OSStatus (*) (void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 inNumberFrames,
+                                           AudioBufferList* ioData);
+using AudioUnitProcessMultipleProc = OSStatus (*) (void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 inNumberFrames,
+                                                   UInt32 inNumberInputBufferLists, const AudioBufferList** inInputBufferLists,
+                                                   UInt32 inNumberOutputBufferLists, AudioBufferList** ioOutputBufferLists);
 using MusicDeviceMIDIEventProc = OSStatus (*) (void* self, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
                                                UInt32 inOffsetSampleFrame);
 using MusicDeviceMIDIEventListProc = OSStatus (*) (void* self, UInt32 inOffsetSampleFrame, const MIDIEventList*);

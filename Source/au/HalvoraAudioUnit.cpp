@@ -4,9 +4,25 @@
 
 #include <cstring>
 
+// The host's event-listener notification is the host's to provide; without one, parameter
+// moves simply go unreported.
+#pragma weak AUEventListenerNotify
 
 namespace
 {
+    /** The instance whose host is setting a parameter on this thread. The processor reports
+        that change back like any other, and it must not be echoed to the host that made it.
+    */
+    thread_local const void* parameterSetByHost = nullptr;
+
+    struct ScopedHostParameterChange
+    {
+        explicit ScopedHostParameterChange (const void* unit) noexcept : previous (parameterSetByHost) { parameterSetByHost = unit; }
+        ~ScopedHostParameterChange() { parameterSetByHost = previous; }
+
+        const void* previous;
+    };
+
     juce::AudioChannelSet channelSetFor (int channels)
     {
         if (channels == 0) return juce::AudioChannelSet::disabled();
@@ -41,8 +57,9 @@ namespace
 }
 
 //==============================================================================
-HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc)
-    : description (desc)
+HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc, AudioComponentInstance hostInstance)
+    : description (desc),
+      instance (hostInstance != nullptr ? hostInstance : reinterpret_cast<AudioComponentInstance> (this))
 {
     juce::PluginHostType::jucePlugInClientCurrentWrapperType = juce::AudioProcessor::wrapperType_AudioUnit;
     processor.reset (createPluginFilter());
@@ -97,6 +114,8 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc)
     std::stable_sort (parameters.begin(), parameters.end(), [] (const PublishedParameter& a, const PublishedParameter& b)
                       { return a.id < b.id; });
 
+    idByIndex.resize (static_cast<size_t> (processor->getParameters().size()));
+
     for (auto& p : parameters)
     {
         for (const auto& text : p.valueStrings)
@@ -104,7 +123,14 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc)
 
         p.valueStringArray = { static_cast<UInt32> (p.valueStringPointers.size()), p.valueStringPointers.data() };
         parameterIds.push_back (p.id);
+
+        if (juce::isPositiveAndBelow (p.parameter->getParameterIndex(), static_cast<int> (idByIndex.size())))
+            idByIndex[static_cast<size_t> (p.parameter->getParameterIndex())] = p.id;
     }
+
+    // Room for every event the queue can hold, so that handing them over never allocates.
+    midi.ensureSize (MidiEventQueue::capacity);
+    processor->addListener (this);
 
     const auto library = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
     bundleLocation = library.getParentDirectory().getParentDirectory().getParentDirectory().getFullPathName().toStdString();
@@ -113,6 +139,9 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc)
 
 HalvoraAudioUnit::~HalvoraAudioUnit()
 {
+    processor->removeListener (this);
+    cancelPendingUpdate();
+
     if (initialised)
         processor->releaseResources();
 }
@@ -144,7 +173,11 @@ OSStatus HalvoraAudioUnit::initialize()
 
     renderBuffer.setSize (juce::jmax (inputChannels, outputChannels, 1), maxFrames);
     inputListStorage.calloc (sizeof (AudioBufferList) + sizeof (AudioBuffer) * static_cast<size_t> (juce::jmax (1, inputChannels)));
-    midi.ensureSize (4096);
+
+    // MIDI sent before the host started belongs to no block. Nothing renders before this
+    // returns, so this thread may empty the queue in the render thread's place.
+    midiQueue.discardAll();
+    midiDiscardRequested = false;
 
     initialised = true;
     return noErr;
@@ -170,21 +203,36 @@ HalvoraAudioUnit::PublishedParameter* HalvoraAudioUnit::findParameter (AudioUnit
 
 float HalvoraAudioUnit::toHostValue (const PublishedParameter& p, float normalised) const noexcept
 {
+    normalised = std::isnan (normalised) ? 0.0f : juce::jlimit (0.0f, 1.0f, normalised);
+
     if (p.numChoices > 1)
         return static_cast<float> (juce::roundToInt (normalised * static_cast<float> (p.numChoices - 1)));
 
     return normalised;
 }
 
-float HalvoraAudioUnit::fromHostValue (const PublishedParameter& p, float hostValue) const noexcept
+std::optional<float> HalvoraAudioUnit::fromHostValue (const PublishedParameter& p, float hostValue) const noexcept
 {
-    if (! std::isfinite (hostValue))
-        return p.parameter->getValue();
+    // NaN names no value at all and is ignored; the infinities are out of range like any
+    // other value and clamp to the ends.
+    if (std::isnan (hostValue))
+        return std::nullopt;
 
     if (p.numChoices > 1)
         return juce::jlimit (0.0f, static_cast<float> (p.numChoices - 1), hostValue) / static_cast<float> (p.numChoices - 1);
 
     return juce::jlimit (0.0f, 1.0f, hostValue);
+}
+
+void HalvoraAudioUnit::applyHostValue (PublishedParameter& p, float hostValue)
+{
+    const auto normalised = fromHostValue (p, hostValue);
+
+    if (! normalised || *normalised == p.parameter->getValue())
+        return;
+
+    const ScopedHostParameterChange fromHost (this);
+    p.parameter->setValueNotifyingHost (*normalised);
 }
 
 OSStatus HalvoraAudioUnit::getParameter (AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
@@ -216,7 +264,74 @@ OSStatus HalvoraAudioUnit::setParameter (AudioUnitParameterID id, AudioUnitScope
     if (p == nullptr)
         return kAudioUnitErr_InvalidParameter;
 
-    p->parameter->setValueNotifyingHost (fromHostValue (*p, value));
+    applyHostValue (*p, value);
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::scheduleParameters (const AudioUnitParameterEvent* events, UInt32 numEvents)
+{
+    if (numEvents == 0)
+        return noErr;
+
+    if (events == nullptr)
+        return kAudio_ParamError;
+
+    // All or nothing: one bad event refuses the whole batch before anything moves.
+    std::vector<const AudioUnitParameterEvent*> ordered;
+    ordered.reserve (numEvents);
+
+    for (UInt32 i = 0; i < numEvents; ++i)
+    {
+        const auto& event = events[i];
+
+        if (event.scope != kAudioUnitScope_Global)
+            return kAudioUnitErr_InvalidScope;
+
+        if (findParameter (event.parameter) == nullptr)
+            return kAudioUnitErr_InvalidParameter;
+
+        if (event.eventType != kParameterEvent_Immediate && event.eventType != kParameterEvent_Ramped)
+            return kAudio_ParamError;
+
+        ordered.push_back (&event);
+    }
+
+    // The block reads each parameter once, at its start. So the events take effect when
+    // they are scheduled, before the slice they belong to renders, in the order of the
+    // frames they start at: an immediate event sets its value, and a ramp the value it has
+    // where it starts within the slice (its value at the slice's first frame if it began
+    // earlier, its end value if it is already over). The last one for a parameter wins.
+    const auto startFrame = [] (const AudioUnitParameterEvent* e) -> juce::int64
+    {
+        return e->eventType == kParameterEvent_Immediate ? static_cast<juce::int64> (e->eventValues.immediate.bufferOffset)
+                                                         : juce::jmax<juce::int64> (0, e->eventValues.ramp.startBufferOffset);
+    };
+
+    std::stable_sort (ordered.begin(), ordered.end(), [&] (const AudioUnitParameterEvent* a, const AudioUnitParameterEvent* b)
+                      { return startFrame (a) < startFrame (b); });
+
+    for (const auto* event : ordered)
+    {
+        auto value = event->eventValues.immediate.value;
+
+        if (event->eventType == kParameterEvent_Ramped)
+        {
+            const auto& ramp = event->eventValues.ramp;
+            const auto start = static_cast<juce::int64> (ramp.startBufferOffset);
+            const auto end = start + static_cast<juce::int64> (ramp.durationInFrames);
+
+            if (end <= 0)
+                value = ramp.endValue;
+            else if (start >= 0)
+                value = ramp.startValue;
+            else
+                value = static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue)
+                                                                  * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
+        }
+
+        applyHostValue (*findParameter (event->parameter), value);
+    }
+
     return noErr;
 }
 
@@ -320,7 +435,7 @@ OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope s
         case kAudioUnitProperty_Latency:               return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
         case kAudioUnitProperty_TailTime:              return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
         case kAudioUnitProperty_MaximumFramesPerSlice: return writeValue (outData, ioDataSize, maxFramesPerSlice);
-        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass);
+        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass.load());
         case kAudioUnitProperty_ElementCount:          return writeValue (outData, ioDataSize, static_cast<UInt32> (1));
         case kAudioUnitProperty_PresentPreset:         return writeValue (outData, ioDataSize, currentPreset);
         case kAudioUnitProperty_FactoryPresets:        return writeValue (outData, ioDataSize, &factoryPresetArray);
@@ -389,7 +504,8 @@ OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope s
             if (p == nullptr)
                 return kAudioUnitErr_InvalidParameter;
 
-            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue) : p->parameter->getValue();
+            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue).value_or (p->parameter->getValue())
+                                                               : p->parameter->getValue();
             textScratch = p->parameter->getText (normalised, 256).toStdString();
             request.outString = textScratch.c_str();
             return writeValue (outData, ioDataSize, request);
@@ -451,6 +567,11 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
                 presetName = name;
                 presetNameUtf8 = name.toStdString();
                 currentPreset = { -1, presetNameUtf8.c_str() };
+
+                // The parameters the restore moved were reported one by one as they moved;
+                // the preset's name and the saved state changed as a whole.
+                propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
+                propertyChanged (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0);
             }
 
             return status;
@@ -466,7 +587,18 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
             if (initialised && *rate != sampleRate)
                 return kAudioUnitErr_Initialized;
 
-            sampleRate = *rate;
+            if (*rate != sampleRate)
+            {
+                // Both buses run at the one rate, so both stream formats change with it.
+                sampleRate = *rate;
+
+                for (const auto changed : { kAudioUnitScope_Input, kAudioUnitScope_Output })
+                {
+                    propertyChanged (kAudioUnitProperty_StreamFormat, changed, 0);
+                    propertyChanged (kAudioUnitProperty_SampleRate, changed, 0);
+                }
+            }
+
             return noErr;
         }
 
@@ -485,8 +617,20 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
             if (initialised && (static_cast<int> (format->mChannelsPerFrame) != channelsFor (scope) || format->mSampleRate != sampleRate))
                 return kAudioUnitErr_Initialized;
 
+            const auto channelsChanged = static_cast<int> (format->mChannelsPerFrame) != channelsFor (scope);
+            const auto rateChanged = format->mSampleRate != sampleRate;
             channelsFor (scope) = static_cast<int> (format->mChannelsPerFrame);
             sampleRate = format->mSampleRate;
+
+            for (const auto changed : { kAudioUnitScope_Input, kAudioUnitScope_Output })
+            {
+                if (rateChanged || (channelsChanged && changed == scope))
+                    propertyChanged (kAudioUnitProperty_StreamFormat, changed, 0);
+
+                if (rateChanged)
+                    propertyChanged (kAudioUnitProperty_SampleRate, changed, 0);
+            }
+
             return noErr;
         }
 
@@ -500,7 +644,12 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
             if (initialised && *frames != maxFramesPerSlice)
                 return kAudioUnitErr_Initialized;
 
-            maxFramesPerSlice = *frames;
+            if (*frames != maxFramesPerSlice)
+            {
+                maxFramesPerSlice = *frames;
+                propertyChanged (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0);
+            }
+
             return noErr;
         }
 
@@ -512,6 +661,7 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
                 return kAudio_ParamError;
 
             bypass = *value != 0 ? 1 : 0;
+            propertyChanged (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0);
             return noErr;
         }
 
@@ -523,6 +673,7 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
                 return kAudio_ParamError;
 
             inputCallback = *callback;
+            propertyChanged (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, element);
             return noErr;
         }
 
@@ -542,12 +693,19 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
                 processor->setCurrentProgram (preset->presetNumber);
                 currentPreset = factoryPreset;
                 presetName = factoryPreset.presetName;
-                return noErr;
+            }
+            else
+            {
+                // A host's own preset is known by its name.
+                if (preset->presetName == nullptr)
+                    return kAudioUnitErr_InvalidPropertyValue;
+
+                presetName = juce::String::fromUTF8 (preset->presetName);
+                presetNameUtf8 = presetName.toStdString();
+                currentPreset = { preset->presetNumber, presetNameUtf8.c_str() };
             }
 
-            presetName = preset->presetName != nullptr ? juce::String::fromUTF8 (preset->presetName) : juce::String();
-            presetNameUtf8 = presetName.toStdString();
-            currentPreset = { preset->presetNumber, presetNameUtf8.c_str() };
+            propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
             return noErr;
         }
 
@@ -560,6 +718,7 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
 OSStatus HalvoraAudioUnit::render (AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
                                    UInt32 outputBus, UInt32 numFrames, AudioBufferList* ioData)
 {
+    // A call the unit cannot take at all is refused before any notification, as in the base.
     if (! initialised)
         return kAudioUnitErr_Uninitialized;
 
@@ -572,6 +731,24 @@ OSStatus HalvoraAudioUnit::render (AudioUnitRenderActionFlags* ioActionFlags, co
     if (ioData == nullptr || ioData->mNumberBuffers != static_cast<UInt32> (outputChannels))
         return kAudio_ParamError;
 
+    AudioUnitRenderActionFlags noFlags = 0;
+    auto& flags = ioActionFlags != nullptr ? *ioActionFlags : noFlags;
+
+    renderNotifies.refresh();
+    renderNotifies.notify (flags | kAudioUnitRenderAction_PreRender, timeStamp, outputBus, numFrames, ioData);
+
+    const auto status = renderSlice (timeStamp, numFrames, ioData);
+
+    if (status == noErr)
+        flags &= ~static_cast<AudioUnitRenderActionFlags> (kAudioUnitRenderAction_OutputIsSilence);
+
+    renderNotifies.notify (flags | kAudioUnitRenderAction_PostRender | (status != noErr ? kAudioUnitRenderAction_PostRenderError : 0U),
+                           timeStamp, outputBus, numFrames, ioData);
+    return status;
+}
+
+OSStatus HalvoraAudioUnit::renderSlice (const AudioTimeStamp* timeStamp, UInt32 numFrames, AudioBufferList* ioData)
+{
     if (inputCallback.inputProc == nullptr)
         return kAudioUnitErr_NoConnection;
 
@@ -605,12 +782,21 @@ OSStatus HalvoraAudioUnit::render (AudioUnitRenderActionFlags* ioActionFlags, co
     for (int c = inputChannels; c < renderBuffer.getNumChannels(); ++c)
         juce::FloatVectorOperations::clear (renderBuffer.getWritePointer (c), frames);
 
+    // What the host sent since the last render goes with this block. The buffer has room
+    // for a full queue, so this allocates nothing.
+    midi.clear();
+
+    if (midiDiscardRequested.exchange (false))
+        midiQueue.discardAll();
+
+    const auto lastFrame = juce::jmax (0, frames - 1);
+    midiQueue.popSome ([this, lastFrame] (const juce::uint8* data, int size, UInt32 offset)
+                      { midi.addEvent (data, size, static_cast<int> (juce::jmin<UInt32> (offset, static_cast<UInt32> (lastFrame)))); });
+
     juce::AudioBuffer<float> block (renderBuffer.getArrayOfWritePointers(), renderBuffer.getNumChannels(), frames);
 
-    if (bypass == 0)
+    if (bypass.load (std::memory_order_relaxed) == 0)
         processor->processBlock (block, midi);
-
-    midi.clear();
 
     for (int c = 0; c < outputChannels; ++c)
     {
@@ -625,31 +811,149 @@ OSStatus HalvoraAudioUnit::render (AudioUnitRenderActionFlags* ioActionFlags, co
         out.mDataByteSize = static_cast<UInt32> (bytes);
     }
 
-    if (ioActionFlags != nullptr)
-        *ioActionFlags = 0;
-
     return noErr;
 }
 
 OSStatus HalvoraAudioUnit::reset (AudioUnitScope, AudioUnitElement)
 {
     processor->reset();
-    midi.clear();
+
+    // The render thread owns the waiting events; it drops them before its next block.
+    midiDiscardRequested = true;
     return noErr;
 }
 
 //==============================================================================
-void HalvoraAudioUnit::addMidi (const juce::MidiMessage& message, UInt32 offsetSampleFrame)
+OSStatus HalvoraAudioUnit::addPropertyListener (AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* userData)
 {
-    // Accepted and handed to processBlock with the next block, which ignores it.
-    midi.addEvent (message, static_cast<int> (juce::jmin (offsetSampleFrame, maxFramesPerSlice - 1)));
+    if (proc == nullptr)
+        return kAudio_ParamError;
+
+    const std::lock_guard<std::mutex> lock (propertyListenerLock);
+    propertyListeners.push_back ({ id, proc, userData });
+    return noErr;
+}
+
+OSStatus HalvoraAudioUnit::removePropertyListener (AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* userData,
+                                                   bool userDataGiven)
+{
+    const std::lock_guard<std::mutex> lock (propertyListenerLock);
+    propertyListeners.erase (std::remove_if (propertyListeners.begin(), propertyListeners.end(), [&] (const PropertyListener& l)
+                                             { return l.id == id && l.proc == proc && (! userDataGiven || l.userData == userData); }),
+                             propertyListeners.end());
+    return noErr;
+}
+
+void HalvoraAudioUnit::propertyChanged (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element)
+{
+    // Called outside the lock, so that a listener may add or remove listeners itself.
+    std::vector<PropertyListener> toCall;
+
+    {
+        const std::lock_guard<std::mutex> lock (propertyListenerLock);
+        std::copy_if (propertyListeners.begin(), propertyListeners.end(), std::back_inserter (toCall),
+                      [id] (const PropertyListener& l) { return l.id == id; });
+    }
+
+    for (const auto& l : toCall)
+        l.proc (l.userData, instance, id, scope, element);
+}
+
+OSStatus HalvoraAudioUnit::addRenderNotify (AURenderCallback proc, void* userData)
+{
+    return renderNotifies.add (proc, userData);
+}
+
+OSStatus HalvoraAudioUnit::removeRenderNotify (AURenderCallback proc, void* userData)
+{
+    return renderNotifies.remove (proc, userData);
+}
+
+//==============================================================================
+void HalvoraAudioUnit::sendParameterEvent (AudioUnitEventType type, int parameterIndex)
+{
+    if (AUEventListenerNotify == nullptr || ! juce::isPositiveAndBelow (parameterIndex, static_cast<int> (idByIndex.size())))
+        return;
+
+    AudioUnitEvent event {};
+    event.mEventType = type;
+    event.mArgument.mParameter = { instance, idByIndex[static_cast<size_t> (parameterIndex)], kAudioUnitScope_Global, 0 };
+    AUEventListenerNotify (nullptr, nullptr, &event);
+}
+
+void HalvoraAudioUnit::audioProcessorParameterChanged (juce::AudioProcessor*, int parameterIndex, float)
+{
+    // The host knows about the values it set itself.
+    if (parameterSetByHost != this)
+        sendParameterEvent (kAudioUnitEvent_ParameterValueChange, parameterIndex);
+}
+
+void HalvoraAudioUnit::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int parameterIndex)
+{
+    sendParameterEvent (kAudioUnitEvent_BeginParameterChangeGesture, parameterIndex);
+}
+
+void HalvoraAudioUnit::audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int parameterIndex)
+{
+    sendParameterEvent (kAudioUnitEvent_EndParameterChangeGesture, parameterIndex);
+}
+
+void HalvoraAudioUnit::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details)
+{
+    // Any change may show in the saved state; the rest only when the details say so.
+    auto changes = static_cast<int> (stateChange);
+
+    if (details.latencyChanged)        changes |= latencyChange;
+    if (details.parameterInfoChanged)  changes |= parameterInfoChange;
+    if (details.programChanged)        changes |= programChange;
+
+    pendingProcessorChanges.fetch_or (changes);
+
+    // Listeners run on the message thread, never on the audio thread that may have caused this.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        handleAsyncUpdate();
+    else
+        triggerAsyncUpdate();
+}
+
+void HalvoraAudioUnit::handleAsyncUpdate()
+{
+    const auto changes = pendingProcessorChanges.exchange (0);
+
+    if ((changes & latencyChange) != 0)
+        propertyChanged (kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0);
+
+    if ((changes & parameterInfoChange) != 0)
+    {
+        propertyChanged (kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0);
+        propertyChanged (kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0);
+    }
+
+    if ((changes & stateChange) != 0)
+        propertyChanged (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0);
+
+    if ((changes & programChange) != 0)
+        propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
+}
+
+//==============================================================================
+OSStatus HalvoraAudioUnit::addMidi (const juce::uint8* data, int size, UInt32 offsetSampleFrame)
+{
+    // Accepted and handed to processBlock with the next block, which ignores it. A full
+    // queue (the host sends and nothing renders) takes nothing more until a render.
+    return midiQueue.push (data, size, offsetSampleFrame) ? noErr : kAudio_MemFullError;
 }
 
 OSStatus HalvoraAudioUnit::midiEvent (UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame)
 {
-    addMidi (juce::MidiMessage (static_cast<int> (status & 0xff), static_cast<int> (data1 & 0x7f), static_cast<int> (data2 & 0x7f)),
-             offsetSampleFrame);
-    return noErr;
+    // Only status bytes start a message; anything else is not one and is passed over.
+    if ((status & 0x80) == 0 || (status & 0xff) == 0xf0 || (status & 0xff) == 0xf7)
+        return noErr;
+
+    const juce::uint8 bytes[] { static_cast<juce::uint8> (status & 0xff), static_cast<juce::uint8> (data1 & 0x7f),
+                                static_cast<juce::uint8> (data2 & 0x7f) };
+    const auto size = juce::MidiMessage::getMessageLengthFromFirstByte (bytes[0]);
+    return addMidi (bytes, size, offsetSampleFrame);
 }
 
 OSStatus HalvoraAudioUnit::midiEventList (UInt32 offsetSampleFrame, const MIDIEventList* list)
@@ -659,6 +963,7 @@ OSStatus HalvoraAudioUnit::midiEventList (UInt32 offsetSampleFrame, const MIDIEv
 
     // Universal MIDI Packets: MIDI 1.0 channel voice messages (type 2) are passed on.
     const auto* packet = list->packet;
+    OSStatus result = noErr;
 
     for (UInt32 i = 0; i < list->numPackets && i < 1024; ++i)
     {
@@ -669,22 +974,22 @@ OSStatus HalvoraAudioUnit::midiEventList (UInt32 offsetSampleFrame, const MIDIEv
             const auto word = packet->words[w];
 
             if ((word >> 28) == 2)
-                midiEvent ((word >> 16) & 0xff, (word >> 8) & 0x7f, word & 0x7f, offsetSampleFrame);
+                if (const auto status = midiEvent ((word >> 16) & 0xff, (word >> 8) & 0x7f, word & 0x7f, offsetSampleFrame); status != noErr)
+                    result = status;
         }
 
         packet = reinterpret_cast<const MIDIEventPacket*> (packet->words + words);
     }
 
-    return noErr;
+    return result;
 }
 
 OSStatus HalvoraAudioUnit::sysEx (const UInt8* data, UInt32 length)
 {
-    if (data == nullptr || length == 0 || length > 65536)
+    if (data == nullptr || length == 0 || length > static_cast<UInt32> (MidiEventQueue::maxEventSize))
         return kAudio_ParamError;
 
-    addMidi (juce::MidiMessage (data, static_cast<int> (length)), 0);
-    return noErr;
+    return addMidi (data, static_cast<int> (length), 0);
 }
 
 OSStatus HalvoraAudioUnit::startNote (MusicDeviceGroupID group, NoteInstanceID* outNoteID, UInt32 offsetSampleFrame,
@@ -693,18 +998,25 @@ OSStatus HalvoraAudioUnit::startNote (MusicDeviceGroupID group, NoteInstanceID* 
     if (params == nullptr)
         return kAudio_ParamError;
 
-    const auto note = juce::jlimit (0, 127, static_cast<int> (params->mPitch));
-    const auto velocity = juce::jlimit (0, 127, static_cast<int> (params->mVelocity));
-    addMidi (juce::MidiMessage::noteOn (static_cast<int> (group % 16) + 1, note, static_cast<juce::uint8> (velocity)), offsetSampleFrame);
+    // NaN or out-of-range pitches and velocities clamp to the MIDI range; NaN reads as 0.
+    const auto toMidiRange = [] (Float32 value)
+    {
+        return std::isnan (value) ? 0 : static_cast<int> (juce::jlimit (0.0f, 127.0f, value));
+    };
 
-    if (outNoteID != nullptr)
+    const auto note = toMidiRange (params->mPitch);
+    const auto velocity = toMidiRange (params->mVelocity);
+    const auto message = juce::MidiMessage::noteOn (static_cast<int> (group % 16) + 1, note, static_cast<juce::uint8> (velocity));
+    const auto status = addMidi (message.getRawData(), message.getRawDataSize(), offsetSampleFrame);
+
+    if (status == noErr && outNoteID != nullptr)
         *outNoteID = static_cast<NoteInstanceID> (note);
 
-    return noErr;
+    return status;
 }
 
 OSStatus HalvoraAudioUnit::stopNote (MusicDeviceGroupID group, NoteInstanceID noteID, UInt32 offsetSampleFrame)
 {
-    addMidi (juce::MidiMessage::noteOff (static_cast<int> (group % 16) + 1, static_cast<int> (noteID & 0x7f)), offsetSampleFrame);
-    return noErr;
+    const auto message = juce::MidiMessage::noteOff (static_cast<int> (group % 16) + 1, static_cast<int> (noteID & 0x7f));
+    return addMidi (message.getRawData(), message.getRawDataSize(), offsetSampleFrame);
 }

@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (
     RefusedPreset { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false },
     RefusedPreset { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true },
     RefusedPreset { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true },
-    RefusedPreset { "otherType", [] (const std::string& preset) { return withEntry (preset, "type", "<integer>1635083896</integer>"); }, true },
+    RefusedPreset { "partNotWholeUnit", [] (const std::string& preset) { return withEntry (preset, "name", "<string>Untitled</string><key>part</key><integer>1</integer>"); }, true },
     RefusedPreset { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true },
     RefusedPreset { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true },
     RefusedPreset { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true },
@@ -228,6 +228,33 @@ INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (
     RefusedPreset { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true },
     RefusedPreset { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+TEST_F (AudioUnitTest, DictionaryOfAnotherComponentTypeRestores)
+{
+    // The base checks version, subtype and manufacturer only: the same unit may be
+    // registered as an effect ('aufx', 1635083896) as well as a music device.
+    testutil::setPlain (unit.getProcessor(), "gain", 12.0f);
+    const auto saved = savePreset();
+    changeEverything();
+
+    EXPECT_EQ (restorePreset (withEntry (saved, "type", "<integer>1635083896</integer>")), noErr);
+    EXPECT_FLOAT_EQ (plain ("gain"), 12.0f);
+    EXPECT_EQ (restorePreset (withEntry (saved, "type", "")), noErr);
+}
+
+TEST_F (AudioUnitTest, CodesWrittenAsSignedNumbersAreTheSameCodes)
+{
+    // A host writes the codes as signed 32-bit numbers; a subtype with its top bit set
+    // comes back negative and still names the same unit.
+    const AudioComponentDescription highBit { kAudioUnitType_MusicDevice, 0x80000001u, fourCharCode ("Hlvr"), 0, 0 };
+    HalvoraAudioProcessor processor;
+    auto dictionary = AUPresetState::makeDictionary (processor, highBit, "High");
+    dictionary.getDynamicObject()->setProperty ("subtype", static_cast<juce::int64> (static_cast<SInt32> (0x80000001u)));
+    testutil::setPlain (processor, "gain", -5.0f);
+
+    EXPECT_EQ (AUPresetState::restoreDictionary (processor, highBit, dictionary), noErr);
+    EXPECT_FLOAT_EQ (testutil::getPlain (processor, "gain"), 0.0f);
+}
 
 TEST_F (AudioUnitTest, HugePresetIsRefusedUnread)
 {

@@ -2,30 +2,15 @@
 // Info.plist, its library, the named factory) and walks through what a host relies on,
 // printing PASS or FAIL per check.
 
-#include "au/AudioUnitAPI.h"
+#include "HostSide.h"
 #include "au/PropertyList.h"
 
-#include <juce_core/juce_core.h>
-
-#include <cmath>
 #include <dlfcn.h>
-#include <iostream>
-#include <vector>
 
 namespace
 {
 
-struct Checker
-{
-    int passed = 0, failed = 0;
-
-    bool check (bool ok, const juce::String& name, const juce::String& detail = {})
-    {
-        std::cout << (ok ? "PASS " : "FAIL ") << name << (ok || detail.isEmpty() ? juce::String() : ": " + detail) << "\n";
-        (ok ? passed : failed)++;
-        return ok;
-    }
-};
+using namespace auval;
 
 OSType codeFrom (const juce::var& value)
 {
@@ -33,110 +18,6 @@ OSType codeFrom (const juce::var& value)
     return text.length() == 4 ? (OSType (UInt8 (text[0])) << 24) | (OSType (UInt8 (text[1])) << 16)
                                     | (OSType (UInt8 (text[2])) << 8) | OSType (UInt8 (text[3]))
                               : 0;
-}
-
-/** The methods of one opened instance, looked up once. */
-struct Instance
-{
-    AudioComponentPlugInInterface* record = nullptr;
-
-    template <typename Proc>
-    Proc get (SInt16 selector) const { return reinterpret_cast<Proc> (record->Lookup (selector)); }
-
-    OSStatus getProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* data, UInt32 size) const
-    {
-        return get<AudioUnitGetPropertyProc> (kAudioUnitGetPropertySelect) (record, id, scope, element, data, &size);
-    }
-
-    OSStatus setProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, const void* data, UInt32 size) const
-    {
-        return get<AudioUnitSetPropertyProc> (kAudioUnitSetPropertySelect) (record, id, scope, element, data, size);
-    }
-
-    OSStatus setParameter (AudioUnitParameterID id, float value) const
-    {
-        return get<AudioUnitSetParameterProc> (kAudioUnitSetParameterSelect) (record, id, kAudioUnitScope_Global, 0, value, 0);
-    }
-
-    float getParameter (AudioUnitParameterID id) const
-    {
-        float value = -1.0f;
-        get<AudioUnitGetParameterProc> (kAudioUnitGetParameterSelect) (record, id, kAudioUnitScope_Global, 0, &value);
-        return value;
-    }
-
-    OSStatus setChannels (int in, int out) const
-    {
-        AudioStreamBasicDescription format { 44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved,
-                                             4, 1, 4, static_cast<UInt32> (in), 32, 0 };
-        if (const auto status = setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &format, sizeof (format)))
-            return status;
-
-        format.mChannelsPerFrame = static_cast<UInt32> (out);
-        return setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format, sizeof (format));
-    }
-};
-
-/** A host's input: a sine per channel. */
-struct SineSource
-{
-    double phase = 0.0;
-
-    static OSStatus pull (void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames, AudioBufferList* data)
-    {
-        auto* self = static_cast<SineSource*> (refCon);
-        const auto start = self->phase;
-
-        for (UInt32 b = 0; b < data->mNumberBuffers; ++b)
-        {
-            auto* out = static_cast<float*> (data->mBuffers[b].mData);
-            auto p = start;
-            for (UInt32 i = 0; i < frames; ++i, p += 2.0 * juce::MathConstants<double>::pi * 300.0 / 44100.0)
-                out[i] = 0.4f * static_cast<float> (std::sin (p + b));
-        }
-
-        self->phase = start + frames * 2.0 * juce::MathConstants<double>::pi * 300.0 / 44100.0;
-        return noErr;
-    }
-};
-
-bool renderBlocks (const Instance& unit, int channels, int blocks, juce::String& detail)
-{
-    SineSource source;
-    const AURenderCallbackStruct callback { &SineSource::pull, &source };
-    unit.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback, sizeof (callback));
-
-    std::vector<char> listStorage (sizeof (AudioBufferList) + sizeof (AudioBuffer) * static_cast<size_t> (channels));
-    std::vector<std::vector<float>> buffers (static_cast<size_t> (channels), std::vector<float> (512));
-    auto* list = reinterpret_cast<AudioBufferList*> (listStorage.data());
-    auto render = unit.get<AudioUnitRenderProc> (kAudioUnitRenderSelect);
-
-    for (int b = 0; b < blocks; ++b)
-    {
-        list->mNumberBuffers = static_cast<UInt32> (channels);
-        for (int c = 0; c < channels; ++c)
-            list->mBuffers[c] = { 1, 512 * sizeof (float), buffers[static_cast<size_t> (c)].data() };
-
-        AudioUnitRenderActionFlags flags = 0;
-        AudioTimeStamp time {};
-        time.mSampleTime = b * 512.0;
-
-        if (const auto status = render (unit.record, &flags, &time, 0, 512, list); status != noErr)
-        {
-            detail = "render returned " + juce::String (status);
-            return false;
-        }
-
-        for (const auto& channel : buffers)
-            for (auto v : channel)
-                if (! std::isfinite (v))
-                {
-                    detail = "non-finite output";
-                    return false;
-                }
-    }
-
-    return true;
 }
 
 int run (const juce::File& bundle, juce::String factoryName)
@@ -183,16 +64,7 @@ int run (const juce::File& bundle, juce::String factoryName)
     if (! checker.check (unit.record != nullptr && unit.record->Open (unit.record, reinterpret_cast<AudioComponentInstance> (unit.record)) == noErr, "instance opens"))
         return 1;
 
-    const SInt16 selectors[] { kAudioUnitInitializeSelect, kAudioUnitUninitializeSelect, kAudioUnitGetPropertyInfoSelect,
-                               kAudioUnitGetPropertySelect, kAudioUnitSetPropertySelect, kAudioUnitGetParameterSelect,
-                               kAudioUnitSetParameterSelect, kAudioUnitRenderSelect, kAudioUnitResetSelect,
-                               kMusicDeviceMIDIEventSelect, kMusicDeviceMIDIEventListSelect, kMusicDeviceSysExSelect,
-                               kMusicDeviceStartNoteSelect, kMusicDeviceStopNoteSelect, kMusicDevicePrepareInstrumentSelect,
-                               kMusicDeviceReleaseInstrumentSelect };
-    bool allSelectors = true;
-    for (auto selector : selectors)
-        allSelectors = allSelectors && unit.record->Lookup (selector) != nullptr;
-    checker.check (allSelectors && unit.record->Lookup (0x7777) == nullptr, "answers the music-device selectors, nothing else");
+    checkSelectors (checker, unit);
 
     // Channels, latency and tail.
     AUChannelInfo channelInfo[8] {};
@@ -359,6 +231,19 @@ int run (const juce::File& bundle, juce::String factoryName)
     checker.check (unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &malformed, sizeof (malformed)) != noErr
                        && unit.getParameter (firstId) == 0.75f,
                    "a malformed preset is refused and changes nothing");
+
+    // The base does not check the type: the same unit may be registered as more than one kind.
+    unit.setParameter (firstId, 0.75f);
+    const auto typeAt = savedText.find ("<key>type</key>");
+    const auto otherType = savedText.substr (0, typeAt) + "<key>type</key>\n\t<integer>" + juce::String (fourCharCode ("aufx")).toStdString()
+                         + "</integer>\n" + savedText.substr (savedText.find ("</integer>", typeAt) + 11);
+    const AUPropertyListData effect { otherType.data(), static_cast<UInt32> (otherType.size()) };
+    checker.check (otherType.find ("<integer>1635083896</integer>") != std::string::npos
+                       && unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &effect, sizeof (effect)) == noErr
+                       && unit.getParameter (firstId) == saved,
+                   "a preset saved under another component type restores");
+
+    checkHostSurface (checker, unit, std::vector<AudioUnitParameterID> (ids, ids + numParams));
 
     checker.check (unit.record->Close (unit.record) == noErr, "instance closes");
 

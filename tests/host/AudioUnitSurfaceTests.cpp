@@ -1,0 +1,770 @@
+// The Audio Unit layer's surface beyond properties and parameters, driven as a host drives
+// it: the selector table, property listeners, render notifications, scheduled parameters,
+// the parameter changes it reports to the host, MIDI, and values no host should send.
+
+#include "editor/EditorFixture.h"
+#include "host/AudioUnitHost.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+using testhost::HostedUnit;
+
+namespace
+{
+
+const char* const parameterIds[] { "formant", "gain", "vibRate", "vibDepth", "delayMix", "reverbMix",
+                                   "morvel", "range", "voice", "key", "scale" };
+
+AudioUnitParameterID idOf (const char* id) { return HalvoraAudioUnit::parameterIdFor (id); }
+
+//==============================================================================
+struct SelectorRow
+{
+    const char* name;
+    SInt16 selector;
+    bool answered;
+    // Calls the method handed out with harmless arguments; what it must return.
+    std::function<OSStatus (HostedUnit&, AudioComponentMethod)> call;
+    OSStatus expected;
+};
+
+template <typename Proc>
+Proc as (AudioComponentMethod m) { return reinterpret_cast<Proc> (m); }
+
+void* self (HostedUnit& u) { return &u.interface(); }
+
+class SelectorTable : public testing::TestWithParam<SelectorRow> {};
+
+TEST_P (SelectorTable, AnswersWithTheMethodOrWithNone)
+{
+    const auto& row = GetParam();
+    HostedUnit unit;
+    const auto found = unit.interface().Lookup (row.selector);
+
+    ASSERT_EQ (found != nullptr, row.answered);
+
+    if (row.answered)
+    {
+        EXPECT_EQ (row.call (unit, found), row.expected);
+    }
+}
+
+const float half = 0.5f;
+const MusicDeviceNoteParams note { 2, 60.0f, 100.0f };
+
+INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::Values (
+    SelectorRow { "Initialize", kAudioUnitInitializeSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitInitializeProc> (m) (self (u)); }, noErr },
+    SelectorRow { "Uninitialize", kAudioUnitUninitializeSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitUninitializeProc> (m) (self (u)); }, noErr },
+    SelectorRow { "GetPropertyInfo", kAudioUnitGetPropertyInfoSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { UInt32 size = 0; return as<AudioUnitGetPropertyInfoProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &size, nullptr) == noErr && size == 8 ? noErr : -1; }, noErr },
+    SelectorRow { "GetProperty", kAudioUnitGetPropertySelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { Float64 v = -1; UInt32 size = 8; return as<AudioUnitGetPropertyProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &v, &size); }, noErr },
+    SelectorRow { "SetProperty", kAudioUnitSetPropertySelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { const UInt32 off = 0; return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4); }, noErr },
+    SelectorRow { "GetParameter", kAudioUnitGetParameterSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf ("gain"), kAudioUnitScope_Global, 0, &v); }, noErr },
+    SelectorRow { "SetParameter", kAudioUnitSetParameterSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf ("gain"), kAudioUnitScope_Global, 0, half, 0); }, noErr },
+    SelectorRow { "Reset", kAudioUnitResetSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }, noErr },
+    SelectorRow { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddPropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, kAudio_ParamError },
+    SelectorRow { "RemovePropertyListener", kAudioUnitRemovePropertyListenerSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr); }, noErr },
+    SelectorRow { "RemovePropertyListenerWithUserData", kAudioUnitRemovePropertyListenerWithUserDataSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerWithUserDataProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, noErr },
+    SelectorRow { "Render", kAudioUnitRenderSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRenderProc> (m) (self (u), nullptr, nullptr, 0, 512, nullptr); }, kAudioUnitErr_Uninitialized },
+    SelectorRow { "AddRenderNotify", kAudioUnitAddRenderNotifySelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, kAudio_ParamError },
+    SelectorRow { "RemoveRenderNotify", kAudioUnitRemoveRenderNotifySelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemoveRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, noErr },
+    SelectorRow { "ScheduleParameters", kAudioUnitScheduleParametersSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitScheduleParametersProc> (m) (self (u), nullptr, 1); }, kAudio_ParamError },
+    SelectorRow { "ComplexRender", kAudioUnitComplexRenderSelect, false, {}, noErr },
+    SelectorRow { "Process", kAudioUnitProcessSelect, false, {}, noErr },
+    SelectorRow { "ProcessMultiple", kAudioUnitProcessMultipleSelect, false, {}, noErr },
+    SelectorRow { "MIDIEvent", kMusicDeviceMIDIEventSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventProc> (m) (self (u), 0x90, 60, 100, 0); }, noErr },
+    SelectorRow { "SysEx", kMusicDeviceSysExSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceSysExProc> (m) (self (u), nullptr, 0); }, kAudio_ParamError },
+    SelectorRow { "PrepareInstrument", kMusicDevicePrepareInstrumentSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDevicePrepareInstrumentProc> (m) (self (u), 0); }, noErr },
+    SelectorRow { "ReleaseInstrument", kMusicDeviceReleaseInstrumentSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceReleaseInstrumentProc> (m) (self (u), 0); }, noErr },
+    SelectorRow { "StartNote", kMusicDeviceStartNoteSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { NoteInstanceID id = 0; return as<MusicDeviceStartNoteProc> (m) (self (u), 0, 0, &id, 0, &note) == noErr && id == 60 ? noErr : -1; }, noErr },
+    SelectorRow { "StopNote", kMusicDeviceStopNoteSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceStopNoteProc> (m) (self (u), 0, 60, 0); }, noErr },
+    SelectorRow { "MIDIEventList", kMusicDeviceMIDIEventListSelect, true,
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventListProc> (m) (self (u), 0, nullptr); }, kAudio_ParamError }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (SelectorTable, UnknownSelectorsGetNothing)
+{
+    HostedUnit unit;
+
+    // Selectors of other kinds of unit (output units' start and stop among them), retired
+    // ones and numbers that name nothing.
+    const SInt16 unknown[] { 0x0000, 0x0008, 0x000C, 0x000D, 0x0016, 0x0100, 0x0108, 0x0201, 0x0202, 0x7777, -1 };
+
+    for (const auto selector : unknown)
+        EXPECT_EQ (unit.interface().Lookup (selector), nullptr) << selector;
+}
+
+//==============================================================================
+struct PropertyCall
+{
+    AudioUnitPropertyID id;
+    AudioUnitScope scope;
+    AudioUnitElement element;
+
+    bool operator== (const PropertyCall& o) const { return id == o.id && scope == o.scope && element == o.element; }
+};
+
+std::ostream& operator<< (std::ostream& os, const PropertyCall& c)
+{
+    return os << "{" << c.id << ", " << c.scope << ", " << c.element << "}";
+}
+
+/** A host that listens to every property the layer can change. */
+struct PropertyWatcher
+{
+    explicit PropertyWatcher (HostedUnit& u) : unit (u)
+    {
+        auto add = unit.method<AudioUnitAddPropertyListenerProc> (kAudioUnitAddPropertyListenerSelect);
+        for (auto id : watched)
+            add (&unit.interface(), id, &heard, this);
+    }
+
+    ~PropertyWatcher()
+    {
+        auto remove = unit.method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect);
+        for (auto id : watched)
+            remove (&unit.interface(), id, &heard, this);
+    }
+
+    static void heard (void* userData, AudioUnit from, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element)
+    {
+        auto& self = *static_cast<PropertyWatcher*> (userData);
+        EXPECT_EQ (from, self.unit.instance());
+        self.calls.push_back ({ id, scope, element });
+    }
+
+    std::vector<PropertyCall> take() { return std::exchange (calls, {}); }
+
+    static constexpr AudioUnitPropertyID watched[] {
+        kAudioUnitProperty_ClassInfo, kAudioUnitProperty_SampleRate, kAudioUnitProperty_ParameterList,
+        kAudioUnitProperty_ParameterInfo, kAudioUnitProperty_StreamFormat, kAudioUnitProperty_ElementCount,
+        kAudioUnitProperty_Latency, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitProperty_TailTime,
+        kAudioUnitProperty_BypassEffect, kAudioUnitProperty_SetRenderCallback, kAudioUnitProperty_FactoryPresets,
+        kAudioUnitProperty_PresentPreset, kAudioUnitProperty_SupportedNumChannels
+    };
+
+    HostedUnit& unit;
+    std::vector<PropertyCall> calls;
+};
+
+AudioStreamBasicDescription formatOf (int channels, Float64 rate)
+{
+    return { rate, kAudioFormatLinearPCM, kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved,
+             4, 1, 4, static_cast<UInt32> (channels), 32, 0 };
+}
+
+struct PropertyCase
+{
+    const char* what;
+    std::function<void (HostedUnit&)> act;
+    std::vector<PropertyCall> expected;
+};
+
+class PropertyListeners : public testing::TestWithParam<PropertyCase> {};
+
+TEST_P (PropertyListeners, HearExactlyWhatChanged)
+{
+    HostedUnit unit;
+    PropertyWatcher watcher (unit);
+
+    GetParam().act (unit);
+    EXPECT_EQ (watcher.take(), GetParam().expected);
+}
+
+using juce::AudioProcessorListener;
+
+INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::Values (
+    PropertyCase { "factoryPresetChosen", [] (HostedUnit& u) { const AUPreset p { 0, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); },
+                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "hostPresetNamed", [] (HostedUnit& u) { const AUPreset p { -1, "Mine" }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); },
+                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "refusedPreset", [] (HostedUnit& u) { const AUPreset p { 3, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} },
+    PropertyCase { "hostPresetWithoutName", [] (HostedUnit& u) { const AUPreset p { -1, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} },
+    PropertyCase { "presetRestored", [] (HostedUnit& u) { u.restorePreset (u.savePreset()); },
+                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "presetRefused", [] (HostedUnit& u) { u.restorePreset ("<?xml version=\"1.0\"?><plist><dict/></plist>"); }, {} },
+    PropertyCase { "sampleRate", [] (HostedUnit& u) { const Float64 r = 48000.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); },
+                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
+                     { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } },
+    PropertyCase { "sameSampleRate", [] (HostedUnit& u) { const Float64 r = 44100.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} },
+    PropertyCase { "refusedSampleRate", [] (HostedUnit& u) { const Float64 r = 0.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} },
+    PropertyCase { "inputChannels", [] (HostedUnit& u) { const auto f = formatOf (1, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); },
+                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 } } },
+    PropertyCase { "outputChannelsAndRate", [] (HostedUnit& u) { const auto f = formatOf (1, 96000.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, sizeof (f)); },
+                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
+                     { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } },
+    PropertyCase { "refusedFormat", [] (HostedUnit& u) { const auto f = formatOf (6, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, {} },
+    PropertyCase { "largestSlice", [] (HostedUnit& u) { const UInt32 n = 512; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); },
+                   { { kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "sameLargestSlice", [] (HostedUnit& u) { const UInt32 n = 1156; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, {} },
+    PropertyCase { "bypass", [] (HostedUnit& u) { const UInt32 on = 1; u.setProperty (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, sizeof (on)); },
+                   { { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "inputCallback", [] (HostedUnit& u) { const AURenderCallbackStruct c {}; u.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &c, sizeof (c)); },
+                   { { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 } } },
+    PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter ("gain", 0.9f); }, {} },
+    PropertyCase { "processorLatency", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withLatencyChanged (true)); },
+                   { { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "processorParameterInfo", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withParameterInfoChanged (true)); },
+                   { { kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0 },
+                     { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
+    PropertyCase { "processorProgram", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withProgramChanged (true)); },
+                   { { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+//==============================================================================
+struct ListenerLog
+{
+    static void record (void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+    {
+        static_cast<ListenerLog*> (userData)->ids.push_back (id);
+    }
+
+    static void other (void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+    {
+        static_cast<ListenerLog*> (userData)->otherIds.push_back (id);
+    }
+
+    std::vector<AudioUnitPropertyID> ids, otherIds;
+};
+
+void choosePreset (HostedUnit& unit)
+{
+    const AUPreset preset { 0, nullptr };
+    unit.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &preset, sizeof (preset));
+}
+
+TEST (PropertyListenerRemoval, WithUserDataRemovesThatOneAndWithoutRemovesEveryOneOfTheFunction)
+{
+    HostedUnit unit;
+    auto add = unit.method<AudioUnitAddPropertyListenerProc> (kAudioUnitAddPropertyListenerSelect);
+    auto remove = unit.method<AudioUnitRemovePropertyListenerProc> (kAudioUnitRemovePropertyListenerSelect);
+    auto removeWithData = unit.method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect);
+    ListenerLog first, second;
+
+    add (&unit.interface(), kAudioUnitProperty_PresentPreset, &ListenerLog::record, &first);
+    add (&unit.interface(), kAudioUnitProperty_PresentPreset, &ListenerLog::record, &second);
+    add (&unit.interface(), kAudioUnitProperty_PresentPreset, &ListenerLog::other, &second);
+    choosePreset (unit);
+    EXPECT_EQ (first.ids.size(), 1u);
+    EXPECT_EQ (second.ids.size(), 1u);
+    EXPECT_EQ (second.otherIds.size(), 1u);
+
+    removeWithData (&unit.interface(), kAudioUnitProperty_PresentPreset, &ListenerLog::record, &first);
+    choosePreset (unit);
+    EXPECT_EQ (first.ids.size(), 1u);
+    EXPECT_EQ (second.ids.size(), 2u);
+
+    // Another property's registration of the same function is not touched.
+    add (&unit.interface(), kAudioUnitProperty_BypassEffect, &ListenerLog::record, &first);
+    remove (&unit.interface(), kAudioUnitProperty_PresentPreset, &ListenerLog::record);
+    choosePreset (unit);
+    EXPECT_EQ (second.ids.size(), 2u);
+    EXPECT_EQ (second.otherIds.size(), 3u);
+
+    const UInt32 on = 1;
+    unit.setProperty (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, sizeof (on));
+    EXPECT_EQ (first.ids, (std::vector<AudioUnitPropertyID> { kAudioUnitProperty_PresentPreset, kAudioUnitProperty_BypassEffect }));
+}
+
+TEST (PropertyListenerRemoval, AListenerMayRemoveItselfWhileItIsCalled)
+{
+    HostedUnit unit;
+    struct SelfRemoving
+    {
+        HostedUnit* unit;
+        int calls = 0;
+
+        static void heard (void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+        {
+            auto& self = *static_cast<SelfRemoving*> (userData);
+            ++self.calls;
+            self.unit->method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect)
+                (&self.unit->interface(), id, &heard, userData);
+        }
+    } listener { &unit };
+
+    unit.method<AudioUnitAddPropertyListenerProc> (kAudioUnitAddPropertyListenerSelect) (&unit.interface(), kAudioUnitProperty_PresentPreset,
+                                                                                         &SelfRemoving::heard, &listener);
+    choosePreset (unit);
+    choosePreset (unit);
+    EXPECT_EQ (listener.calls, 1);
+}
+
+//==============================================================================
+struct NotifyCall
+{
+    AudioUnitRenderActionFlags flags;
+    const AudioTimeStamp* time;
+    UInt32 bus, frames;
+    AudioBufferList* data;
+};
+
+struct NotifyLog
+{
+    static OSStatus notify (void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time, UInt32 bus, UInt32 frames,
+                            AudioBufferList* data)
+    {
+        static_cast<NotifyLog*> (userData)->calls.push_back ({ *flags, time, bus, frames, data });
+        return noErr;
+    }
+
+    std::vector<NotifyCall> calls;
+};
+
+constexpr auto phaseBits = kAudioUnitRenderAction_PreRender | kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError;
+
+TEST (RenderNotifications, BeforeAndAfterEachRenderWithItsArguments)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    auto add = unit.method<AudioUnitAddRenderNotifyProc> (kAudioUnitAddRenderNotifySelect);
+    NotifyLog log;
+
+    // Added twice, called once, as the base keeps each notification once.
+    ASSERT_EQ (add (&unit.interface(), &NotifyLog::notify, &log), noErr);
+    ASSERT_EQ (add (&unit.interface(), &NotifyLog::notify, &log), noErr);
+
+    for (UInt32 frames : { 512u, 64u, 1156u })
+    {
+        log.calls.clear();
+        ASSERT_EQ (unit.render (frames, 1000.0), noErr);
+        ASSERT_EQ (log.calls.size(), 2u);
+        EXPECT_EQ (log.calls[0].flags & phaseBits, kAudioUnitRenderAction_PreRender);
+        EXPECT_EQ (log.calls[1].flags & phaseBits, kAudioUnitRenderAction_PostRender);
+
+        for (const auto& call : log.calls)
+        {
+            EXPECT_EQ (call.frames, frames);
+            EXPECT_EQ (call.bus, 0u);
+            EXPECT_EQ (call.data, unit.outputList());
+            ASSERT_NE (call.time, nullptr);
+            EXPECT_EQ (call.time->mSampleTime, 1000.0);
+        }
+    }
+}
+
+TEST (RenderNotifications, AFailedRenderSaysSoAfterwardsAndARefusedOneCallsNothing)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    NotifyLog log;
+    unit.method<AudioUnitAddRenderNotifyProc> (kAudioUnitAddRenderNotifySelect) (&unit.interface(), &NotifyLog::notify, &log);
+
+    // Too long a slice is refused before anything is called, as in the base.
+    EXPECT_EQ (unit.render (4096), kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_TRUE (log.calls.empty());
+
+    const AURenderCallbackStruct failing { [] (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*) -> OSStatus
+                                           { return kAudioUnitErr_NoConnection; }, nullptr };
+    unit.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &failing, sizeof (failing));
+    EXPECT_EQ (unit.render (512), kAudioUnitErr_NoConnection);
+    ASSERT_EQ (log.calls.size(), 2u);
+    EXPECT_EQ (log.calls[0].flags & phaseBits, kAudioUnitRenderAction_PreRender);
+    EXPECT_EQ (log.calls[1].flags & phaseBits, kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError);
+}
+
+TEST (RenderNotifications, RemovedOnesAreNotCalledAndTheListIsBounded)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    auto add = unit.method<AudioUnitAddRenderNotifyProc> (kAudioUnitAddRenderNotifySelect);
+    auto remove = unit.method<AudioUnitRemoveRenderNotifyProc> (kAudioUnitRemoveRenderNotifySelect);
+    std::vector<NotifyLog> logs (RenderNotifyList::capacity + 1);
+
+    for (size_t i = 0; i < RenderNotifyList::capacity; ++i)
+        ASSERT_EQ (add (&unit.interface(), &NotifyLog::notify, &logs[i]), noErr);
+
+    EXPECT_EQ (add (&unit.interface(), &NotifyLog::notify, &logs.back()), kAudio_MemFullError);
+
+    // Removing one of the same function leaves the others with their own user data.
+    EXPECT_EQ (remove (&unit.interface(), &NotifyLog::notify, &logs[3]), noErr);
+    EXPECT_EQ (remove (&unit.interface(), &NotifyLog::notify, &logs.back()), noErr);
+    ASSERT_EQ (unit.render (512), noErr);
+
+    for (size_t i = 0; i < logs.size(); ++i)
+        EXPECT_EQ (logs[i].calls.size(), (i == 3 || i == logs.size() - 1) ? 0u : 2u) << i;
+}
+
+//==============================================================================
+AudioUnitParameterEvent immediate (const char* id, UInt32 offset, float value)
+{
+    AudioUnitParameterEvent e {};
+    e.scope = kAudioUnitScope_Global;
+    e.parameter = idOf (id);
+    e.eventType = kParameterEvent_Immediate;
+    e.eventValues.immediate = { offset, value };
+    return e;
+}
+
+AudioUnitParameterEvent ramp (const char* id, SInt32 start, UInt32 duration, float from, float to)
+{
+    AudioUnitParameterEvent e {};
+    e.scope = kAudioUnitScope_Global;
+    e.parameter = idOf (id);
+    e.eventType = kParameterEvent_Ramped;
+    e.eventValues.ramp = { start, duration, from, to };
+    return e;
+}
+
+struct ScheduleCase
+{
+    const char* what;
+    std::vector<AudioUnitParameterEvent> events;
+    OSStatus status;
+    float gain, key;   // host values afterwards (gain normalised, key as index)
+};
+
+class ScheduledParameters : public testing::TestWithParam<ScheduleCase> {};
+
+TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
+{
+    const auto& c = GetParam();
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    unit.setParameter ("gain", 0.125f);
+    unit.setParameter ("key", 4.0f);
+    testhost::takeEvents();
+
+    const auto schedule = unit.method<AudioUnitScheduleParametersProc> (kAudioUnitScheduleParametersSelect);
+    EXPECT_EQ (schedule (&unit.interface(), c.events.data(), static_cast<UInt32> (c.events.size())), c.status);
+    EXPECT_NEAR (unit.getParameter ("gain"), c.gain, 1.0e-5f);
+    EXPECT_EQ (unit.getParameter ("key"), c.key);
+
+    // The slice renders with them, and the host hears no echo of its own changes.
+    juce::String detail;
+    EXPECT_TRUE (unit.renderFinite (2, detail)) << detail;
+    EXPECT_TRUE (testhost::takeEvents().empty());
+}
+
+// Gain's host value is its normalised value over -24..24 dB in 0.01 dB steps; every value
+// here falls on a step.
+INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::Values (
+    ScheduleCase { "none", {}, noErr, 0.125f, 4.0f },
+    ScheduleCase { "immediate", { immediate ("gain", 0, 0.25f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "immediateLaterInTheSlice", { immediate ("gain", 300, 0.25f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "choiceImmediate", { immediate ("key", 0, 9.0f) }, noErr, 0.125f, 9.0f },
+    ScheduleCase { "rampHalfWayAtSliceStart", { ramp ("gain", -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f },
+    ScheduleCase { "rampStartingInSlice", { ramp ("gain", 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f },
+    ScheduleCase { "rampAlreadyOver", { ramp ("gain", -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f },
+    ScheduleCase { "rampOfNoLength", { ramp ("gain", 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f },
+    ScheduleCase { "laterEventWins", { immediate ("gain", 300, 0.25f), ramp ("gain", 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "equalStartsKeepTheirOrder", { immediate ("gain", 0, 0.25f), immediate ("gain", 0, 0.375f) }, noErr, 0.375f, 4.0f },
+    ScheduleCase { "twoParameters", { immediate ("key", 0, 2.0f), ramp ("gain", -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
+    ScheduleCase { "outOfRangeClamps", { immediate ("gain", 0, 7.0f), immediate ("key", 0, -3.0f) }, noErr, 1.0f, 0.0f },
+    ScheduleCase { "nanIgnored", { immediate ("gain", 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
+    ScheduleCase { "rampOfInfinities", { ramp ("gain", -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f },
+    ScheduleCase { "unknownParameterRefusesAll", { immediate ("gain", 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
+    ScheduleCase { "wrongScopeRefusesAll", { immediate ("key", 0, 1.0f), [] { auto e = immediate ("gain", 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() },
+                   kAudioUnitErr_InvalidScope, 0.125f, 4.0f },
+    ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate ("gain", 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() },
+                   kAudio_ParamError, 0.125f, 4.0f }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+//==============================================================================
+/** The events of `events` in order, as (kind, parameter) pairs. */
+std::vector<std::pair<AudioUnitEventType, AudioUnitParameterID>> sequenceOf (const std::vector<AudioUnitEvent>& events)
+{
+    std::vector<std::pair<AudioUnitEventType, AudioUnitParameterID>> result;
+    for (const auto& e : events)
+        result.emplace_back (e.mEventType, e.mArgument.mParameter.mParameterID);
+    return result;
+}
+
+/** An instance with its window open, as a host has it after opening the editor. */
+class ReportedChanges : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        editor.reset (dynamic_cast<HalvoraAudioProcessorEditor*> (unit.object().getProcessor().createEditor()));
+        ASSERT_NE (editor, nullptr);
+        inspector = std::make_unique<HalvoraEditorInspector> (*editor);
+        testhost::takeEvents();
+    }
+
+    void TearDown() override
+    {
+        inspector.reset();
+        editor.reset();
+    }
+
+    HostedUnit unit;
+    std::unique_ptr<HalvoraAudioProcessorEditor> editor;
+    std::unique_ptr<HalvoraEditorInspector> inspector;
+};
+
+TEST_F (ReportedChanges, DraggingAKnobIsAGestureWithTheValuesInside)
+{
+    auto& knob = inspector->slider ("gainKnob");
+    const juce::Point<float> start (75.0f, 75.0f), up (75.0f, 25.0f), further (75.0f, 0.0f);
+
+    knob.mouseDown (mouseEvent (knob, start, start));
+    knob.mouseDrag (mouseEvent (knob, up, start, 1, true));
+    knob.mouseDrag (mouseEvent (knob, further, start, 1, true));
+    knob.mouseUp (mouseEvent (knob, further, start, 1, true));
+
+    const auto events = testhost::takeEvents();
+    const auto gain = idOf ("gain");
+    using Seq = decltype (sequenceOf (events));
+    EXPECT_EQ (sequenceOf (events), (Seq { { kAudioUnitEvent_BeginParameterChangeGesture, gain },
+                                           { kAudioUnitEvent_ParameterValueChange, gain },
+                                           { kAudioUnitEvent_ParameterValueChange, gain },
+                                           { kAudioUnitEvent_EndParameterChangeGesture, gain } }));
+
+    for (const auto& e : events)
+    {
+        EXPECT_EQ (e.mArgument.mParameter.mAudioUnit, unit.instance());
+        EXPECT_EQ (e.mArgument.mParameter.mScope, kAudioUnitScope_Global);
+        EXPECT_EQ (e.mArgument.mParameter.mElement, 0u);
+    }
+
+    // What the host then reads is the value the knob set: 0.5 + 75 / 250 of the range.
+    EXPECT_NEAR (unit.getParameter ("gain"), 0.8f, 1.0e-4f);
+}
+
+TEST_F (ReportedChanges, ChoosingFromABoxIsAGestureOfOneValue)
+{
+    inspector->box ("keyBox").setSelectedItemIndex (7, juce::sendNotificationSync);
+
+    const auto key = idOf ("key");
+    using Seq = decltype (sequenceOf ({}));
+    EXPECT_EQ (sequenceOf (testhost::takeEvents()), (Seq { { kAudioUnitEvent_BeginParameterChangeGesture, key },
+                                                           { kAudioUnitEvent_ParameterValueChange, key },
+                                                           { kAudioUnitEvent_EndParameterChangeGesture, key } }));
+    EXPECT_EQ (unit.getParameter ("key"), 7.0f);
+}
+
+TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
+{
+    const std::pair<const char*, const char*> sliders[] { { "formantKnob", "formant" }, { "gainKnob", "gain" }, { "vibRateKnob", "vibRate" },
+                                                          { "vibDepthKnob", "vibDepth" }, { "morvelKnob", "morvel" },
+                                                          { "delayFader", "delayMix" }, { "reverbFader", "reverbMix" } };
+    for (const auto& [control, id] : sliders)
+    {
+        auto& slider = inspector->slider (control);
+        slider.setValue (slider.getMinimum() + 0.25 * (slider.getMaximum() - slider.getMinimum()), juce::sendNotificationSync);
+        const auto events = testhost::takeEvents();
+        EXPECT_EQ (events.size(), 1u) << control;
+        EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf (id)), 1) << control;
+    }
+
+    const std::pair<const char*, const char*> boxes[] { { "rangeBox", "range" }, { "voiceBox", "voice" }, { "keyBox", "key" }, { "scaleBox", "scale" } };
+    for (const auto& [control, id] : boxes)
+    {
+        inspector->box (control).setSelectedItemIndex (1, juce::sendNotificationSync);
+        EXPECT_EQ (testhost::countEvents (testhost::takeEvents(), kAudioUnitEvent_ParameterValueChange, idOf (id)), 1) << control;
+    }
+}
+
+TEST_F (ReportedChanges, ARestoredStateReportsTheParametersItMovedAndThePreset)
+{
+    const auto saved = unit.savePreset();
+    unit.setParameter ("gain", 0.9f);
+    unit.setParameter ("scale", 3.0f);
+    ASSERT_TRUE (testhost::takeEvents().empty());   // the host's own changes are not echoed
+
+    PropertyWatcher watcher (unit);
+    ASSERT_EQ (unit.restorePreset (saved), noErr);
+
+    const auto events = testhost::takeEvents();
+    EXPECT_EQ (events.size(), 2u);
+    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf ("gain")), 1);
+    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf ("scale")), 1);
+    EXPECT_EQ (watcher.take(), (std::vector<PropertyCall> { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
+                                                            { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } }));
+
+    // The knob shows the restored value too.
+    EXPECT_NEAR (inspector->slider ("gainKnob").getValue(), 0.0, 1.0e-6);
+}
+
+TEST_F (ReportedChanges, ARestoreThroughTheProcessorItselfIsReportedToo)
+{
+    juce::MemoryBlock state;
+    unit.object().getProcessor().getStateInformation (state);
+    unit.setParameter ("morvel", 0.1f);
+
+    unit.object().getProcessor().setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+    EXPECT_EQ (sequenceOf (testhost::takeEvents()),
+               (decltype (sequenceOf ({})) { { kAudioUnitEvent_ParameterValueChange, idOf ("morvel") } }));
+}
+
+//==============================================================================
+TEST (AudioUnitMidi, WaitingEventsAreBoundedAndEachRenderTakesItsShare)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    const auto midiEvent = unit.method<MusicDeviceMIDIEventProc> (kMusicDeviceMIDIEventSelect);
+
+    // Nothing renders: a note-on takes 3 bytes and an 8-byte header in the queue.
+    int accepted = 0;
+    OSStatus status = noErr;
+    while (accepted < 100000 && (status = midiEvent (&unit.interface(), 0x90, 60, 100, 5000)) == noErr)
+        ++accepted;
+
+    EXPECT_EQ (status, kAudio_MemFullError);
+    EXPECT_EQ (accepted, MidiEventQueue::capacity / 11);
+
+    int delivered = 0;
+    for (int block = 0; delivered < accepted && block < 100; ++block)
+    {
+        ASSERT_EQ (unit.render (512), noErr);
+        const auto& midi = unit.object().getLastRenderedMidi();
+        EXPECT_LE (midi.getNumEvents(), MidiEventQueue::maxEventsPerRender);
+        delivered += midi.getNumEvents();
+
+        // An offset beyond the slice lands on its last frame.
+        for (const auto metadata : midi)
+            ASSERT_EQ (metadata.samplePosition, 511);
+    }
+
+    EXPECT_EQ (delivered, accepted);
+    EXPECT_EQ (midiEvent (&unit.interface(), 0x80, 60, 0, 7), noErr);
+    ASSERT_EQ (unit.render (512), noErr);
+    ASSERT_EQ (unit.object().getLastRenderedMidi().getNumEvents(), 1);
+    EXPECT_EQ ((*unit.object().getLastRenderedMidi().begin()).samplePosition, 7);
+}
+
+TEST (AudioUnitMidi, EveryKindOfEventArrivesAsItsMidiBytes)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    const UInt8 sysex[] { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 };
+    MIDIEventList list {};
+    list.protocol = 1;
+    list.numPackets = 1;
+    list.packet[0].wordCount = 1;
+    list.packet[0].words[0] = 0x20b10740;   // MIDI 1.0 controller 7 to 64 on channel 2
+    NoteInstanceID noteId = 0;
+    const MusicDeviceNoteParams params { 2, 64.0f, std::numeric_limits<float>::quiet_NaN() };
+
+    ASSERT_EQ (unit.method<MusicDeviceMIDIEventProc> (kMusicDeviceMIDIEventSelect) (&unit.interface(), 0xc3, 5, 99, 10), noErr);
+    ASSERT_EQ (unit.method<MusicDeviceMIDIEventProc> (kMusicDeviceMIDIEventSelect) (&unit.interface(), 0x45, 5, 99, 10), noErr);
+    ASSERT_EQ (unit.method<MusicDeviceMIDIEventListProc> (kMusicDeviceMIDIEventListSelect) (&unit.interface(), 20, &list), noErr);
+    ASSERT_EQ (unit.method<MusicDeviceSysExProc> (kMusicDeviceSysExSelect) (&unit.interface(), sysex, sizeof (sysex)), noErr);
+    ASSERT_EQ (unit.method<MusicDeviceStartNoteProc> (kMusicDeviceStartNoteSelect) (&unit.interface(), 0, 1, &noteId, 30, &params), noErr);
+    ASSERT_EQ (unit.method<MusicDeviceStopNoteProc> (kMusicDeviceStopNoteSelect) (&unit.interface(), 1, noteId, 40), noErr);
+    ASSERT_EQ (unit.render (512), noErr);
+
+    std::vector<std::pair<int, std::vector<juce::uint8>>> got;
+    for (const auto metadata : unit.object().getLastRenderedMidi())
+        got.emplace_back (metadata.samplePosition, std::vector<juce::uint8> (metadata.data, metadata.data + metadata.numBytes));
+
+    // The byte 0x45 starts no message and is passed over; a NaN velocity reads as 0.
+    const std::vector<std::pair<int, std::vector<juce::uint8>>> expected {
+        { 0, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } }, { 10, { 0xc3, 5 } }, { 20, { 0xb1, 7, 64 } },
+        { 30, { 0x91, 64, 0 } }, { 40, { 0x81, 64, 0 } } };
+    EXPECT_EQ (got, expected);
+}
+
+TEST (AudioUnitMidi, ResetAndUninitialiseDropWhatIsWaiting)
+{
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+    const auto midiEvent = unit.method<MusicDeviceMIDIEventProc> (kMusicDeviceMIDIEventSelect);
+
+    midiEvent (&unit.interface(), 0x90, 60, 100, 0);
+    unit.method<AudioUnitResetProc> (kAudioUnitResetSelect) (&unit.interface(), kAudioUnitScope_Global, 0);
+    ASSERT_EQ (unit.render (512), noErr);
+    EXPECT_EQ (unit.object().getLastRenderedMidi().getNumEvents(), 0);
+
+    midiEvent (&unit.interface(), 0x90, 60, 100, 0);
+    unit.method<AudioUnitUninitializeProc> (kAudioUnitUninitializeSelect) (&unit.interface());
+    unit.method<AudioUnitInitializeProc> (kAudioUnitInitializeSelect) (&unit.interface());
+    midiEvent (&unit.interface(), 0x90, 62, 100, 0);
+    ASSERT_EQ (unit.render (512), noErr);
+    ASSERT_EQ (unit.object().getLastRenderedMidi().getNumEvents(), 1);
+    EXPECT_EQ ((*unit.object().getLastRenderedMidi().begin()).data[1], 62);
+}
+
+//==============================================================================
+struct NonFiniteCase
+{
+    const char* id;
+    float value;
+};
+
+class NonFiniteThroughSetParameter : public testing::TestWithParam<NonFiniteCase> {};
+
+TEST_P (NonFiniteThroughSetParameter, KeepsTheRangeAndTheOutputFinite)
+{
+    const auto& c = GetParam();
+    HostedUnit unit;
+    ASSERT_EQ (unit.start(), noErr);
+
+    AudioUnitParameterInfo info {};
+    ASSERT_EQ (unit.getProperty (kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, idOf (c.id), &info, sizeof (info)), noErr);
+
+    // Vibrato, echo and reverb all running, and every parameter off its end, so that a
+    // bad value would show wherever it went.
+    for (const auto* id : parameterIds)
+    {
+        AudioUnitParameterInfo other {};
+        unit.getProperty (kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, idOf (id), &other, sizeof (other));
+        unit.setParameter (id, other.unit == kAudioUnitParameterUnit_Indexed ? 1.0f : 0.5f);
+    }
+
+    const auto before = unit.getParameter (c.id);
+    juce::String detail;
+    ASSERT_TRUE (unit.renderFinite (2, detail)) << detail;
+
+    ASSERT_EQ (unit.setParameter (c.id, c.value), noErr);
+    const auto after = unit.getParameter (c.id);
+    EXPECT_TRUE (unit.renderFinite (8, detail)) << detail;
+
+    // NaN is ignored; the rest are out of range (the denormal only just) and clamp.
+    const auto expected = std::isnan (c.value) ? before : c.value > 0.0f && c.value > info.maxValue ? info.maxValue
+                                                        : c.value < info.minValue ? info.minValue
+                                                        : 0.0f;
+    EXPECT_EQ (after, expected);
+
+    ASSERT_EQ (unit.setParameter (c.id, info.defaultValue), noErr);
+    EXPECT_TRUE (unit.renderFinite (8, detail)) << detail;
+    EXPECT_EQ (unit.getParameter (c.id), info.defaultValue);
+}
+
+std::vector<NonFiniteCase> nonFiniteCases()
+{
+    std::vector<NonFiniteCase> cases;
+
+    for (const auto* id : parameterIds)
+        for (const auto value : { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f, std::numeric_limits<float>::denorm_min() })
+            cases.push_back ({ id, value });
+
+    return cases;
+}
+
+std::string nameOf (const NonFiniteCase& c)
+{
+    const auto value = std::isnan (c.value) ? "NaN" : std::isinf (c.value) ? (c.value > 0 ? "PlusInf" : "MinusInf")
+                     : c.value == 1.0e30f ? "Plus1e30" : c.value == -1.0e30f ? "Minus1e30" : "Denormal";
+    return std::string (c.id) + "_" + value;
+}
+
+INSTANTIATE_TEST_SUITE_P (EveryParameter, NonFiniteThroughSetParameter, testing::ValuesIn (nonFiniteCases()),
+                          [] (const auto& testInfo) { return nameOf (testInfo.param); });
+
+} // namespace
