@@ -23,6 +23,25 @@ namespace
         const void* previous;
     };
 
+    /** A ramp's value where it starts within the slice: at the slice's first frame if it
+        began earlier, at its end if it is already over.
+    */
+    template <typename Ramp>
+    float valueWhereItStarts (const Ramp& ramp) noexcept
+    {
+        const auto start = static_cast<juce::int64> (ramp.startBufferOffset);
+        const auto end = start + static_cast<juce::int64> (ramp.durationInFrames);
+
+        if (end <= 0)
+            return ramp.endValue;
+
+        if (start >= 0)
+            return ramp.startValue;
+
+        return static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue)
+                                                         * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
+    }
+
     juce::AudioChannelSet channelSetFor (int channels)
     {
         if (channels == 0) return juce::AudioChannelSet::disabled();
@@ -311,26 +330,9 @@ OSStatus HalvoraAudioUnit::scheduleParameters (const AudioUnitParameterEvent* ev
                       { return startFrame (a) < startFrame (b); });
 
     for (const auto* event : ordered)
-    {
-        auto value = event->eventValues.immediate.value;
-
-        if (event->eventType == kParameterEvent_Ramped)
-        {
-            const auto& ramp = event->eventValues.ramp;
-            const auto start = static_cast<juce::int64> (ramp.startBufferOffset);
-            const auto end = start + static_cast<juce::int64> (ramp.durationInFrames);
-
-            if (end <= 0)
-                value = ramp.endValue;
-            else if (start >= 0)
-                value = ramp.startValue;
-            else
-                value = static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue)
-                                                                  * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
-        }
-
-        applyHostValue (*findParameter (event->parameter), value);
-    }
+        applyHostValue (*findParameter (event->parameter), event->eventType == kParameterEvent_Immediate
+                                                               ? event->eventValues.immediate.value
+                                                               : valueWhereItStarts (event->eventValues.ramp));
 
     return noErr;
 }
