@@ -1,5 +1,5 @@
 #include "PluginEditor.h"
-#include "HalvoraColours.h"
+#include "gui/HalvoraColours.h"
 
 #include "BinaryData.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FaderLookAndFeel.h"
-#include "GoldKnobLAF.h"
-#include "HLPopupLAF.h"
-#include "OnButtonLookAndFeel.h"
+#include "gui/FaderLookAndFeel.h"
+#include "gui/GoldKnobLAF.h"
+#include "gui/HLPopupLAF.h"
+#include "gui/OnButtonLookAndFeel.h"
 #include "PluginProcessor.h"
 
 //==============================================================================

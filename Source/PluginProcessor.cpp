@@ -1,7 +1,7 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
-#include "BlockResampler.h"
-#include "XmlTextCheck.h"
+#include "dsp/BlockResampler.h"
+#include "state/XmlTextCheck.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
-#include "PitchDetector.h"
-#include "VoiceReverb.h"
+#include "dsp/PitchDetector.h"
+#include "dsp/VoiceReverb.h"
 
 #include <array>
 #include <atomic>

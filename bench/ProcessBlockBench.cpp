@@ -3,7 +3,7 @@
 // seconds processed per CPU second).
 
 #include "DemoVocal.h"
-#include "PitchDetector.h"
+#include "dsp/PitchDetector.h"
 #include "PluginProcessor.h"
 
 #include <benchmark/benchmark.h>

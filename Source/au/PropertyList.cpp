@@ -1,5 +1,5 @@
 #include "PropertyList.h"
-#include "XmlTextCheck.h"
+#include "state/XmlTextCheck.h"
 
 namespace PropertyList
 {

@@ -2,7 +2,7 @@
 // processor can run, over random, sung and wide-range signals, every range, odd and even
 // block sizes from 64 to 4096 and sample rates from 22050 to 192000 Hz.
 
-#include "PitchDetector.h"
+#include "dsp/PitchDetector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ChainFixture.h"
 
-#include "BlockResampler.h"
+#include "dsp/BlockResampler.h"
 
 #include <cmath>
 

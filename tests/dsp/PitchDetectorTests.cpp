@@ -1,4 +1,4 @@
-#include "PitchDetector.h"
+#include "dsp/PitchDetector.h"
 
 #include <gtest/gtest.h>
 

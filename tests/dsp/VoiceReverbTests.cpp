@@ -1,4 +1,4 @@
-#include "VoiceReverb.h"
+#include "dsp/VoiceReverb.h"
 #include "ReverbComparison.h"
 
 /** The processor's reverb must give the framework reverb's bits. */

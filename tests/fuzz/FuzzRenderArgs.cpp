@@ -3,7 +3,7 @@
 
 #include "FuzzProcessor.h"
 #include "Renderer.h"
-#include "Utf8.h"
+#include "state/Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 
 #include "helpers/TestHelpers.h"
 
-#include "XmlTextCheck.h"
+#include "state/XmlTextCheck.h"
 #include "au/AUPresetState.h"
 #include "au/PropertyList.h"
 

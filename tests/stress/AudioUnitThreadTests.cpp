@@ -3,7 +3,7 @@
 // own threads. Nothing may race (this runs under ThreadSanitizer too), no event may be lost
 // or made up, and every sample stays finite.
 
-#include "host/AudioUnitHost.h"
+#include "audiounit/AudioUnitHost.h"
 
 #include <gtest/gtest.h>
 

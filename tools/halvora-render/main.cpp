@@ -1,5 +1,5 @@
 #include "Renderer.h"
-#include "Utf8.h"
+#include "state/Utf8.h"
 
 #include <cstring>
 #include <iostream>

@@ -2,7 +2,7 @@
 // The options mean what they mean to halvora-render.
 
 #include "Renderer.h"
-#include "Utf8.h"
+#include "state/Utf8.h"
 
 #include "PluginProcessor.h"
 

@@ -1,4 +1,4 @@
-#include "host/AudioUnitHost.h"
+#include "audiounit/AudioUnitHost.h"
 #include "helpers/TestHelpers.h"
 
 #include <algorithm>

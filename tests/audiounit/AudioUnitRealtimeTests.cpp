@@ -1,7 +1,7 @@
 // Counts the heap allocations of the Audio Unit layer's render, with everything a host
 // hangs on it: render notifications, waiting MIDI of every kind, bypass on and off.
 
-#include "host/AudioUnitHost.h"
+#include "audiounit/AudioUnitHost.h"
 #include "realtime/AllocationCounter.h"
 
 #include <gtest/gtest.h>

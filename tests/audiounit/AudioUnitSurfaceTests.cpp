@@ -3,7 +3,7 @@
 // the parameter changes it reports to the host, MIDI, and values no host should send.
 
 #include "editor/EditorFixture.h"
-#include "host/AudioUnitHost.h"
+#include "audiounit/AudioUnitHost.h"
 
 #include <gtest/gtest.h>
 
