@@ -1,4 +1,5 @@
 #include "PropertyList.h"
+#include "state/NumberText.h"
 #include "state/XmlTextCheck.h"
 
 namespace PropertyList
@@ -93,7 +94,8 @@ namespace
             const auto trimmed = text.trim();
             const auto digits = trimmed.startsWithChar ('-') || trimmed.startsWithChar ('+') ? trimmed.substring (1) : trimmed;
 
-            if (digits.isEmpty() || digits.length() > 19 || ! digits.containsOnly ("0123456789"))
+            // Eighteen digits always fit in 64 bits; the framework's reader does not check.
+            if (digits.isEmpty() || digits.length() > 18 || ! digits.containsOnly ("0123456789"))
             {
                 error = "a malformed <integer>";
                 return std::nullopt;
@@ -112,7 +114,7 @@ namespace
                 return std::nullopt;
             }
 
-            return juce::var (trimmed.getDoubleValue());
+            return juce::var (NumberText::readDouble (trimmed));
         }
 
         if (element.hasTagName ("true") || element.hasTagName ("false"))

@@ -43,8 +43,14 @@ namespace
         {
             skipSpace();
 
-            if (startsWith ("<?") && ! skipPast ("?>"))
+            if (startsWith ("<?") && ! skipMarkup (2, "?>"))
                 return "an unterminated XML declaration";
+
+            // The reader loops for ever on a processing instruction followed by text, and
+            // only the declaration is ours: "<?" anywhere after it is refused outright.
+            for (auto i = pos; i + 1 < end; ++i)
+                if (text[i] == '<' && text[i + 1] == '?')
+                    return "a processing instruction after the XML declaration";
 
             for (;;)
             {
@@ -52,7 +58,7 @@ namespace
 
                 if (startsWith ("<!--"))
                 {
-                    if (! skipPast ("-->"))
+                    if (! skipMarkup (4, "-->"))
                         return "an unterminated comment";
                 }
                 else if (startsWith ("<!DOCTYPE"))
@@ -121,6 +127,16 @@ namespace
         {
             while (! atEnd() && isSpace (text[pos]))
                 ++pos;
+        }
+
+        /** Moves past an opening of `openingLength` characters, then past the terminator
+            that follows it, searching only after the opening as the reader does ("<!-->"
+            opens a comment, it does not close one). False if there is no terminator.
+        */
+        bool skipMarkup (size_t openingLength, const char* terminator) noexcept
+        {
+            pos += openingLength;
+            return skipPast (terminator);
         }
 
         /** Moves past the next occurrence of the terminator; false if there is none. */
@@ -354,14 +370,14 @@ namespace
             }
 
             if (startsWith ("<!--"))
-                return skipPast ("-->") ? nullptr : "an unterminated comment";
+                return skipMarkup (4, "-->") ? nullptr : "an unterminated comment";
 
             if (startsWith ("<![CDATA["))
-                return skipPast ("]]>") ? countChild() : "an unterminated character data section";
+                return skipMarkup (9, "]]>") ? countChild() : "an unterminated character data section";
 
             if (startsWith ("</"))
             {
-                if (! skipPast (">"))
+                if (! skipMarkup (2, ">"))
                     return "an unterminated end tag";
 
                 --depth;

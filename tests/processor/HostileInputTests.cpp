@@ -318,6 +318,8 @@ INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (
     TextCase { "AttributeWithoutValue", "<a x/>", false },
     TextCase { "UnterminatedAttribute", "<a x=\"1", false },
     TextCase { "UnterminatedComment", "<a><!-- x</a>", false },
+    TextCase { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false },
+    TextCase { "EmptyProcessingInstruction", "<?><a/>", false },
     TextCase { "UnterminatedCdata", "<a><![CDATA[x</a>", false },
     TextCase { "NeverClosed", "<a><b>", false },
     TextCase { "NoRoot", "text", false },
