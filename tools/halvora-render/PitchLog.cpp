@@ -1,5 +1,7 @@
 #include "PitchLog.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <cmath>
 
 namespace halvora
@@ -7,23 +9,143 @@ namespace halvora
 
 namespace
 {
-    const char* const noteNames[] { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
-
-    // Which pitch classes above the key belong to each scale, for the plot's note lines.
-    constexpr bool scaleMembers[5][12] {
-        { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1 },   // Major
-        { 1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0 },   // Minor
-        { 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1, 0 },   // Dorian
-        { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0 },   // Mixolydian
-        { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 },   // Chromatic
-    };
-
     double hzToNote (double hz) { return 69.0 + 12.0 * std::log2 (hz / 440.0); }
 
     const juce::Colour background { 0xff101010 };
-    const juce::Colour gold { 0xffd4af37 };
+    const juce::Colour gold { productGoldArgb };
     const juce::Colour detectedColour { 0xff6fa8dc };
     const juce::Colour correctedColour { 0xff7bd88f };
+
+    /** The three pitches of a row the plot draws, in the order of its legend. */
+    float detectedHz (const PitchRow& r)  { return r.pitch.detectedHz; }
+    float smoothedHz (const PitchRow& r)  { return r.pitch.smoothedHz; }
+    float correctedHz (const PitchRow& r) { return r.pitch.smoothedHz * r.pitch.ratio; }
+
+    /** Where the plot's axes put a time and a note. */
+    struct PlotArea
+    {
+        juce::Rectangle<float> bounds;
+        double duration, lowNote, highNote;
+
+        float xOf (double t) const { return bounds.getX() + static_cast<float> (t / duration) * bounds.getWidth(); }
+        float yOf (double note) const { return bounds.getBottom() - static_cast<float> ((note - lowNote) / (highNote - lowNote)) * bounds.getHeight(); }
+    };
+
+    /** The note axis spans what was sung, with a little room above and below. */
+    std::pair<double, double> noteSpan (const std::vector<PitchRow>& rows)
+    {
+        double lowNote = 1.0e9, highNote = -1.0e9;
+
+        for (const auto& row : rows)
+        {
+            for (const auto hz : { detectedHz (row), smoothedHz (row), correctedHz (row) })
+            {
+                if (hz > 1.0f)
+                {
+                    lowNote = juce::jmin (lowNote, hzToNote (hz));
+                    highNote = juce::jmax (highNote, hzToNote (hz));
+                }
+            }
+        }
+
+        if (lowNote > highNote)
+        {
+            lowNote = 57.0;
+            highNote = 81.0;
+        }
+
+        return { std::floor (lowNote) - 1.0, std::ceil (highNote) + 1.0 };
+    }
+
+    /** The scale notes of the selected key as labelled lines, the key's own in gold. */
+    void drawScaleLines (juce::Graphics& g, const PlotArea& area, const PitchPlotSettings& settings)
+    {
+        const auto& scale = scaleMasks[juce::jlimit (0, 4, settings.scaleIndex)];
+
+        for (auto note = static_cast<int> (area.lowNote); note <= static_cast<int> (area.highNote); ++note)
+        {
+            const auto pitchClass = ((note % 12) + 12) % 12;
+            const auto fromKey = ((pitchClass - settings.keyIndex) % 12 + 12) % 12;
+
+            if (! scale[fromKey])
+                continue;
+
+            const auto y = area.yOf (note);
+            g.setColour (fromKey == 0 ? gold.withAlpha (0.55f) : juce::Colours::white.withAlpha (0.18f));
+            g.drawHorizontalLine (juce::roundToInt (y), area.bounds.getX(), area.bounds.getRight());
+            g.setColour (fromKey == 0 ? gold : juce::Colours::white.withAlpha (0.7f));
+            g.drawText (juce::String (keyNames[static_cast<size_t> (pitchClass)]) + juce::String (note / 12 - 1),
+                        juce::Rectangle<float> (4.0f, y - 9.0f, 60.0f, 18.0f), juce::Justification::centredRight);
+        }
+    }
+
+    /** Time ticks every second (or every tenth for short takes). */
+    void drawTimeTicks (juce::Graphics& g, const PlotArea& area)
+    {
+        const auto tick = area.duration > 2.0 ? 1.0 : 0.1;
+        const auto bottom = area.bounds.getBottom();
+        g.setColour (juce::Colours::white.withAlpha (0.7f));
+
+        for (double t = 0.0; t <= area.duration + 1.0e-9; t += tick)
+        {
+            const auto x = area.xOf (t);
+            g.drawVerticalLine (juce::roundToInt (x), bottom, bottom + 6.0f);
+            g.drawText (juce::String (t, tick < 1.0 ? 1 : 0) + " s", juce::Rectangle<float> (x - 30.0f, bottom + 8.0f, 60.0f, 18.0f),
+                        juce::Justification::centred);
+        }
+    }
+
+    /** One pitch over time, broken where it was not there. */
+    void drawTrace (juce::Graphics& g, const PlotArea& area, const std::vector<PitchRow>& rows, juce::Colour colour,
+                    float thickness, float (*hzOf) (const PitchRow&))
+    {
+        juce::Path path;
+        bool drawing = false;
+
+        for (const auto& row : rows)
+        {
+            const auto hz = hzOf (row);
+
+            if (hz <= 1.0f)
+            {
+                drawing = false;
+                continue;
+            }
+
+            const juce::Point<float> p (area.xOf (row.timeSeconds), area.yOf (hzToNote (hz)));
+
+            if (drawing)
+                path.lineTo (p);
+            else
+                path.startNewSubPath (p);
+
+            drawing = true;
+        }
+
+        g.setColour (colour);
+        g.strokePath (path, juce::PathStrokeType (thickness, juce::PathStrokeType::curved));
+    }
+
+    void drawTitleAndLegend (juce::Graphics& g, const PlotArea& area, const juce::String& title)
+    {
+        const auto& plot = area.bounds;
+        g.setColour (juce::Colours::white);
+        g.setFont (juce::FontOptions (18.0f, juce::Font::bold));
+        g.drawText (title, juce::Rectangle<float> (plot.getX(), 12.0f, plot.getWidth(), 26.0f), juce::Justification::centredLeft);
+
+        g.setFont (juce::FontOptions (14.0f));
+        auto legend = juce::Rectangle<float> (plot.getRight() - 420.0f, 16.0f, 420.0f, 20.0f);
+
+        for (const auto& [name, colour] : { std::pair { "detected", detectedColour }, std::pair { "smoothed", gold },
+                                            std::pair { "corrected", correctedColour } })
+        {
+            auto item = legend.removeFromLeft (140.0f);
+            g.setColour (colour);
+            g.fillRect (item.removeFromLeft (24.0f).withSizeKeepingCentre (24.0f, 3.0f));
+            g.setColour (juce::Colours::white);
+            g.drawText (name, item.withTrimmedLeft (6.0f), juce::Justification::centredLeft);
+        }
+    }
 }
 
 juce::String pitchRowsAsCsv (const std::vector<PitchRow>& rows)
@@ -45,118 +167,22 @@ juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSec
     juce::Graphics g (image);
     g.fillAll (background);
 
-    const juce::Rectangle<float> plot (70.0f, 50.0f, static_cast<float> (width) - 100.0f, static_cast<float> (height) - 100.0f);
-
-    // The note axis spans what was sung, with a little room above and below.
-    double lowNote = 1.0e9, highNote = -1.0e9;
-    for (const auto& row : rows)
-    {
-        for (const auto hz : { row.pitch.detectedHz, row.pitch.smoothedHz, row.pitch.smoothedHz * row.pitch.ratio })
-        {
-            if (hz > 1.0f)
-            {
-                lowNote = juce::jmin (lowNote, hzToNote (hz));
-                highNote = juce::jmax (highNote, hzToNote (hz));
-            }
-        }
-    }
-
-    if (lowNote > highNote)
-    {
-        lowNote = 57.0;
-        highNote = 81.0;
-    }
-
-    lowNote = std::floor (lowNote) - 1.0;
-    highNote = std::ceil (highNote) + 1.0;
-
-    const auto duration = juce::jmax (1.0e-3, durationSeconds);
-    const auto xOf = [&] (double t) { return plot.getX() + static_cast<float> (t / duration) * plot.getWidth(); };
-    const auto yOf = [&] (double note) { return plot.getBottom() - static_cast<float> ((note - lowNote) / (highNote - lowNote)) * plot.getHeight(); };
+    const auto [lowNote, highNote] = noteSpan (rows);
+    const PlotArea area { { 70.0f, 50.0f, static_cast<float> (width) - 100.0f, static_cast<float> (height) - 100.0f },
+                          juce::jmax (1.0e-3, durationSeconds), lowNote, highNote };
 
     g.setFont (juce::FontOptions (14.0f));
-
-    // Scale notes of the selected key as labelled lines.
-    for (auto note = static_cast<int> (lowNote); note <= static_cast<int> (highNote); ++note)
-    {
-        const auto pitchClass = ((note % 12) + 12) % 12;
-        const auto fromKey = ((pitchClass - settings.keyIndex) % 12 + 12) % 12;
-
-        if (! scaleMembers[juce::jlimit (0, 4, settings.scaleIndex)][fromKey])
-            continue;
-
-        const auto y = yOf (note);
-        g.setColour (fromKey == 0 ? gold.withAlpha (0.55f) : juce::Colours::white.withAlpha (0.18f));
-        g.drawHorizontalLine (juce::roundToInt (y), plot.getX(), plot.getRight());
-        g.setColour (fromKey == 0 ? gold : juce::Colours::white.withAlpha (0.7f));
-        g.drawText (juce::String (noteNames[pitchClass]) + juce::String (note / 12 - 1),
-                    juce::Rectangle<float> (4.0f, y - 9.0f, 60.0f, 18.0f), juce::Justification::centredRight);
-    }
-
-    // Time ticks every second (or every tenth for short takes).
-    const auto tick = duration > 2.0 ? 1.0 : 0.1;
-    g.setColour (juce::Colours::white.withAlpha (0.7f));
-    for (double t = 0.0; t <= duration + 1.0e-9; t += tick)
-    {
-        const auto x = xOf (t);
-        g.drawVerticalLine (juce::roundToInt (x), plot.getBottom(), plot.getBottom() + 6.0f);
-        g.drawText (juce::String (t, tick < 1.0 ? 1 : 0) + " s", juce::Rectangle<float> (x - 30.0f, plot.getBottom() + 8.0f, 60.0f, 18.0f),
-                    juce::Justification::centred);
-    }
+    drawScaleLines (g, area, settings);
+    drawTimeTicks (g, area);
 
     g.setColour (juce::Colours::white.withAlpha (0.4f));
-    g.drawRect (plot, 1.0f);
+    g.drawRect (area.bounds, 1.0f);
 
-    const auto drawTrace = [&] (juce::Colour colour, float thickness, auto hzOf)
-    {
-        juce::Path path;
-        bool drawing = false;
+    drawTrace (g, area, rows, detectedColour.withAlpha (0.8f), 1.2f, detectedHz);
+    drawTrace (g, area, rows, gold, 2.0f, smoothedHz);
+    drawTrace (g, area, rows, correctedColour, 2.0f, correctedHz);
 
-        for (const auto& row : rows)
-        {
-            const auto hz = hzOf (row);
-
-            if (hz <= 1.0f)
-            {
-                drawing = false;
-                continue;
-            }
-
-            const juce::Point<float> p (xOf (row.timeSeconds), yOf (hzToNote (hz)));
-
-            if (drawing)
-                path.lineTo (p);
-            else
-                path.startNewSubPath (p);
-
-            drawing = true;
-        }
-
-        g.setColour (colour);
-        g.strokePath (path, juce::PathStrokeType (thickness, juce::PathStrokeType::curved));
-    };
-
-    drawTrace (detectedColour.withAlpha (0.8f), 1.2f, [] (const PitchRow& r) { return r.pitch.detectedHz; });
-    drawTrace (gold, 2.0f, [] (const PitchRow& r) { return r.pitch.smoothedHz; });
-    drawTrace (correctedColour, 2.0f, [] (const PitchRow& r) { return r.pitch.smoothedHz * r.pitch.ratio; });
-
-    // Title and legend.
-    g.setColour (juce::Colours::white);
-    g.setFont (juce::FontOptions (18.0f, juce::Font::bold));
-    g.drawText (settings.title, juce::Rectangle<float> (plot.getX(), 12.0f, plot.getWidth(), 26.0f), juce::Justification::centredLeft);
-
-    g.setFont (juce::FontOptions (14.0f));
-    auto legend = juce::Rectangle<float> (plot.getRight() - 420.0f, 16.0f, 420.0f, 20.0f);
-    for (const auto& [name, colour] : { std::pair { "detected", detectedColour }, std::pair { "smoothed", gold },
-                                        std::pair { "corrected", correctedColour } })
-    {
-        auto item = legend.removeFromLeft (140.0f);
-        g.setColour (colour);
-        g.fillRect (item.removeFromLeft (24.0f).withSizeKeepingCentre (24.0f, 3.0f));
-        g.setColour (juce::Colours::white);
-        g.drawText (name, item.withTrimmedLeft (6.0f), juce::Justification::centredLeft);
-    }
-
+    drawTitleAndLegend (g, area, settings.title);
     return image;
 }
 

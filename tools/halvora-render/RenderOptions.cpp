@@ -1,5 +1,7 @@
 #include "RenderOptions.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,13 +11,96 @@ namespace halvora
 
 namespace
 {
-    const char* const onButtonNames[] { "none", "range", "voice", "key", "scale" };
-
-    bool takesValue (const juce::String& option)
+    /** "none, range, voice, key or scale" */
+    juce::String onTargetList()
     {
-        return option == "-p" || option == "--param" || option == "--on" || option == "--block"
-            || option == "--state" || option == "--save-state" || option == "--bits" || option == "--demo-input"
-            || option == "--pitch-csv" || option == "--pitch-plot";
+        juce::String list;
+
+        for (size_t t = 0; t < onTargetNames.size(); ++t)
+            list << (t == 0 ? "" : t + 1 == onTargetNames.size() ? " or " : ", ") << onTargetNames[t];
+
+        return list;
+    }
+
+    cli::Option::Handler storeIn (juce::String& field)
+    {
+        return [&field] (const juce::String&, const juce::String& value)
+        {
+            field = value;
+            return juce::String();
+        };
+    }
+
+    cli::Option::Handler raise (bool& flag)
+    {
+        return [&flag] (const juce::String&, const juce::String&)
+        {
+            flag = true;
+            return juce::String();
+        };
+    }
+
+    /** Every option of halvora-render, in the order --help lists them. */
+    cli::OptionTable renderOptionTable (RenderOptions& opts)
+    {
+        const auto setBlockSize = [&opts] (const juce::String&, const juce::String& value)
+        {
+            const auto n = parseInteger (value);
+
+            if (! n || *n < 1 || *n > 65536)
+                return "block size must be a whole number from 1 to 65536, got '" + value + "'";
+
+            opts.blockSize = static_cast<int> (*n);
+            return juce::String();
+        };
+
+        const auto setBits = [&opts] (const juce::String&, const juce::String& value)
+        {
+            const auto n = parseInteger (value);
+
+            if (! n || (*n != 16 && *n != 24 && *n != 32))
+                return "--bits must be 16, 24 or 32, got '" + value + "'";
+
+            opts.bits = static_cast<int> (*n);
+            return juce::String();
+        };
+
+        return {
+            paramOption (opts.params, "set a parameter before processing (repeatable); VALUE is the\n"
+                                      "plain value, or for a choice its text (\"F#\") or index"),
+            onOption (opts.onTarget),
+            { nullptr, "--block",       "N",        "samples per processBlock call (default 512, 1 to 65536)", setBlockSize },
+            { nullptr, "--state",       "FILE",     "restore a saved state (raw block or .aupreset) before the -p settings", storeIn (opts.statePath) },
+            { nullptr, "--save-state",  "FILE",     "write the state after the settings (.aupreset: as an Audio Unit preset)", storeIn (opts.saveStatePath) },
+            { nullptr, "--bits",        "16|24|32", "output sample format; 32 is IEEE float (default)", setBits },
+            { nullptr, "--pitch-csv",   "FILE",     "write what the pitch stages did, one row per block", storeIn (opts.pitchCsvPath) },
+            { nullptr, "--pitch-plot",  "FILE.png", "draw the same: detected, smoothed and corrected pitch", storeIn (opts.pitchPlotPath) },
+            { nullptr, "--list-params", nullptr,    "print the eleven parameters", raise (opts.listParams) },
+            { "-q",    "--quiet",       nullptr,    "no progress output", raise (opts.quiet) },
+            { nullptr, "--demo",        nullptr,    "use the built-in demo vocal as input", raise (opts.demo) },
+            { nullptr, "--demo-input",  "FILE",     "with --demo, also write the demo vocal itself to FILE", storeIn (opts.demoInputPath) },
+            { "-h",    "--help",        nullptr,    "print this help", raise (opts.help) },
+            { nullptr, "--version",     nullptr,    "print the version", raise (opts.version) },
+        };
+    }
+
+    /** Which files the positional arguments name, once the options are read. */
+    juce::String takeFiles (RenderOptions& opts, const juce::StringArray& positional)
+    {
+        // Only saving a state (no audio) needs no files at all.
+        if (positional.isEmpty() && opts.saveStatePath.isNotEmpty() && ! opts.demo)
+            return {};
+
+        if (positional.size() != (opts.demo ? 1 : 2))
+            return opts.demo ? "--demo takes exactly one OUTPUT file" : "expected INPUT and OUTPUT files";
+
+        for (const auto& path : positional)
+            if (path.isEmpty())
+                return "empty file name";
+
+        opts.inputPath = opts.demo ? juce::String() : positional[0];
+        opts.outputPath = positional[positional.size() - 1];
+        return {};
     }
 }
 
@@ -65,8 +150,8 @@ std::optional<int> parseOnButton (const juce::String& name)
 {
     const auto lower = name.trim().toLowerCase();
 
-    for (int t = 0; t < 5; ++t)
-        if (lower == onButtonNames[t] || lower == juce::String (t))
+    for (int t = 0; t < static_cast<int> (onTargetNames.size()); ++t)
+        if (lower == onTargetNames[static_cast<size_t> (t)] || lower == juce::String (t))
             return t;
 
     return std::nullopt;
@@ -81,158 +166,52 @@ std::optional<ParamSetting> parseParamArgument (const juce::String& text)
                           text.fromFirstOccurrenceOf ("=", false, false).trim() };
 }
 
+cli::Option paramOption (juce::Array<ParamSetting>& settings, const juce::String& help)
+{
+    return { "-p", "--param", "ID=VALUE", help, [&settings] (const juce::String& spelled, const juce::String& value)
+    {
+        const auto setting = parseParamArgument (value);
+
+        if (! setting)
+            return "expected ID=VALUE after " + spelled + ", got '" + value + "'";
+
+        settings.add (*setting);
+        return juce::String();
+    } };
+}
+
+cli::Option onOption (int& onTarget)
+{
+    return { nullptr, "--on", "BUTTON", "press an ON button: " + onTargetList(), [&onTarget] (const juce::String&, const juce::String& value)
+    {
+        const auto target = parseOnButton (value);
+
+        if (! target)
+            return "unknown ON button '" + value + "' (use " + onTargetList() + ")";
+
+        onTarget = *target;
+        return juce::String();
+    } };
+}
+
 //==============================================================================
 ParseResult parseCommandLine (const juce::StringArray& args)
 {
     ParseResult result;
-    auto& opts = result.options;
     juce::StringArray positional;
 
-    for (int i = 0; i < args.size(); ++i)
-    {
-        auto arg = args[i];
-        juce::String value;
-
-        // "--option=value" is the same as "--option value".
-        if (arg.startsWith ("--") && arg.containsChar ('='))
-        {
-            value = arg.fromFirstOccurrenceOf ("=", false, false);
-            arg = arg.upToFirstOccurrenceOf ("=", false, false);
-
-            if (! takesValue (arg))
-                return { opts, "unknown option '" + args[i] + "'" };
-        }
-        else if (takesValue (arg))
-        {
-            if (i + 1 >= args.size())
-                return { opts, "option '" + arg + "' needs a value" };
-
-            value = args[++i];
-        }
-
-        if (arg == "-p" || arg == "--param")
-        {
-            const auto setting = parseParamArgument (value);
-
-            if (! setting)
-                return { opts, "expected ID=VALUE after " + arg + ", got '" + value + "'" };
-
-            opts.params.add (*setting);
-        }
-        else if (arg == "--on")
-        {
-            const auto target = parseOnButton (value);
-
-            if (! target)
-                return { opts, "unknown ON button '" + value + "' (use none, range, voice, key or scale)" };
-
-            opts.onTarget = *target;
-        }
-        else if (arg == "--block")
-        {
-            const auto n = parseInteger (value);
-
-            if (! n || *n < 1 || *n > 65536)
-                return { opts, "block size must be a whole number from 1 to 65536, got '" + value + "'" };
-
-            opts.blockSize = static_cast<int> (*n);
-        }
-        else if (arg == "--bits")
-        {
-            const auto n = parseInteger (value);
-
-            if (! n || (*n != 16 && *n != 24 && *n != 32))
-                return { opts, "--bits must be 16, 24 or 32, got '" + value + "'" };
-
-            opts.bits = static_cast<int> (*n);
-        }
-        else if (arg == "--state")
-        {
-            opts.statePath = value;
-        }
-        else if (arg == "--save-state")
-        {
-            opts.saveStatePath = value;
-        }
-        else if (arg == "--demo-input")
-        {
-            opts.demoInputPath = value;
-        }
-        else if (arg == "--pitch-csv")
-        {
-            opts.pitchCsvPath = value;
-        }
-        else if (arg == "--pitch-plot")
-        {
-            opts.pitchPlotPath = value;
-        }
-        else if (arg == "--list-params")
-        {
-            opts.listParams = true;
-        }
-        else if (arg == "-q" || arg == "--quiet")
-        {
-            opts.quiet = true;
-        }
-        else if (arg == "--demo")
-        {
-            opts.demo = true;
-        }
-        else if (arg == "-h" || arg == "--help")
-        {
-            opts.help = true;
-        }
-        else if (arg == "--version")
-        {
-            opts.version = true;
-        }
-        else if (arg == "--")
-        {
-            for (++i; i < args.size(); ++i)
-                positional.add (args[i]);
-        }
-        else if (arg.startsWithChar ('-') && arg.length() > 1)
-        {
-            return { opts, "unknown option '" + arg + "'" };
-        }
-        else
-        {
-            positional.add (arg);
-        }
-    }
-
-    if (opts.help || opts.version || opts.listParams)
-        return result;
-
-    const auto wanted = opts.demo ? 1 : 2;
-
-    // Only saving a state (no audio) needs no files at all.
-    if (positional.isEmpty() && opts.saveStatePath.isNotEmpty() && ! opts.demo)
-        return result;
-
-    if (positional.size() != wanted)
-        return { opts, opts.demo ? juce::String ("--demo takes exactly one OUTPUT file")
-                                 : juce::String ("expected INPUT and OUTPUT files") };
-
-    for (const auto& path : positional)
-        if (path.isEmpty())
-            return { opts, "empty file name" };
-
-    if (opts.demo)
-    {
-        opts.outputPath = positional[0];
-    }
-    else
-    {
-        opts.inputPath = positional[0];
-        opts.outputPath = positional[1];
-    }
+    if (auto error = cli::parse (renderOptionTable (result.options), args, positional))
+        result.error = *error;
+    else if (! (result.options.help || result.options.version || result.options.listParams))
+        result.error = takeFiles (result.options, positional);
 
     return result;
 }
 
 juce::String usageText()
 {
+    RenderOptions unused;
+
     // GNU layout (Usage, or, Options), which is also what the manual page is generated from.
     return "Usage: halvora-render [options] INPUT OUTPUT\n"
            "  or:  halvora-render --demo [options] OUTPUT\n"
@@ -240,22 +219,8 @@ juce::String usageText()
            "and writes the result.\n"
            "\n"
            "Options:\n"
-           "  -p, --param ID=VALUE   set a parameter before processing (repeatable); VALUE is the\n"
-           "                         plain value, or for a choice its text (\"F#\") or index\n"
-           "  --on BUTTON            press an ON button: none, range, voice, key or scale\n"
-           "  --block N              samples per processBlock call (default 512, 1 to 65536)\n"
-           "  --state FILE           restore a saved state (raw block or .aupreset) before the -p settings\n"
-           "  --save-state FILE      write the state after the settings (.aupreset: as an Audio Unit preset)\n"
-           "  --bits 16|24|32        output sample format; 32 is IEEE float (default)\n"
-           "  --pitch-csv FILE       write what the pitch stages did, one row per block\n"
-           "  --pitch-plot FILE.png  draw the same: detected, smoothed and corrected pitch\n"
-           "  --list-params          print the eleven parameters\n"
-           "  -q, --quiet            no progress output\n"
-           "  --demo                 use the built-in demo vocal as input\n"
-           "  --demo-input FILE      with --demo, also write the demo vocal itself to FILE\n"
-           "  -h, --help             print this help\n"
-           "  --version              print the version\n"
-           "\n"
+         + cli::describe (renderOptionTable (unused))
+         + "\n"
            "Input: WAV, AIFF or FLAC, mono or stereo. Output format follows OUTPUT's extension\n"
            "(.wav, .aif/.aiff, .flac).\n";
 }

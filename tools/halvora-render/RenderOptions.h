@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandLine.h"
+
 #include <juce_core/juce_core.h>
 
 #include <optional>
@@ -46,6 +48,12 @@ struct ParseResult
 };
 
 ParseResult parseCommandLine (const juce::StringArray& args);
+
+/** "-p ID=VALUE", adding to `settings`: the same option in every tool that takes settings. */
+cli::Option paramOption (juce::Array<ParamSetting>& settings, const juce::String& help);
+
+/** "--on BUTTON", setting `onTarget`. */
+cli::Option onOption (int& onTarget);
 
 /** "none", "range", "voice", "key", "scale" (or 0 to 4) as an MvTarget value. */
 std::optional<int> parseOnButton (const juce::String& name);

@@ -2,12 +2,14 @@
 #include "DemoVocal.h"
 #include "PitchLog.h"
 
+#include "AtomicWrite.h"
+#include "HalvoraVocabulary.h"
+
 #include "PluginProcessor.h"
 #include "au/AUPresetState.h"
 #include "au/PropertyList.h"
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <ostream>
 #include <unistd.h>
@@ -106,12 +108,10 @@ namespace
     };
 
     //==============================================================================
-    std::optional<Failure> writeAtomically (const juce::File& target, const void* data, size_t size)
+    std::optional<Failure> writeFile (const juce::File& target, const void* data, size_t size)
     {
-        juce::TemporaryFile temp (target);
-
-        if (! temp.getFile().replaceWithData (data, size) || ! temp.overwriteTargetFileWithTemporary())
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
+        if (auto error = writeAtomically (target, data, size); error.isNotEmpty())
+            return Failure { exitFileError, error };
 
         return std::nullopt;
     }
@@ -156,120 +156,140 @@ namespace
             const auto dictionary = AUPresetState::makeDictionary (processor, AUPresetState::halvoraDescription(),
                                                                    target.getFileNameWithoutExtension());
             const auto text = PropertyList::write (dictionary).toStdString();
-            return writeAtomically (target, text.data(), text.size());
+            return writeFile (target, text.data(), text.size());
         }
 
         juce::MemoryBlock data;
         processor.getStateInformation (data);
-        return writeAtomically (target, data.getData(), data.getSize());
+        return writeFile (target, data.getData(), data.getSize());
     }
 
     //==============================================================================
-    /** Reads consecutive blocks of the input, whether a file or the demo vocal. */
-    using BlockSource = std::function<bool (juce::AudioBuffer<float>&, juce::int64 position, int numSamples)>;
-
-    std::optional<Failure> render (juce::AudioProcessor& processor, const BlockSource& source, int numChannels,
-                                   double sampleRate, juce::int64 length, int blockSize, const juce::File& target,
-                                   const OutputFormat& output, const juce::String& inputName, bool showProgress,
-                                   std::ostream& err, std::vector<PitchRow>* pitchRows)
+    /** What is rendered: an audio file, or the demo vocal. */
+    struct Input
     {
-        const auto set = numChannels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+        std::unique_ptr<juce::AudioFormatReader> reader;   // null for the demo vocal
+        juce::AudioBuffer<float> demo;
+        juce::String name;                                 // as error messages name it
+        int channels = 1;
+        double sampleRate = DemoVocal::sampleRate;
+        juce::int64 length = 0;
+
+        /** Reads the next block of the input. */
+        bool read (juce::AudioBuffer<float>& block, juce::int64 position, int n) const
+        {
+            if (reader != nullptr)
+                return reader->read (&block, 0, n, position, true, true);
+
+            block.copyFrom (0, 0, demo, 0, static_cast<int> (position), n);
+            return true;
+        }
+    };
+
+    /** Tells the processor the channel layout, sample rate and block size a host would. */
+    std::optional<Failure> prepareProcessor (juce::AudioProcessor& processor, const Input& input, int blockSize)
+    {
+        const auto set = input.channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
         juce::AudioProcessor::BusesLayout layout;
         layout.inputBuses.add (set);
         layout.outputBuses.add (set);
 
         if (! processor.setBusesLayout (layout))
-            return Failure { exitFileError, "the processor refused " + juce::String (numChannels) + " channels" };
+            return Failure { exitFileError, "the processor refused " + juce::String (input.channels) + " channels" };
 
-        processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
-        processor.prepareToPlay (sampleRate, blockSize);
+        processor.setRateAndBufferSizeDetails (input.sampleRate, blockSize);
+        processor.prepareToPlay (input.sampleRate, blockSize);
+        return std::nullopt;
+    }
 
-        if (! target.getParentDirectory().isDirectory())
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "': no such folder" };
-
-        // Everything goes to a temporary file beside the target, renamed only on success,
-        // so a failure never leaves a truncated output or spoils an existing file.
-        juce::TemporaryFile temp (target);
-        std::unique_ptr<juce::AudioFormatWriter> writer;
-
-        {
-            auto stream = temp.getFile().createOutputStream();
-
-            if (stream == nullptr || stream->failedToOpen())
-                return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
-
-            writer.reset (output.format->createWriterFor (stream.get(), sampleRate, static_cast<unsigned int> (numChannels),
-                                                          output.bits, {}, 0));
-
-            if (writer == nullptr)
-                return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "' as "
-                                                    + output.format->getFormatName() + " at " + juce::String (sampleRate) + " Hz" };
-
-            stream.release(); // the writer owns it now
-        }
-
-        juce::AudioBuffer<float> buffer (numChannels, blockSize);
+    /** Runs the whole input through the processor block by block into `writer`; an error or nothing. */
+    juce::String processInto (juce::AudioFormatWriter& writer, juce::AudioProcessor& processor, const Input& input,
+                              int blockSize, const juce::File& target, ProgressBar& progress, std::vector<PitchRow>* pitchRows)
+    {
+        juce::AudioBuffer<float> buffer (input.channels, blockSize);
         juce::MidiBuffer midi;
-        ProgressBar progress (err, showProgress);
 
-        for (juce::int64 position = 0; position < length;)
+        for (juce::int64 position = 0; position < input.length;)
         {
-            const auto n = static_cast<int> (juce::jmin<juce::int64> (blockSize, length - position));
-            buffer.setSize (numChannels, n, false, false, true);
+            const auto n = static_cast<int> (juce::jmin<juce::int64> (blockSize, input.length - position));
+            buffer.setSize (input.channels, n, false, false, true);
 
-            if (! source (buffer, position, n))
-                return Failure { exitFileError, "cannot read '" + inputName + "' at sample " + juce::String (position) };
+            if (! input.read (buffer, position, n))
+                return "cannot read '" + input.name + "' at sample " + juce::String (position);
 
             processor.processBlock (buffer, midi);
             midi.clear();
 
             if (pitchRows != nullptr)
                 if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (&processor))
-                    pitchRows->push_back ({ static_cast<double> (position) / sampleRate, halvora->getLastBlockPitch() });
+                    pitchRows->push_back ({ static_cast<double> (position) / input.sampleRate, halvora->getLastBlockPitch() });
 
-            if (! writer->writeFromAudioSampleBuffer (buffer, 0, n))
-                return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "' (disk full?)" };
+            if (! writer.writeFromAudioSampleBuffer (buffer, 0, n))
+                return "cannot write '" + target.getFullPathName() + "' (disk full?)";
 
             position += n;
-            progress.update (position, length);
+            progress.update (position, input.length);
         }
 
         progress.finish();
 
-        if (! writer->flush())
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "' (disk full?)" };
+        if (! writer.flush())
+            return "cannot write '" + target.getFullPathName() + "' (disk full?)";
 
-        writer.reset();
+        return {};
+    }
 
-        if (! temp.overwriteTargetFileWithTemporary())
-            return Failure { exitFileError, "cannot replace '" + target.getFullPathName() + "'" };
+    std::optional<Failure> render (juce::AudioProcessor& processor, const Input& input, int blockSize, const juce::File& target,
+                                   const OutputFormat& output, bool showProgress, std::ostream& err,
+                                   std::vector<PitchRow>* pitchRows)
+    {
+        if (auto failure = prepareProcessor (processor, input, blockSize))
+            return failure;
+
+        if (! target.getParentDirectory().isDirectory())
+            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "': no such folder" };
+
+        ProgressBar progress (err, showProgress);
+
+        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String
+        {
+            std::unique_ptr<juce::AudioFormatWriter> writer (output.format->createWriterFor (
+                stream.get(), input.sampleRate, static_cast<unsigned int> (input.channels), output.bits, {}, 0));
+
+            if (writer == nullptr)
+                return "cannot write '" + target.getFullPathName() + "' as " + output.format->getFormatName() + " at "
+                     + juce::String (input.sampleRate) + " Hz";
+
+            stream.release(); // the writer owns it now
+            return processInto (*writer, processor, input, blockSize, target, progress, pitchRows);
+        });
+
+        if (error.isNotEmpty())
+            return Failure { exitFileError, error };
 
         return std::nullopt;
     }
 
     std::optional<Failure> writeBuffer (const juce::AudioBuffer<float>& buffer, double sampleRate, const juce::File& target)
     {
-        juce::TemporaryFile temp (target);
-        auto stream = temp.getFile().createOutputStream();
+        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String
+        {
+            std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+                stream.get(), sampleRate, static_cast<unsigned int> (buffer.getNumChannels()), 32, {}, 0));
 
-        if (stream == nullptr || stream->failedToOpen())
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
+            if (writer == nullptr)
+                return "cannot write '" + target.getFullPathName() + "'";
 
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-            stream.get(), sampleRate, static_cast<unsigned int> (buffer.getNumChannels()), 32, {}, 0));
+            stream.release();
 
-        if (writer == nullptr)
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
+            if (! writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples()) || ! writer->flush())
+                return "cannot write '" + target.getFullPathName() + "'";
 
-        stream.release();
+            return {};
+        });
 
-        if (! writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples()) || ! writer->flush())
-            return Failure { exitFileError, "cannot write '" + target.getFullPathName() + "'" };
-
-        writer.reset();
-
-        if (! temp.overwriteTargetFileWithTemporary())
-            return Failure { exitFileError, "cannot replace '" + target.getFullPathName() + "'" };
+        if (error.isNotEmpty())
+            return Failure { exitFileError, error };
 
         return std::nullopt;
     }
@@ -283,7 +303,7 @@ namespace
         if (options.pitchCsvPath.isNotEmpty())
         {
             const auto csv = pitchRowsAsCsv (rows).toStdString();
-            if (auto failure = writeAtomically (cwd.getChildFile (options.pitchCsvPath), csv.data(), csv.size()))
+            if (auto failure = writeFile (cwd.getChildFile (options.pitchCsvPath), csv.data(), csv.size()))
                 return failure;
         }
 
@@ -295,15 +315,15 @@ namespace
                 return p != nullptr ? p->convertFrom0to1 (p->getValue()) : 0.0f;
             };
 
-            const char* const onNames[] { "none", "range", "voice", "key", "scale" };
+            const auto text = [&processor] (const char* id) { return findParameter (processor, id)->getCurrentValueAsText(); };
+
             PitchPlotSettings settings;
-            settings.keyIndex = static_cast<int> (raw ("key"));
-            settings.scaleIndex = static_cast<int> (raw ("scale"));
-            settings.title = "Halvora pitch: key " + findParameter (processor, "key")->getCurrentValueAsText() + " "
-                           + findParameter (processor, "scale")->getCurrentValueAsText() + ", range "
-                           + findParameter (processor, "range")->getCurrentValueAsText() + ", morvel "
-                           + juce::String (raw ("morvel"), 3) + ", ON " + onNames[juce::jlimit (0, 4, options.onTarget)]
-                           + ", " + juce::String (options.blockSize) + "-sample blocks";
+            settings.keyIndex = static_cast<int> (raw (ParamID::key));
+            settings.scaleIndex = static_cast<int> (raw (ParamID::scale));
+            settings.title = "Halvora pitch: key " + text (ParamID::key) + " " + text (ParamID::scale) + ", range "
+                           + text (ParamID::range) + ", morvel " + juce::String (raw (ParamID::morvel), 3) + ", ON "
+                           + onTargetNames[static_cast<size_t> (juce::jlimit (0, 4, options.onTarget))] + ", "
+                           + juce::String (options.blockSize) + "-sample blocks";
 
             const auto image = drawPitchPlot (rows, durationSeconds, settings);
             juce::MemoryOutputStream png;
@@ -311,7 +331,7 @@ namespace
             if (! juce::PNGImageFormat().writeImageToStream (image, png))
                 return Failure { exitFileError, "cannot encode the pitch plot" };
 
-            if (auto failure = writeAtomically (cwd.getChildFile (options.pitchPlotPath), png.getData(), png.getDataSize()))
+            if (auto failure = writeFile (cwd.getChildFile (options.pitchPlotPath), png.getData(), png.getDataSize()))
                 return failure;
         }
 
@@ -319,6 +339,124 @@ namespace
     }
 
     //==============================================================================
+    using CheckedSettings = std::vector<std::pair<juce::RangedAudioParameter*, float>>;
+
+    /** Checks every -p setting on the processor itself, before any file is touched, and keeps
+        the normalised values to apply again after a restored state, which they override:
+        they land on the same values both times.
+    */
+    std::optional<Failure> checkSettings (juce::AudioProcessor& processor, const RenderOptions& options,
+                                          CheckedSettings& settings, juce::StringArray& warnings)
+    {
+        for (const auto& setting : options.params)
+        {
+            const auto error = applyParameterSetting (processor, setting, warnings);
+
+            if (error.isNotEmpty())
+                return Failure { exitUsageError, error };
+
+            auto* param = findParameter (processor, setting.id);
+            settings.emplace_back (param, param->getValue());
+        }
+
+        return std::nullopt;
+    }
+
+    /** The saved state if asked for, the settings on top, the ON button; then saves the state if asked. */
+    std::optional<Failure> applyStateAndSettings (juce::AudioProcessor& processor, const RenderOptions& options,
+                                                  const CheckedSettings& settings)
+    {
+        if (options.statePath.isNotEmpty())
+            if (auto failure = restoreState (processor, options.statePath))
+                return failure;
+
+        for (const auto& [param, normalised] : settings)
+            param->setValueNotifyingHost (normalised);
+
+        if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (&processor))
+            halvora->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (options.onTarget));
+
+        if (options.saveStatePath.isNotEmpty())
+            if (auto failure = saveState (processor, options.saveStatePath))
+                return failure;
+
+        return std::nullopt;
+    }
+
+    /** The demo vocal as the input, written out too when --demo-input asks for it. */
+    std::optional<Failure> openDemo (const RenderOptions& options, Input& input)
+    {
+        input.demo = DemoVocal::generate();
+        input.name = "demo vocal";
+        input.channels = 1;
+        input.sampleRate = DemoVocal::sampleRate;
+        input.length = input.demo.getNumSamples();
+
+        if (options.demoInputPath.isNotEmpty())
+            return writeBuffer (input.demo, DemoVocal::sampleRate,
+                                juce::File::getCurrentWorkingDirectory().getChildFile (options.demoInputPath));
+
+        return std::nullopt;
+    }
+
+    /** The input file, if it is audio Halvora can take: WAV, AIFF or FLAC, mono or stereo. */
+    std::optional<Failure> openInputFile (const RenderOptions& options, Input& input)
+    {
+        const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (options.inputPath);
+
+        if (! file.existsAsFile())
+            return Failure { exitFileError, "cannot open '" + options.inputPath + "': no such file" };
+
+        juce::AudioFormatManager formats;
+        formats.registerFormat (new juce::WavAudioFormat(), true);
+        formats.registerFormat (new juce::AiffAudioFormat(), false);
+        formats.registerFormat (new juce::FlacAudioFormat(), false);
+
+        input.reader.reset (formats.createReaderFor (file));
+
+        if (input.reader == nullptr)
+            return Failure { exitFileError, "cannot read '" + options.inputPath + "': not a WAV, AIFF or FLAC file" };
+
+        input.channels = static_cast<int> (input.reader->numChannels);
+
+        if (input.channels != 1 && input.channels != 2)
+            return Failure { exitFileError, "'" + options.inputPath + "' has " + juce::String (input.channels)
+                                                + " channels; Halvora takes mono or stereo" };
+
+        input.sampleRate = input.reader->sampleRate;
+
+        if (! (input.sampleRate >= 1000.0 && input.sampleRate <= 1536000.0) || input.reader->lengthInSamples < 0)
+            return Failure { exitFileError, "'" + options.inputPath + "' has an unusable sample rate or length" };
+
+        input.name = options.inputPath;
+        input.length = input.reader->lengthInSamples;
+        return std::nullopt;
+    }
+
+    /** Renders the input into the output file, then the pitch files, then says what it wrote. */
+    std::optional<Failure> renderInput (juce::AudioProcessor& processor, const RenderOptions& options, const Input& input,
+                                        const juce::File& target, const OutputFormat& output, std::ostream& out, std::ostream& err)
+    {
+        // A progress bar only for takes long enough to wait for, and only for a person watching.
+        const auto showProgress = ! options.quiet && isatty (STDERR_FILENO) != 0
+                               && static_cast<double> (input.length) > 5.0 * input.sampleRate;
+        const auto wantsPitch = options.pitchCsvPath.isNotEmpty() || options.pitchPlotPath.isNotEmpty();
+        std::vector<PitchRow> pitchRows;
+
+        if (auto failure = render (processor, input, options.blockSize, target, output, showProgress, err,
+                                   wantsPitch ? &pitchRows : nullptr))
+            return failure;
+
+        if (auto failure = writePitchFiles (options, processor, pitchRows, static_cast<double> (input.length) / input.sampleRate))
+            return failure;
+
+        if (! options.quiet)
+            out << "halvora-render: wrote " << target.getFullPathName() << " (" << input.length << " samples, " << input.channels
+                << (input.channels == 1 ? " channel, " : " channels, ") << input.sampleRate << " Hz, " << output.bits << " bit)\n";
+
+        return std::nullopt;
+    }
+
     std::optional<Failure> run (const RenderOptions& options, std::ostream& out, std::ostream& err)
     {
         std::unique_ptr<juce::AudioProcessor> processor (createPluginFilter());
@@ -331,20 +469,10 @@ namespace
 
         // Settle every usage question before touching any file.
         juce::StringArray warnings;
-        std::vector<std::pair<juce::RangedAudioParameter*, float>> settings;
+        CheckedSettings settings;
 
-        // The settings are checked on the processor itself now and applied again after a
-        // restored state, which they override; they land on the same values both times.
-        for (const auto& setting : options.params)
-        {
-            const auto error = applyParameterSetting (*processor, setting, warnings);
-
-            if (error.isNotEmpty())
-                return Failure { exitUsageError, error };
-
-            auto* param = findParameter (*processor, setting.id);
-            settings.emplace_back (param, param->getValue());
-        }
+        if (auto failure = checkSettings (*processor, options, settings, warnings))
+            return failure;
 
         OutputFormat output;
         const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (options.outputPath);
@@ -356,102 +484,18 @@ namespace
         for (const auto& warning : warnings)
             err << "halvora-render: warning: " << warning << "\n";
 
-        if (options.statePath.isNotEmpty())
-            if (auto failure = restoreState (*processor, options.statePath))
-                return failure;
-
-        for (const auto& [param, normalised] : settings)
-            param->setValueNotifyingHost (normalised);
-
-        if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (processor.get()))
-            halvora->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (options.onTarget));
-
-        if (options.saveStatePath.isNotEmpty())
-            if (auto failure = saveState (*processor, options.saveStatePath))
-                return failure;
+        if (auto failure = applyStateAndSettings (*processor, options, settings))
+            return failure;
 
         if (options.outputPath.isEmpty())
             return std::nullopt;
 
-        const auto showProgress = ! options.quiet && isatty (STDERR_FILENO) != 0;
-        const auto wantsPitch = options.pitchCsvPath.isNotEmpty() || options.pitchPlotPath.isNotEmpty();
-        std::vector<PitchRow> pitchRows;
+        Input input;
 
-        if (options.demo)
-        {
-            const auto demo = DemoVocal::generate();
-            const auto length = demo.getNumSamples();
-
-            const BlockSource source = [&demo] (juce::AudioBuffer<float>& block, juce::int64 position, int n)
-            {
-                block.copyFrom (0, 0, demo, 0, static_cast<int> (position), n);
-                return true;
-            };
-
-            if (options.demoInputPath.isNotEmpty())
-                if (auto failure = writeBuffer (demo, DemoVocal::sampleRate,
-                                                juce::File::getCurrentWorkingDirectory().getChildFile (options.demoInputPath)))
-                    return failure;
-
-            if (auto failure = render (*processor, source, 1, DemoVocal::sampleRate, length, options.blockSize, target,
-                                       output, "demo vocal", showProgress && length > 5 * DemoVocal::sampleRate, err,
-                                       wantsPitch ? &pitchRows : nullptr))
-                return failure;
-
-            if (auto failure = writePitchFiles (options, *processor, pitchRows, length / DemoVocal::sampleRate))
-                return failure;
-
-            if (! options.quiet)
-                out << "halvora-render: wrote " << target.getFullPathName() << " (" << length << " samples, 1 channel, "
-                    << DemoVocal::sampleRate << " Hz, " << output.bits << " bit)\n";
-
-            return std::nullopt;
-        }
-
-        const auto input = juce::File::getCurrentWorkingDirectory().getChildFile (options.inputPath);
-
-        if (! input.existsAsFile())
-            return Failure { exitFileError, "cannot open '" + options.inputPath + "': no such file" };
-
-        juce::AudioFormatManager formats;
-        formats.registerFormat (new juce::WavAudioFormat(), true);
-        formats.registerFormat (new juce::AiffAudioFormat(), false);
-        formats.registerFormat (new juce::FlacAudioFormat(), false);
-
-        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (input));
-
-        if (reader == nullptr)
-            return Failure { exitFileError, "cannot read '" + options.inputPath + "': not a WAV, AIFF or FLAC file" };
-
-        const auto channels = static_cast<int> (reader->numChannels);
-
-        if (channels != 1 && channels != 2)
-            return Failure { exitFileError, "'" + options.inputPath + "' has " + juce::String (channels)
-                                                + " channels; Halvora takes mono or stereo" };
-
-        if (! (reader->sampleRate >= 1000.0 && reader->sampleRate <= 1536000.0) || reader->lengthInSamples < 0)
-            return Failure { exitFileError, "'" + options.inputPath + "' has an unusable sample rate or length" };
-
-        const auto length = reader->lengthInSamples;
-
-        const BlockSource source = [&reader] (juce::AudioBuffer<float>& block, juce::int64 position, int n)
-        {
-            return reader->read (&block, 0, n, position, true, true);
-        };
-
-        if (auto failure = render (*processor, source, channels, reader->sampleRate, length, options.blockSize, target,
-                                   output, options.inputPath, showProgress && static_cast<double> (length) > 5.0 * reader->sampleRate, err,
-                                   wantsPitch ? &pitchRows : nullptr))
+        if (auto failure = options.demo ? openDemo (options, input) : openInputFile (options, input))
             return failure;
 
-        if (auto failure = writePitchFiles (options, *processor, pitchRows, static_cast<double> (length) / reader->sampleRate))
-            return failure;
-
-        if (! options.quiet)
-            out << "halvora-render: wrote " << target.getFullPathName() << " (" << length << " samples, " << channels
-                << (channels == 1 ? " channel, " : " channels, ") << reader->sampleRate << " Hz, " << output.bits << " bit)\n";
-
-        return std::nullopt;
+        return renderInput (*processor, options, input, target, output, out, err);
     }
 }
 

@@ -1,7 +1,5 @@
 #include "Renderer.h"
-#include "state/Utf8.h"
 
-#include <cstring>
 #include <iostream>
 
 int main (int argc, char* argv[])
@@ -10,16 +8,10 @@ int main (int argc, char* argv[])
 
     juce::StringArray args;
 
-    for (int i = 1; i < argc; ++i)
+    if (auto error = halvora::cli::readArguments (argc, argv, args))
     {
-        // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
-        if (! isWellFormedUtf8 (argv[i], std::strlen (argv[i])))
-        {
-            std::cerr << "halvora-render: argument " << i << " is not valid UTF-8 (see --help)\n";
-            return halvora::exitUsageError;
-        }
-
-        args.add (juce::String::fromUTF8 (argv[i]));
+        std::cerr << "halvora-render: " << *error << " (see --help)\n";
+        return halvora::exitUsageError;
     }
 
     const auto parsed = halvora::parseCommandLine (args);

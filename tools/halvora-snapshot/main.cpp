@@ -1,25 +1,131 @@
 // halvora-snapshot: paints the plug-in's window, with the given settings, into a PNG.
 // The options mean what they mean to halvora-render.
 
+#include "AtomicWrite.h"
 #include "Renderer.h"
-#include "state/Utf8.h"
 
 #include "PluginProcessor.h"
 
-#include <cstring>
 #include <iostream>
+#include <optional>
 
 namespace
 {
-    const char* const usage =
-        "usage: halvora-snapshot [-p ID=VALUE ...] [--on BUTTON] OUT.png\n"
-        "  -p, --param ID=VALUE   set a parameter first (as halvora-render does)\n"
-        "  --on BUTTON            press an ON button: none, range, voice, key or scale\n";
-
-    int fail (int status, const juce::String& message)
+    /** A usage problem or a file problem, with the exit status it ends the tool with. */
+    struct Failure
     {
-        std::cerr << "halvora-snapshot: " << message << "\n";
-        return status;
+        int status;
+        juce::String message;
+    };
+
+    struct SnapshotOptions
+    {
+        juce::Array<halvora::ParamSetting> settings;
+        int onTarget = 0;
+        bool help = false;
+        juce::String outputPath;
+    };
+
+    halvora::cli::OptionTable snapshotOptionTable (SnapshotOptions& opts)
+    {
+        return {
+            halvora::paramOption (opts.settings, "set a parameter first (as halvora-render does)"),
+            halvora::onOption (opts.onTarget),
+            { "-h", "--help", nullptr, {}, [&opts] (const juce::String&, const juce::String&)
+            {
+                opts.help = true;
+                return juce::String();
+            } },
+        };
+    }
+
+    juce::String usageText()
+    {
+        SnapshotOptions unused;
+        return "usage: halvora-snapshot [-p ID=VALUE ...] [--on BUTTON] OUT.png\n" + halvora::cli::describe (snapshotOptionTable (unused));
+    }
+
+    std::optional<Failure> readCommandLine (int argc, char* argv[], SnapshotOptions& opts)
+    {
+        juce::StringArray args, positional;
+        auto error = halvora::cli::readArguments (argc, argv, args);
+
+        if (! error)
+            error = halvora::cli::parse (snapshotOptionTable (opts), args, positional);
+
+        if (! error && ! opts.help && (positional.size() != 1 || positional[0].isEmpty()))
+            error = "expected one OUT.png file";
+
+        if (error)
+            return Failure { halvora::exitUsageError, *error + " (see --help)" };
+
+        opts.outputPath = positional[0];
+        return std::nullopt;
+    }
+
+    /** The processor with the settings applied and the ON button pressed; warnings go to stderr. */
+    std::optional<Failure> configure (juce::AudioProcessor& processor, const SnapshotOptions& opts)
+    {
+        juce::StringArray warnings;
+
+        for (const auto& setting : opts.settings)
+        {
+            const auto error = halvora::applyParameterSetting (processor, setting, warnings);
+
+            if (error.isNotEmpty())
+                return Failure { halvora::exitUsageError, error };
+        }
+
+        for (const auto& warning : warnings)
+            std::cerr << "halvora-snapshot: warning: " << warning << "\n";
+
+        if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (&processor))
+            halvora->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (opts.onTarget));
+
+        return std::nullopt;
+    }
+
+    std::optional<Failure> writeSnapshot (juce::AudioProcessor& processor, const juce::String& path)
+    {
+        juce::Image image;
+
+        {
+            std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
+            image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+        }
+
+        juce::MemoryOutputStream png;
+
+        if (! juce::PNGImageFormat().writeImageToStream (image, png))
+            return Failure { halvora::exitFileError, "cannot encode the picture" };
+
+        const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+
+        if (auto error = halvora::writeAtomically (target, png.getData(), png.getDataSize()); error.isNotEmpty())
+            return Failure { halvora::exitFileError, error };
+
+        return std::nullopt;
+    }
+
+    std::optional<Failure> run (int argc, char* argv[])
+    {
+        SnapshotOptions opts;
+
+        if (auto failure = readCommandLine (argc, argv, opts))
+            return failure;
+
+        if (opts.help)
+        {
+            std::cout << usageText();
+            return std::nullopt;
+        }
+
+        std::unique_ptr<juce::AudioProcessor> processor (createPluginFilter());
+
+        if (auto failure = configure (*processor, opts))
+            return failure;
+
+        return writeSnapshot (*processor, opts.outputPath);
     }
 }
 
@@ -27,108 +133,11 @@ int main (int argc, char* argv[])
 {
     juce::ScopedJuceInitialiser_GUI juce;
 
-    juce::Array<halvora::ParamSetting> settings;
-    int onTarget = 0;
-    juce::StringArray positional;
-
-    for (int i = 1; i < argc; ++i)
+    if (auto failure = run (argc, argv))
     {
-        // JUCE's strings need valid UTF-8; anything else is refused before it gets there.
-        for (int j = i; j < juce::jmin (i + 2, argc); ++j)
-            if (! isWellFormedUtf8 (argv[j], std::strlen (argv[j])))
-                return fail (halvora::exitUsageError, "argument " + juce::String (j) + " is not valid UTF-8 (see --help)");
-
-        auto arg = juce::String::fromUTF8 (argv[i]);
-        juce::String value;
-
-        const auto takesValue = [] (const juce::String& a) { return a == "-p" || a == "--param" || a == "--on"; };
-
-        if (arg.startsWith ("--") && arg.containsChar ('='))
-        {
-            value = arg.fromFirstOccurrenceOf ("=", false, false);
-            arg = arg.upToFirstOccurrenceOf ("=", false, false);
-
-            if (! takesValue (arg))
-                return fail (halvora::exitUsageError, "unknown option '" + juce::String::fromUTF8 (argv[i]) + "' (see --help)");
-        }
-        else if (takesValue (arg))
-        {
-            if (i + 1 >= argc)
-                return fail (halvora::exitUsageError, "option '" + arg + "' needs a value (see --help)");
-
-            value = juce::String::fromUTF8 (argv[++i]);
-        }
-
-        if (arg == "-p" || arg == "--param")
-        {
-            const auto setting = halvora::parseParamArgument (value);
-
-            if (! setting)
-                return fail (halvora::exitUsageError, "expected ID=VALUE after " + arg + ", got '" + value + "' (see --help)");
-
-            settings.add (*setting);
-        }
-        else if (arg == "--on")
-        {
-            const auto target = halvora::parseOnButton (value);
-
-            if (! target)
-                return fail (halvora::exitUsageError, "unknown ON button '" + value + "' (use none, range, voice, key or scale)");
-
-            onTarget = *target;
-        }
-        else if (arg == "-h" || arg == "--help")
-        {
-            std::cout << usage;
-            return halvora::exitOk;
-        }
-        else if (arg.startsWithChar ('-') && arg.length() > 1)
-        {
-            return fail (halvora::exitUsageError, "unknown option '" + arg + "' (see --help)");
-        }
-        else
-        {
-            positional.add (arg);
-        }
+        std::cerr << "halvora-snapshot: " << failure->message << "\n";
+        return failure->status;
     }
-
-    if (positional.size() != 1 || positional[0].isEmpty())
-        return fail (halvora::exitUsageError, "expected one OUT.png file (see --help)");
-
-    std::unique_ptr<juce::AudioProcessor> processor (createPluginFilter());
-    juce::StringArray warnings;
-
-    for (const auto& setting : settings)
-    {
-        const auto error = halvora::applyParameterSetting (*processor, setting, warnings);
-
-        if (error.isNotEmpty())
-            return fail (halvora::exitUsageError, error);
-    }
-
-    for (const auto& warning : warnings)
-        std::cerr << "halvora-snapshot: warning: " << warning << "\n";
-
-    if (auto* halvora = dynamic_cast<HalvoraAudioProcessor*> (processor.get()))
-        halvora->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (onTarget));
-
-    juce::Image image;
-
-    {
-        std::unique_ptr<juce::AudioProcessorEditor> editor (processor->createEditor());
-        image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
-    }
-
-    juce::MemoryOutputStream png;
-
-    if (! juce::PNGImageFormat().writeImageToStream (image, png))
-        return fail (halvora::exitFileError, "cannot encode the picture");
-
-    const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (positional[0]);
-    juce::TemporaryFile temp (target);
-
-    if (! temp.getFile().replaceWithData (png.getData(), png.getDataSize()) || ! temp.overwriteTargetFileWithTemporary())
-        return fail (halvora::exitFileError, "cannot write '" + target.getFullPathName() + "'");
 
     return halvora::exitOk;
 }
