@@ -5,6 +5,8 @@
 // binary's CTest timeout.
 
 #include "helpers/TestHelpers.h"
+#include "state/SavedState.h"
+#include "HalvoraVocabulary.h"
 
 #include "state/XmlTextCheck.h"
 #include "au/AUPresetState.h"
@@ -57,7 +59,7 @@ std::string stateDocument (const std::string& rootAttributes, const std::string&
 juce::MemoryBlock frameState (const std::string& text)
 {
     juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
+    out.writeInt (static_cast<int> (SavedState::binaryXmlMagic));
     out.writeInt (static_cast<int> (text.size() + 1));
     out.write (text.data(), text.size());
     out.writeByte (0);
@@ -196,9 +198,9 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
     const auto text = input.make();
 
     HalvoraAudioProcessor processor;
-    testutil::setPlain (processor, "gain", -7.5f);
-    testutil::setPlain (processor, "key", 5.0f);
-    testutil::setPlain (processor, "morvel", 0.9f);
+    testutil::setPlain (processor, halvora::ParamID::gain, -7.5f);
+    testutil::setPlain (processor, halvora::ParamID::key, 5.0f);
+    testutil::setPlain (processor, halvora::ParamID::morvel, 0.9f);
     const auto before = snapshot (processor);
 
     OSStatus status = noErr;
@@ -258,7 +260,52 @@ TEST (HostileRestore, InputsJustBelowTheLimitsStillRestore)
         processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
     });
 
-    EXPECT_EQ (testutil::getPlain (processor, "gain"), 6.0f);
+    EXPECT_EQ (testutil::getPlain (processor, halvora::ParamID::gain), 6.0f);
+}
+
+TEST (HostileRestore, EveryFuzzingFindingIsHarmlessOnASmallStack)
+{
+    const juce::File corpus (HALVORA_FUZZ_CORPUS_DIR);
+    int restored = 0;
+
+    for (const auto* door : { "state", "aupreset" })
+    {
+        for (const auto& file : corpus.getChildFile (door).findChildFiles (juce::File::findFiles, false))
+        {
+            juce::MemoryBlock bytes;
+            ASSERT_TRUE (file.loadFileAsData (bytes));
+
+            HalvoraAudioProcessor processor;
+            testutil::setPlain (processor, halvora::ParamID::gain, -7.5f);
+            const auto before = snapshot (processor);
+            OSStatus status = noErr;
+
+            SmallStackThread::runAndWait ([&]
+            {
+                if (juce::String (door) == "state")
+                    processor.setStateInformation (bytes.getData(), static_cast<int> (bytes.getSize()));
+                else
+                    status = AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(),
+                                                                     bytes.getData(), bytes.getSize());
+            });
+
+            const auto readable = juce::String (door) == "state"
+                                    ? HalvoraAudioProcessor::isReadableState (bytes.getData(), static_cast<int> (bytes.getSize()))
+                                    : status == noErr;
+
+            if (! readable)
+            {
+                EXPECT_EQ (snapshot (processor), before) << file.getFileName();
+            }
+
+            for (auto* p : processor.getParameters())
+                EXPECT_TRUE (p->getValue() >= 0.0f && p->getValue() <= 1.0f) << file.getFileName();
+
+            ++restored;
+        }
+    }
+
+    EXPECT_GT (restored, 100);
 }
 
 //==============================================================================
