@@ -1,9 +1,10 @@
-# The two commands of the README, and the few around them.
+# The two commands of the README, and the few around them. The configurations themselves
+# live in CMakePresets.json (release here; asan, tsan and fuzz in the scripts).
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench fuzz install package clean
+.PHONY: all bootstrap configure build demo test bench fuzz install package format format-check clean
 
 all: build
 
@@ -12,7 +13,7 @@ bootstrap:
 
 configure: bootstrap
 	@mkdir -p $(BUILD)
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) > $(BUILD)/configure.log 2>&1 \
+	@cmake --preset release -B $(BUILD) $(CMAKE_FLAGS) > $(BUILD)/configure.log 2>&1 \
 		|| { cat $(BUILD)/configure.log; exit 1; }
 
 build: configure
@@ -25,13 +26,16 @@ demo: build
 	@echo "demo: out/demo-in.wav is the demo vocal, out/demo-out.wav the same through Halvora;"
 	@echo "      out/demo-pitch.png and out/demo-pitch.csv show what the correction did"
 
-# The sanitizer runs first, so the run closes on the plain suite's summary.
-test: build
+# The layout check and the sanitizer runs come first, so the run closes on the plain
+# suite's summary.
+test: format-check build
 	@scripts/run-sanitized-tests
 	@scripts/run-tests $(BUILD)
 
 bench: bootstrap
-	@cmake -S . -B $(BUILD) -G Ninja -DHALVORA_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS) > /dev/null
+	@mkdir -p $(BUILD)
+	@cmake --preset release -B $(BUILD) -DHALVORA_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS) > $(BUILD)/configure.log 2>&1 \
+		|| { cat $(BUILD)/configure.log; exit 1; }
 	@cmake --build $(BUILD) --parallel $(JOBS) --target halvora_bench
 	@$(BUILD)/bench/halvora_bench
 
@@ -44,6 +48,14 @@ install: build
 # build/halvora_<version>_<arch>.deb: install it with `sudo apt install ./build/halvora_*.deb`.
 package: build
 	@cmake --build $(BUILD) --target package
+
+# Our C++ in the house style (.clang-format): `format` rewrites it in place, `format-check`
+# lists the files that differ and fails if there are any.
+format:
+	@scripts/format
+
+format-check:
+	@scripts/format --check
 
 clean:
 	@rm -rf $(BUILD) out
