@@ -12,14 +12,15 @@ namespace
         return c == ' ' || c == '\t' || c == '\r' || c == '\n';
     }
 
-    /** The bytes JUCE's reader may take as part of a tag or attribute name. Non-ASCII bytes
-        count too: where the reader ends a name earlier it then fails on what follows.
+    /** The ASCII characters JUCE's reader takes as part of a tag or attribute name. Names
+        with other characters are refused: the reader's idea of which of them are letters
+        decides where it ends a name, and a scanner that guessed differently would see
+        another structure than the reader does.
     */
     bool isNameByte (char c) noexcept
     {
-        const auto b = static_cast<unsigned char> (c);
-        return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9')
-            || b == '_' || b == '-' || b == ':' || b == '.' || b >= 0x80;
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '_' || c == '-' || c == ':' || c == '.';
     }
 
     int hexDigitValue (char c) noexcept
@@ -46,11 +47,8 @@ namespace
             if (startsWith ("<?") && ! skipMarkup (2, "?>"))
                 return "an unterminated XML declaration";
 
-            // The reader loops for ever on a processing instruction followed by text, and
-            // only the declaration is ours: "<?" anywhere after it is refused outright.
-            for (auto i = pos; i + 1 < end; ++i)
-                if (text[i] == '<' && text[i + 1] == '?')
-                    return "a processing instruction after the XML declaration";
+            if (auto* problem = checkWholeText())
+                return problem;
 
             for (;;)
             {
@@ -155,6 +153,34 @@ namespace
 
             pos = end;
             return false;
+        }
+
+        /** Checks that hold everywhere, whatever the structure around them: past the root
+            element too, since where the reader's view of the structure differs from this
+            scanner's it may read there. The reader loops for ever on a processing
+            instruction followed by text, and only the declaration is ours; and on a
+            malformed character reference it can step past the end of the text.
+        */
+        const char* checkWholeText() noexcept
+        {
+            const auto start = pos;
+
+            for (; pos < end; ++pos)
+            {
+                if (text[pos] == '<' && pos + 1 < end && text[pos + 1] == '?')
+                    return "a processing instruction after the XML declaration";
+
+                if (text[pos] == '&')
+                {
+                    if (auto* problem = readReference())
+                        return problem;
+
+                    --pos;   // readReference leaves pos after the ';'
+                }
+            }
+
+            pos = start;
+            return nullptr;
         }
 
         const char* skipDocumentType() noexcept

@@ -28,8 +28,9 @@ namespace XmlTextLimits
     reader loops for ever on some), entity references other than the five predefined and
     numeric ones (an unknown one makes the reader search the document type text again for
     every reference), a document type with declarations inside it, and markup the reader
-    would not take anyway. The text ends at `size` or at its first zero byte; whatever
-    follows the root element is not looked at, as the reader does not look at it either.
+    would not take anyway, names outside ASCII included. The text ends at `size` or at its
+    first zero byte; after the root element only the references and processing
+    instructions are checked, as the reader does not look further either.
 */
 const char* findXmlTextProblem (const char* text, size_t size) noexcept;
 

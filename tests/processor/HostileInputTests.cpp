@@ -340,6 +340,8 @@ INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (
     TextCase { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true },
     TextCase { "SpaceAfterTagOpen", "<a>< b/></a>", true },
     TextCase { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true },
+    TextCase { "UnterminatedReferenceAfterRoot", "<a/>&#x", false },
+    TextCase { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false },
     TextCase { "Depth64", nest ("<a>", "</a>", 64), true },
     TextCase { "Depth65", nest ("<a>", "</a>", 65), false },
     TextCase { "Attributes64", "<a" + attributes (64) + "/>", true },
