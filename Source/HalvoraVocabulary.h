@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 /** The words every part of Halvora shares: parameter IDs and ranges, choice lists, the
     scales, the vocal ranges and the product colours. The processor, the editor, the tools
@@ -120,5 +121,30 @@ inline constexpr std::array<const char*, 5> onTargetNames { "none", "range", "vo
     highlight use.
 */
 inline constexpr std::uint32_t productGoldArgb = 0xFFD4AF37;
+
+//==============================================================================
+/** A continuous parameter's entry by its ID. Used in a constant expression, an unknown ID
+    fails to compile.
+*/
+constexpr const ContinuousParameter& findContinuous (std::string_view id)
+{
+    std::size_t i = 0;
+
+    while (i < continuousParameters.size() && id != continuousParameters[i].id)
+        ++i;
+
+    return continuousParameters.at (i);
+}
+
+/** A choice parameter's entry by its ID, as findContinuous. */
+constexpr const ChoiceParameter& findChoice (std::string_view id)
+{
+    std::size_t i = 0;
+
+    while (i < choiceParameters.size() && id != choiceParameters[i].id)
+        ++i;
+
+    return choiceParameters.at (i);
+}
 
 } // namespace halvora

@@ -1,4 +1,5 @@
 #include "PluginEditor.h"
+#include "HalvoraVocabulary.h"
 #include "gui/HalvoraColours.h"
 
 #include "BinaryData.h"
@@ -36,11 +37,11 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     }
 
     auto& state = processorRef.apvts;
-    formantAttachment  = std::make_unique<SliderAttachment> (state, "formant", formantKnob);
-    gainAttachment     = std::make_unique<SliderAttachment> (state, "gain", gainKnob);
-    vibRateAttachment  = std::make_unique<SliderAttachment> (state, "vibRate", vibRateKnob);
-    vibDepthAttachment = std::make_unique<SliderAttachment> (state, "vibDepth", vibDepthKnob);
-    morvelAttachment   = std::make_unique<SliderAttachment> (state, "morvel", morvelKnob);
+    formantAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::formant, formantKnob);
+    gainAttachment     = std::make_unique<SliderAttachment> (state, halvora::ParamID::gain, gainKnob);
+    vibRateAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibRate, vibRateKnob);
+    vibDepthAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibDepth, vibDepthKnob);
+    morvelAttachment   = std::make_unique<SliderAttachment> (state, halvora::ParamID::morvel, morvelKnob);
 
     styleTitle (formantLabel, "Formant");
     styleTitle (gainLabel, "Gain");
@@ -56,11 +57,17 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
                          &rangeLabel, &voiceLabel, &keyLabel, &scaleLabel })
         addAndMakeVisible (*label);
 
+    const auto choicesOf = [] (const char* id)
+    {
+        const auto& p = halvora::findChoice (id);
+        return juce::StringArray (p.choices, p.numChoices);
+    };
+
     const std::pair<juce::ComboBox*, juce::StringArray> boxes[] {
-        { &rangeBox, { "Soprano", "Alto", "Tenor", "Baritone", "Bass" } },
-        { &voiceBox, { "Female", "Male" } },
-        { &keyBox,   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" } },
-        { &scaleBox, { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" } },
+        { &rangeBox, choicesOf (halvora::ParamID::range) },
+        { &voiceBox, choicesOf (halvora::ParamID::voice) },
+        { &keyBox,   choicesOf (halvora::ParamID::key) },
+        { &scaleBox, choicesOf (halvora::ParamID::scale) },
     };
 
     for (const auto& [box, items] : boxes)
@@ -87,10 +94,10 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     for (const auto& [box, items] : boxes)
         box->setSelectedId (1, juce::dontSendNotification);
 
-    rangeAttachment = std::make_unique<ComboBoxAttachment> (state, "range", rangeBox);
-    voiceAttachment = std::make_unique<ComboBoxAttachment> (state, "voice", voiceBox);
-    keyAttachment   = std::make_unique<ComboBoxAttachment> (state, "key", keyBox);
-    scaleAttachment = std::make_unique<ComboBoxAttachment> (state, "scale", scaleBox);
+    rangeAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::range, rangeBox);
+    voiceAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::voice, voiceBox);
+    keyAttachment   = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::key, keyBox);
+    scaleAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::scale, scaleBox);
 
     for (auto* button : onButtons())
     {
@@ -126,8 +133,8 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     delayLabel.setText ("D\nE\nL\nA\nY", juce::dontSendNotification);
     reverbLabel.setText ("R\nE\nV\nE\nR\nB", juce::dontSendNotification);
 
-    delayAttachment  = std::make_unique<SliderAttachment> (state, "delayMix", delayFader);
-    reverbAttachment = std::make_unique<SliderAttachment> (state, "reverbMix", reverbFader);
+    delayAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::delayMix, delayFader);
+    reverbAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::reverbMix, reverbFader);
 
     // A window reopened while the correction is on shows its button lit.
     updateOnButtonsFromProcessor();

@@ -3,12 +3,13 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
-#include "dsp/PitchDetector.h"
-#include "dsp/VoiceReverb.h"
+#include "dsp/EchoStage.h"
+#include "dsp/PitchCorrection.h"
+#include "dsp/PitchTracking.h"
+#include "dsp/ReverbBlend.h"
+#include "dsp/ToneStage.h"
 
-#include <array>
 #include <atomic>
-#include <vector>
 
 //==============================================================================
 /** The processor hosts see: eleven parameters, stereo or mono in place, and the
@@ -104,29 +105,19 @@ private:
     std::atomic<float>* scaleParam     = nullptr;
 
     //==============================================================================
-    juce::AudioBuffer<float> analysisBuffer;
-    std::vector<float> toneState;
     double currentSampleRate = 44100.0;
-    float vibratoPhase = 0.0f;
-    juce::AudioBuffer<float> echoBuffer;
-    int echoWritePos = 0;
-    float maxEchoSeconds = 1.0f;
     static constexpr double maxSampleRate = 4.0e6;
     static constexpr int maxAnnouncedBlockSize = 1 << 24;
-    VoiceReverb reverb;              // juce::Reverb's arithmetic exactly, with cheaper wrapping
-    juce::Reverb::Parameters reverbParams;
-    float lastDetectedHz = 0.0f;
-    float smoothedHz = 0.0f;
 
-    // Working storage of the detector, the pitch shift and the reverb, sized by
-    // prepareToPlay so that the audio thread does not allocate.
-    PitchDetector pitchDetector;
-    std::vector<float> shiftScratch;
-    juce::AudioBuffer<float> reverbScratch;
+    // The mono signal the pitch is found in, sized by prepareToPlay.
+    juce::AudioBuffer<float> analysisBuffer;
 
-    // The tone stage's sines and saturated samples for one chunk of a block.
-    static constexpr int toneChunkLength = 256;
-    std::array<float, toneChunkLength> vibratoSines {}, saturatedSamples {};
+    // The voice chain, in the order processBlock runs it.
+    halvora::PitchTracking pitchTracking;
+    halvora::PitchCorrection pitchCorrection;
+    halvora::ToneStage tone;
+    halvora::EchoStage echo;
+    halvora::ReverbBlend reverbBlend;
 
     PitchReport lastPitch;
 
@@ -151,13 +142,8 @@ private:
     };
 
     BlockSettings readBlockSettings() const noexcept;
-    void silenceNonFiniteSamples (juce::AudioBuffer<float>&) noexcept;
+    static void silenceNonFiniteSamples (juce::AudioBuffer<float>&) noexcept;
     void buildAnalysisSignal (const juce::AudioBuffer<float>&);
-    void trackPitch (float detectedHz, float correctionStrength) noexcept;
-    void correctPitch (juce::AudioBuffer<float>&, const BlockSettings&);
-    void applyToneVibratoAndGain (juce::AudioBuffer<float>&, const BlockSettings&) noexcept;
-    void applyEcho (juce::AudioBuffer<float>&, float echoMix) noexcept;
-    void applyReverb (juce::AudioBuffer<float>&, float reverbMix) noexcept;
 
     friend struct HalvoraProcessorInspector;
 

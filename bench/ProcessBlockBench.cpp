@@ -3,6 +3,7 @@
 // seconds processed per CPU second).
 
 #include "DemoVocal.h"
+#include "HalvoraVocabulary.h"
 #include "dsp/PitchDetector.h"
 #include "PluginProcessor.h"
 
@@ -31,21 +32,21 @@ void configure (HalvoraAudioProcessor& p, Setting setting)
 
     if (setting == Setting::correction || setting == Setting::everythingAtBass)
     {
-        set ("morvel", 1.0f);
+        set (halvora::ParamID::morvel, 1.0f);
         p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
     }
 
     if (setting == Setting::echoAndReverb || setting == Setting::everythingAtBass)
     {
-        set ("delayMix", 50.0f);
-        set ("reverbMix", 50.0f);
+        set (halvora::ParamID::delayMix, 50.0f);
+        set (halvora::ParamID::reverbMix, 50.0f);
     }
 
     if (setting == Setting::everythingAtBass)
     {
-        set ("range", 4.0f);
-        set ("formant", -0.5f);
-        set ("vibDepth", 30.0f);
+        set (halvora::ParamID::range, 4.0f);
+        set (halvora::ParamID::formant, -0.5f);
+        set (halvora::ParamID::vibDepth, 30.0f);
     }
 }
 

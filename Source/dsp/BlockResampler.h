@@ -7,9 +7,9 @@
     interpolation: faster fills the end with the last sample, slower drops the end.
     Nothing carries over from block to block.
 */
-struct BlockResampler
+namespace BlockResampler
 {
-    static void replay (const float* copy, float* out, int numSamples, float ratio) noexcept
+    inline void replay (const float* copy, float* out, int numSamples, float ratio) noexcept
     {
         const auto last = numSamples - 1;
 
@@ -30,4 +30,4 @@ struct BlockResampler
             }
         }
     }
-};
+}

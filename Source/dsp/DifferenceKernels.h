@@ -17,23 +17,23 @@ enum class DifferenceKernel
 /** The squared-difference function of one block, with the kernel chosen once at run time
     from what the processor offers, so the plug-in itself targets any x86-64 machine.
 */
-struct DifferenceKernels
+namespace DifferenceKernels
 {
     /** Readable values the kernels need after the last sample. Their contents never
         reach a sum: lanes past the end of their lag's window are masked to zero.
     */
-    static constexpr int padding = 32;
+    inline constexpr int padding = 32;
 
-    static constexpr DifferenceKernel all[] { DifferenceKernel::scalar, DifferenceKernel::sse2,
+    inline constexpr DifferenceKernel all[] { DifferenceKernel::scalar, DifferenceKernel::sse2,
                                               DifferenceKernel::avx2, DifferenceKernel::avx512 };
 
     /** True when this processor (and this build) can run the kernel. */
-    static bool isAvailable (DifferenceKernel) noexcept;
+    bool isAvailable (DifferenceKernel) noexcept;
 
     /** The kernel the detector uses unless told otherwise. */
-    static DifferenceKernel fastestAvailable() noexcept;
+    DifferenceKernel fastestAvailable() noexcept;
 
-    static const char* name (DifferenceKernel) noexcept;
+    const char* name (DifferenceKernel) noexcept;
 
     /** For every lag t in [minLag, maxLag]: diff[t] = the sum over j from 0 to
         numSamples - t - 1, ascending, of (x[j] - x[j + t]) squared, in double.
@@ -41,5 +41,5 @@ struct DifferenceKernels
         diff has room for maxLag + 1 values, and only [minLag, maxLag] is written.
         A kernel this processor cannot run falls back to the scalar one.
     */
-    static void compute (DifferenceKernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept;
-};
+    void compute (DifferenceKernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept;
+}

@@ -1,4 +1,6 @@
 #include "PitchDetector.h"
+#include "Clamp.h"
+#include "HalvoraVocabulary.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +11,7 @@ namespace
     int roundHalfAwayFromZero (float x) noexcept
     {
         // Lag estimates are sample rates over audible frequencies; keep absurd rates finite.
-        return static_cast<int> (std::clamp (std::round (x), -1.0e9f, 1.0e9f));
+        return static_cast<int> (halvora::clampBetween (-1.0e9f, 1.0e9f, std::round (x)));
     }
 }
 
@@ -17,10 +19,11 @@ namespace
 PitchDetector::LagWindow PitchDetector::lagWindow (int numSamples, double sampleRate, int rangeIndex) noexcept
 {
     const auto sr = sampleRate;
-    const auto lowest = std::max (40.0f, lowestHz[rangeIndex]);
+    const auto& range = halvora::vocalRanges[static_cast<size_t> (rangeIndex)];
+    const auto lowest = std::max (40.0f, range.lowestHz);
     const auto longestLag = static_cast<float> (sr / static_cast<double> (lowest));
 
-    const auto highest = std::min (0.45f * static_cast<float> (sr), highestHz[rangeIndex]);
+    const auto highest = std::min (0.45f * static_cast<float> (sr), range.highestHz);
     const auto shortestLag = static_cast<float> (sr / static_cast<double> (highest));
 
     const auto r1 = roundHalfAwayFromZero (shortestLag);
@@ -103,9 +106,9 @@ float PitchDetector::detect (const float* samples, int numSamples, double sample
     }
 
     const auto f = static_cast<float> (sampleRate / static_cast<double> (chosenLag));
-    const auto lowest = lowestHz[rangeIndex];
+    const auto& range = halvora::vocalRanges[static_cast<size_t> (rangeIndex)];
 
-    return f < lowest ? lowest : std::min (f, highestHz[rangeIndex]);
+    return halvora::clampBetween (range.lowestHz, range.highestHz, f);
 }
 
 void PitchDetector::computeDifferences (const float* samples, int numSamples, int minLag, int maxLag, double* diffOut)

@@ -46,9 +46,6 @@ public:
     bool useKernel (DifferenceKernel newKernel) noexcept;
     DifferenceKernel getKernel() const noexcept { return kernel; }
 
-    static constexpr float lowestHz[]  { 261.6f, 196.0f, 130.8f, 98.0f, 82.4f };
-    static constexpr float highestHz[] { 1046.5f, 784.0f, 523.3f, 392.0f, 330.0f };
-
 private:
     std::vector<double> diff, cmnd;
     std::vector<double> samplesAsDouble;   // the block converted once, then `padding` zeros

@@ -1,4 +1,5 @@
 #include "ChainFixture.h"
+#include "HalvoraVocabulary.h"
 
 #include <limits>
 
@@ -7,8 +8,8 @@ class BlockPipeline : public ChainTest {};
 TEST_F (BlockPipeline, DegenerateBlocksComeBackUntouched)
 {
     prepare (2);
-    set ("delayMix", 50.0f);
-    set ("vibDepth", 50.0f);
+    set (halvora::ParamID::delayMix, 50.0f);
+    set (halvora::ParamID::vibDepth, 50.0f);
     auto warm = testutil::makeTestSignal (2, 512, 44100.0);
     process (warm);
 
@@ -34,7 +35,7 @@ TEST_P (DefaultsAtTenor, OutputEqualsInputUpToRounding)
 {
     const auto [channels, block] = GetParam();
     prepare (channels);
-    set ("range", 2.0f);
+    set (halvora::ParamID::range, 2.0f);
     const auto input = testutil::makeTestSignal (channels, 3000, 44100.0);
     const auto output = run (input, block);
     EXPECT_LT (maxDifference (input, output), 1.0e-6f);
@@ -52,9 +53,9 @@ TEST_F (BlockPipeline, VoiceNeverChangesTheOutput)
     {
         HalvoraAudioProcessor p;
         p.prepareToPlay (44100.0, 512);
-        testutil::setPlain (p, "voice", static_cast<float> (voice));
-        testutil::setPlain (p, "morvel", 1.0f);
-        testutil::setPlain (p, "delayMix", 30.0f);
+        testutil::setPlain (p, halvora::ParamID::voice, static_cast<float> (voice));
+        testutil::setPlain (p, halvora::ParamID::morvel, 1.0f);
+        testutil::setPlain (p, halvora::ParamID::delayMix, 30.0f);
         p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
         outputs[voice] = input;
         juce::MidiBuffer midi;
@@ -82,7 +83,7 @@ TEST (BlockPipelineTargets, OnlyKeyAndScaleLetTheCorrectionAct)
         mono.outputBuses.add (juce::AudioChannelSet::mono());
         p.setBusesLayout (mono);
         p.prepareToPlay (44100.0, 512);
-        testutil::setPlain (p, "morvel", 1.0f);
+        testutil::setPlain (p, halvora::ParamID::morvel, 1.0f);
         p.setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (mv));
         outputs[mv] = input;
         juce::MidiBuffer midi;
@@ -117,8 +118,8 @@ TEST_P (RawValueClamps, BehaveAsTheClampedValue)
     {
         HalvoraAudioProcessor p;
         p.prepareToPlay (44100.0, 512);
-        testutil::setPlain (p, "vibDepth", 40.0f);
-        testutil::setPlain (p, "morvel", 1.0f);
+        testutil::setPlain (p, halvora::ParamID::vibDepth, 40.0f);
+        testutil::setPlain (p, halvora::ParamID::morvel, 1.0f);
         p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::scaleButton);
         p.apvts.getRawParameterValue (c.id)->store (value);
         auto out = input;
@@ -135,17 +136,17 @@ TEST_P (RawValueClamps, BehaveAsTheClampedValue)
 }
 
 INSTANTIATE_TEST_SUITE_P (Table, RawValueClamps, testing::Values (
-    RawCase { "range", 7.0f, 4.0f },
-    RawCase { "range", 2.7f, 2.0f },
-    RawCase { "key", -3.0f, 0.0f },
-    RawCase { "scale", 12.0f, 4.0f },
-    RawCase { "vibRate", 20.0f, 10.0f },
-    RawCase { "vibRate", 0.0f, 0.1f },
-    RawCase { "morvel", 3.0f, 1.0f },
-    RawCase { "formant", 3.0f, 1.0f },
-    RawCase { "formant", -7.0f, -1.0f },
-    RawCase { "vibDepth", 250.0f, 100.0f },
-    RawCase { "vibDepth", -20.0f, 0.0f }));
+    RawCase { halvora::ParamID::range, 7.0f, 4.0f },
+    RawCase { halvora::ParamID::range, 2.7f, 2.0f },
+    RawCase { halvora::ParamID::key, -3.0f, 0.0f },
+    RawCase { halvora::ParamID::scale, 12.0f, 4.0f },
+    RawCase { halvora::ParamID::vibRate, 20.0f, 10.0f },
+    RawCase { halvora::ParamID::vibRate, 0.0f, 0.1f },
+    RawCase { halvora::ParamID::morvel, 3.0f, 1.0f },
+    RawCase { halvora::ParamID::formant, 3.0f, 1.0f },
+    RawCase { halvora::ParamID::formant, -7.0f, -1.0f },
+    RawCase { halvora::ParamID::vibDepth, 250.0f, 100.0f },
+    RawCase { halvora::ParamID::vibDepth, -20.0f, 0.0f }));
 
 TEST_F (BlockPipeline, AnalysisSignalIsTheMeanOfTheFirstTwoChannels)
 {
@@ -197,16 +198,16 @@ TEST_F (BlockPipeline, TrackingWeightFollowsTheCorrectionStrength)
     for (const auto& [morvel, expected] : { std::pair { 1.0f, 308.7f }, std::pair { 0.0f, 231.525f } })
     {
         prepare (1, 44100.0, 1024);
-        set ("morvel", morvel);
+        set (halvora::ParamID::morvel, morvel);
         target (3);
 
-        set ("range", 2.0f);   // Tenor
+        set (halvora::ParamID::range, 2.0f);   // Tenor
         auto first = sine (220.0f, 1024);
         process (first);
         EXPECT_FLOAT_EQ (state.smoothedHz(), 220.5f);
         EXPECT_EQ (state.lastDetectedHz(), 220.5f);
 
-        set ("range", 0.0f);   // Soprano
+        set (halvora::ParamID::range, 0.0f);   // Soprano
         auto second = sine (440.0f, 512);
         process (second);
         EXPECT_EQ (state.lastDetectedHz(), 441.0f);
@@ -235,7 +236,7 @@ TEST_F (BlockPipeline, MoreChannelsThanPreparedRestartTheToneStates)
 
 TEST_F (BlockPipeline, UnpreparedProcessorAssumes44100AndSkipsTheEcho)
 {
-    set ("delayMix", 100.0f);
+    set (halvora::ParamID::delayMix, 100.0f);
     auto block = sine (440.0f, 512, 44100.0, 0.5f, 2);
     process (block);
     EXPECT_EQ (state.lastDetectedHz(), 441.0f);
@@ -249,10 +250,10 @@ TEST_F (BlockPipeline, NonFiniteInputIsReadAsSilence)
     {
         HalvoraAudioProcessor p;
         p.prepareToPlay (44100.0, 256);
-        testutil::setPlain (p, "delayMix", 50.0f);
-        testutil::setPlain (p, "reverbMix", 50.0f);
-        testutil::setPlain (p, "formant", -0.5f);
-        testutil::setPlain (p, "morvel", 1.0f);
+        testutil::setPlain (p, halvora::ParamID::delayMix, 50.0f);
+        testutil::setPlain (p, halvora::ParamID::reverbMix, 50.0f);
+        testutil::setPlain (p, halvora::ParamID::formant, -0.5f);
+        testutil::setPlain (p, halvora::ParamID::morvel, 1.0f);
         p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
 
         auto signal = testutil::makeTestSignal (2, 256 * 12, 44100.0, 11);
@@ -292,9 +293,9 @@ TEST (BlockPipelineLengths, AnyLengthWithOrWithoutPrepare)
             HalvoraAudioProcessor p;
             if (prepared)
                 p.prepareToPlay (44100.0, 128);
-            testutil::setPlain (p, "delayMix", 50.0f);
-            testutil::setPlain (p, "reverbMix", 50.0f);
-            testutil::setPlain (p, "vibDepth", 50.0f);
+            testutil::setPlain (p, halvora::ParamID::delayMix, 50.0f);
+            testutil::setPlain (p, halvora::ParamID::reverbMix, 50.0f);
+            testutil::setPlain (p, halvora::ParamID::vibDepth, 50.0f);
             p.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::scaleButton);
 
             juce::MidiBuffer midi;

@@ -3,6 +3,7 @@
 // block sizes from 64 to 4096 and sample rates from 22050 to 192000 Hz.
 
 #include "dsp/PitchDetector.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,7 @@ namespace
     // The reference: the detector's arithmetic written out the obvious way, one lag at a
     // time, each sum a single chain in ascending j.
 
-    constexpr float referenceLowest[]  { 261.6f, 196.0f, 130.8f, 98.0f, 82.4f };
-    constexpr float referenceHighest[] { 1046.5f, 784.0f, 523.3f, 392.0f, 330.0f };
+    const halvora::VocalRange& rangeOf (int range) { return halvora::vocalRanges[static_cast<size_t> (range)]; }
 
     struct ReferenceWindow
     {
@@ -29,9 +29,9 @@ namespace
 
     ReferenceWindow referenceWindow (int numSamples, double sr, int range)
     {
-        const float lowestSearched = std::max (40.0f, referenceLowest[range]);
+        const float lowestSearched = std::max (40.0f, rangeOf (range).lowestHz);
         const float longestLag = static_cast<float> (sr / static_cast<double> (lowestSearched));
-        const float highestSearched = std::min (static_cast<float> (0.45f * static_cast<float> (sr)), referenceHighest[range]);
+        const float highestSearched = std::min (static_cast<float> (0.45f * static_cast<float> (sr)), rangeOf (range).highestHz);
         const float shortestLag = static_cast<float> (sr / static_cast<double> (highestSearched));
 
         const int r1 = static_cast<int> (std::round (shortestLag));
@@ -114,10 +114,10 @@ namespace
 
         const float f = static_cast<float> (sr / chosen);
 
-        if (f < referenceLowest[range])
-            return referenceLowest[range];
+        if (f < rangeOf (range).lowestHz)
+            return rangeOf (range).lowestHz;
 
-        return std::min (f, referenceHighest[range]);
+        return std::min (f, rangeOf (range).highestHz);
     }
 
     //==============================================================================
@@ -134,7 +134,7 @@ namespace
         juce::Random random (seed);
         std::vector<float> x (static_cast<size_t> (numSamples));
 
-        const auto f0 = std::sqrt (static_cast<double> (referenceLowest[range]) * referenceHighest[range])
+        const auto f0 = std::sqrt (static_cast<double> (rangeOf (range).lowestHz) * rangeOf (range).highestHz)
                         * (0.8 + 0.4 * random.nextDouble());
         double phase = 0.0;
 

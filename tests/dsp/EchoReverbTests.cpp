@@ -1,4 +1,5 @@
 #include "ChainFixture.h"
+#include "HalvoraVocabulary.h"
 #include "ReverbComparison.h"
 
 /** Range Tenor with formant 0 passes an impulse through the tone stage unchanged
@@ -10,7 +11,7 @@ protected:
     juce::AudioBuffer<float> impulseResponse (int channels, int numSamples, double sampleRate = 44100.0)
     {
         prepare (channels, sampleRate);
-        set ("range", 2.0f);
+        set (halvora::ParamID::range, 2.0f);
         juce::AudioBuffer<float> input (channels, numSamples);
         input.clear();
         input.setSample (0, 0, 1.0f);
@@ -20,7 +21,7 @@ protected:
 
 TEST_F (EchoStage, RepeatsComeEvery035SecondsAtThreeTenths)
 {
-    set ("delayMix", 50.0f);
+    set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (1, 50000);
 
     EXPECT_EQ (state.echoBuffer().getNumSamples(), 44100);
@@ -40,7 +41,7 @@ TEST_F (EchoStage, RepeatsComeEvery035SecondsAtThreeTenths)
 
 TEST_F (EchoStage, FullMixIsTheDelayedSignalAlone)
 {
-    set ("delayMix", 100.0f);
+    set (halvora::ParamID::delayMix, 100.0f);
     const auto out = impulseResponse (1, 31000);
     EXPECT_EQ (out.getSample (0, 0), 0.0f);
     EXPECT_FLOAT_EQ (out.getSample (0, 15435), 1.0f);
@@ -49,7 +50,7 @@ TEST_F (EchoStage, FullMixIsTheDelayedSignalAlone)
 
 TEST_F (EchoStage, EachChannelEchoesOnlyItself)
 {
-    set ("delayMix", 50.0f);
+    set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (2, 16000);
     EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
     EXPECT_EQ (out.getMagnitude (1, 0, 16000), 0.0f);
@@ -58,7 +59,7 @@ TEST_F (EchoStage, EachChannelEchoesOnlyItself)
 
 TEST_F (EchoStage, At48kTheRepeatsAre16800Apart)
 {
-    set ("delayMix", 50.0f);
+    set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (1, 17000, 48000.0);
     EXPECT_EQ (state.echoBuffer().getNumSamples(), 48000);
     EXPECT_FLOAT_EQ (out.getSample (0, 16800), 0.5f);
@@ -68,18 +69,18 @@ TEST_F (EchoStage, At48kTheRepeatsAre16800Apart)
 TEST_F (EchoStage, ZeroMixLeavesTheLinesAndPositionAlone)
 {
     prepare (1);
-    set ("delayMix", 50.0f);
+    set (halvora::ParamID::delayMix, 50.0f);
     auto first = sine (300.0f, 512);
     process (first);
     EXPECT_EQ (state.echoWritePos(), 512);
 
-    set ("delayMix", 0.0f);
+    set (halvora::ParamID::delayMix, 0.0f);
     auto second = sine (300.0f, 512);
     process (second);
     EXPECT_EQ (state.echoWritePos(), 512);
 
     // Raising the mix later replays what the lines still hold.
-    set ("delayMix", 100.0f);
+    set (halvora::ParamID::delayMix, 100.0f);
     juce::AudioBuffer<float> silence (1, 15435 - 512 + 10);
     silence.clear();
     process (silence);
@@ -133,7 +134,7 @@ TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
     }
 
     prepare (channels);
-    set ("reverbMix", mix);
+    set (halvora::ParamID::reverbMix, mix);
     const auto out = run (input, 512);
     EXPECT_TRUE (identical (out, expected));
 }
@@ -158,7 +159,7 @@ TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
     HalvoraAudioProcessor dryChain, echoChain;
     dryChain.prepareToPlay (sampleRate, 512);
     echoChain.prepareToPlay (sampleRate, 512);
-    testutil::setPlain (echoChain, "delayMix", 60.0f);
+    testutil::setPlain (echoChain, halvora::ParamID::delayMix, 60.0f);
 
     const auto length = static_cast<int> (std::ceil (sampleRate));
     const auto delay = static_cast<int> (std::round (sampleRate * 0.35));

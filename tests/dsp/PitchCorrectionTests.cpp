@@ -1,4 +1,5 @@
 #include "ChainFixture.h"
+#include "HalvoraVocabulary.h"
 
 #include "dsp/BlockResampler.h"
 
@@ -13,8 +14,8 @@ protected:
     void SetUp() override
     {
         prepare (1);
-        set ("range", 2.0f);
-        set ("morvel", 1.0f);
+        set (halvora::ParamID::range, 2.0f);
+        set (halvora::ParamID::morvel, 1.0f);
         target (3);
     }
 
@@ -47,15 +48,15 @@ TEST_F (PitchCorrection, NoteOutsideTheScaleMovesToTheNearestMember)
 
 TEST_F (PitchCorrection, MixolydianSkipsItsMissingSeventh)
 {
-    set ("scale", 3.0f);
+    set (halvora::ParamID::scale, 3.0f);
     EXPECT_NEAR (measuredRatio (466.16f), 0.943874f, 2.0e-5f);
 }
 
 TEST_F (PitchCorrection, OffGridNotesKeepTheirDeviation)
 {
     // D minor, note 61.3 (C# a little sharp): moves to 60.3, not to a whole note number.
-    set ("key", 2.0f);
-    set ("scale", 1.0f);
+    set (halvora::ParamID::key, 2.0f);
+    set (halvora::ParamID::scale, 1.0f);
     EXPECT_NEAR (measuredRatio (hzOfNote (61.3)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
 }
 
@@ -64,16 +65,16 @@ TEST_F (PitchCorrection, SharpNotesMoveUp)
     // B (note 71) in C major is a member; Bb +0.4 semitones rounds to B: unchanged.
     // F# (66.1) in C major: F below (k = -1) and G above (k = +1) tie; the one below wins.
     EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
-    set ("key", 7.0f);   // G major has F#: unchanged
+    set (halvora::ParamID::key, 7.0f);   // G major has F#: unchanged
     EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), 1.0f, 1.0e-5f);
-    set ("key", 0.0f);
-    set ("scale", 1.0f); // C minor: C# (61.2) has C below and D above; C wins
+    set (halvora::ParamID::key, 0.0f);
+    set (halvora::ParamID::scale, 1.0f); // C minor: C# (61.2) has C below and D above; C wins
     EXPECT_NEAR (measuredRatio (hzOfNote (61.2)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
 }
 
 TEST_F (PitchCorrection, StrengthScalesTheMove)
 {
-    set ("morvel", 0.25f);   // strength 0.5
+    set (halvora::ParamID::morvel, 0.25f);   // strength 0.5
     EXPECT_NEAR (measuredRatio (466.16f), 0.5f * (0.943874f - 1.0f) + 1.0f, 2.0e-5f);
 }
 
@@ -83,7 +84,7 @@ TEST_F (PitchCorrection, NotesInTheScaleAndChromaticStayPut)
     // within a few ulps of 1 rather than exactly 1.
     EXPECT_NEAR (measuredRatio (440.0f), 1.0f, 1.0e-6f);
     EXPECT_NEAR (measuredRatio (441.0f), 1.0f, 1.0e-6f);
-    set ("scale", 4.0f);
+    set (halvora::ParamID::scale, 4.0f);
     EXPECT_NEAR (measuredRatio (466.16f), 1.0f, 1.0e-6f);
     EXPECT_NEAR (measuredRatio (hzOfNote (61.45)), 1.0f, 1.0e-6f);
 }
@@ -134,7 +135,7 @@ TEST_F (PitchCorrection, SingleSampleBlocksAreNeverShifted)
 TEST_F (PitchCorrection, StereoChannelsShiftAlike)
 {
     prepare (2);
-    set ("range", 2.0f);
+    set (halvora::ParamID::range, 2.0f);
     state.smoothedHz() = 466.16f;
     juce::AudioBuffer<float> block (2, 40);
     for (int i = 0; i < 40; ++i)

@@ -1,4 +1,5 @@
 #include "dsp/PitchDetector.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -107,8 +108,8 @@ TEST (PitchDetector, ResultStaysWithinTheRangeBounds)
 
         const auto range = trial % 5;
         const auto hz = detect (noise, range);
-        EXPECT_GE (hz, PitchDetector::lowestHz[range]);
-        EXPECT_LE (hz, PitchDetector::highestHz[range]);
+        EXPECT_GE (hz, halvora::vocalRanges[static_cast<size_t> (range)].lowestHz);
+        EXPECT_LE (hz, halvora::vocalRanges[static_cast<size_t> (range)].highestHz);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "ChainFixture.h"
+#include "HalvoraVocabulary.h"
 
 #include <cmath>
 
@@ -26,7 +27,7 @@ class SettledLevels : public ToneStage, public testing::WithParamInterface<Settl
 
 TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
 {
-    set ("range", static_cast<float> (GetParam().range));
+    set (halvora::ParamID::range, static_cast<float> (GetParam().range));
     EXPECT_EQ (settled (1.0f), GetParam().expected);
 }
 
@@ -35,27 +36,27 @@ INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::Values (
 
 TEST_F (ToneStage, GainScalesTheWholeOutput)
 {
-    set ("range", 2.0f);
-    set ("gain", -24.0f);
+    set (halvora::ParamID::range, 2.0f);
+    set (halvora::ParamID::gain, -24.0f);
     EXPECT_NEAR (settled (1.0f), 0.0630957f, 1.0e-6f);
-    set ("gain", 6.0f);
+    set (halvora::ParamID::gain, 6.0f);
     EXPECT_NEAR (settled (0.5f), 0.5f * 1.9952623f, 1.0e-6f);
 }
 
 TEST_F (ToneStage, NegativeFormantSaturates)
 {
-    set ("range", 2.0f);
-    set ("formant", -1.0f);
+    set (halvora::ParamID::range, 2.0f);
+    set (halvora::ParamID::formant, -1.0f);
     EXPECT_NEAR (settled (1.0f), 1.0f, 1.0e-6f);
     EXPECT_NEAR (settled (0.1f), std::tanh (0.5f) / std::tanh (5.0f), 1.0e-6f);   // about 0.462
-    set ("formant", -0.5f);
+    set (halvora::ParamID::formant, -0.5f);
     // drive 3, saturation mix 0.65: 0.2 * 0.35 + tanh(0.6) / tanh(3) * 0.65
     EXPECT_NEAR (settled (0.2f), 0.2f * 0.35f + std::tanh (0.6f) / std::tanh (3.0f) * 0.65f, 1.0e-6f);
 }
 
 TEST_F (ToneStage, PositiveFormantLeansOnTheLowBand)
 {
-    set ("formant", 1.0f);   // Soprano: y = 0.6 * lp
+    set (halvora::ParamID::formant, 1.0f);   // Soprano: y = 0.6 * lp
     juce::AudioBuffer<float> block (1, 3);
     block.clear();
     block.setSample (0, 0, 1.0f);
@@ -68,27 +69,26 @@ TEST_F (ToneStage, PositiveFormantLeansOnTheLowBand)
 TEST_F (ToneStage, HighBandFollowsTheRangeWeight)
 {
     // An impulse from a zero state: lp = 0.5, high band 0.5.
-    const float highWeights[] { 1.6f, 1.3f, 1.0f, 0.9f, 0.7f };
-    const float lowWeights[] { 0.6f, 0.8f, 1.0f, 1.3f, 1.6f };
     for (int range = 0; range < 5; ++range)
     {
+        const auto& weights = halvora::vocalRanges[static_cast<size_t> (range)];
         prepare (1);
-        set ("range", static_cast<float> (range));
+        set (halvora::ParamID::range, static_cast<float> (range));
         juce::AudioBuffer<float> block (1, 2);
         block.clear();
         block.setSample (0, 0, 1.0f);
         process (block);
-        EXPECT_FLOAT_EQ (block.getSample (0, 0), 0.5f * lowWeights[range] + 0.5f * highWeights[range]) << range;
-        EXPECT_FLOAT_EQ (block.getSample (0, 1), 0.25f * lowWeights[range] - 0.25f * highWeights[range]) << range;
+        EXPECT_FLOAT_EQ (block.getSample (0, 0), 0.5f * weights.lowWeight + 0.5f * weights.highWeight) << range;
+        EXPECT_FLOAT_EQ (block.getSample (0, 1), 0.25f * weights.lowWeight - 0.25f * weights.highWeight) << range;
     }
 }
 
 TEST_F (ToneStage, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
 {
     prepare (2);
-    set ("range", 2.0f);
-    set ("vibDepth", 100.0f);
-    set ("vibRate", 10.0f);
+    set (halvora::ParamID::range, 2.0f);
+    set (halvora::ParamID::vibDepth, 100.0f);
+    set (halvora::ParamID::vibRate, 10.0f);
 
     auto block = constant (2, 4410, 1.0f);
     process (block);
@@ -127,22 +127,22 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
     const auto& tc = GetParam();
     HalvoraAudioProcessor processor;
     processor.prepareToPlay (tc.sampleRate, 512);
-    testutil::setPlain (processor, "vibDepth", tc.depthPercent);
-    testutil::setPlain (processor, "vibRate", tc.rateHz);
-    testutil::setPlain (processor, "formant", tc.formant);
-    testutil::setPlain (processor, "gain", 3.5f);
-    testutil::setPlain (processor, "range", static_cast<float> (tc.range));
+    testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent);
+    testutil::setPlain (processor, halvora::ParamID::vibRate, tc.rateHz);
+    testutil::setPlain (processor, halvora::ParamID::formant, tc.formant);
+    testutil::setPlain (processor, halvora::ParamID::gain, 3.5f);
+    testutil::setPlain (processor, halvora::ParamID::range, static_cast<float> (tc.range));
 
     // The values as the parameters hold them, snapped to their steps.
     const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
-    const auto gain = std::pow (10.0f, 0.05f * raw ("gain"));
-    const auto step = static_cast<float> (static_cast<double> (raw ("vibRate")) * 6.283185307179586 / tc.sampleRate);
-    const auto f = raw ("formant");
+    const auto gain = std::pow (10.0f, 0.05f * raw (halvora::ParamID::gain));
+    const auto step = static_cast<float> (static_cast<double> (raw (halvora::ParamID::vibRate)) * 6.283185307179586 / tc.sampleRate);
+    const auto f = raw (halvora::ParamID::formant);
     const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
     const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
     const auto norm = 1.0f / std::tanh (drive);
-    const float highWeights[] { 1.6f, 1.3f, 1.0f, 0.9f, 0.7f }, lowWeights[] { 0.6f, 0.8f, 1.0f, 1.3f, 1.6f };
-    const auto high = highWeights[tc.range], low = lowWeights[tc.range];
+    const auto high = halvora::vocalRanges[static_cast<size_t> (tc.range)].highWeight;
+    const auto low = halvora::vocalRanges[static_cast<size_t> (tc.range)].lowWeight;
 
     std::vector<float> lps (static_cast<size_t> (tc.channels), 0.0f);
     float blockPhase = 0.0f;
@@ -154,10 +154,10 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
         // Halfway the depth switches between none and some, so the phase carried through
         // blocks without sines must be the one the sines then start from.
         if (blockIndex == 4)
-            testutil::setPlain (processor, "vibDepth", tc.depthPercent == 0.0f ? 40.0f : 0.0f);
+            testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent == 0.0f ? 40.0f : 0.0f);
 
         const auto length = lengths[blockIndex];
-        const auto depth = juce::jmin (1.0f, raw ("vibDepth") / 100.0f) * 0.5f;
+        const auto depth = juce::jmin (1.0f, raw (halvora::ParamID::vibDepth) / 100.0f) * 0.5f;
         auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
         input.applyGain (2.5f);   // well into the saturation's curve
         auto output = input;

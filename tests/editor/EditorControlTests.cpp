@@ -1,4 +1,5 @@
 #include "editor/EditorFixture.h"
+#include "HalvoraVocabulary.h"
 
 TEST_F (EditorTest, FixedWindowOfTwelveHundredBySixHundred)
 {
@@ -117,13 +118,13 @@ TEST_P (EditorSliders, FollowTheParameterAndDoubleClickReturnsToDefault)
 }
 
 INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::Values (
-    SliderBinding { "formantKnob",  "formant",   -1.0,   1.0, 0.001, 0.0, "0.000",  0.5f },
-    SliderBinding { "gainKnob",     "gain",     -24.0,  24.0, 0.01,  0.0, "0.00",  12.0f },
-    SliderBinding { "vibRateKnob",  "vibRate",    0.1,  10.0, 0.001, 5.0, "5.000",  8.0f },
-    SliderBinding { "vibDepthKnob", "vibDepth",   0.0, 100.0, 0.01,  0.0, "0.00",  40.0f },
-    SliderBinding { "morvelKnob",   "morvel",     0.0,   1.0, 0.001, 0.5, "0.500",  0.9f },
-    SliderBinding { "delayFader",   "delayMix",   0.0, 100.0, 0.1,   0.0, "0.0",   60.0f },
-    SliderBinding { "reverbFader",  "reverbMix",  0.0, 100.0, 0.1,   0.0, "0.0",   25.0f }),
+    SliderBinding { "formantKnob",  halvora::ParamID::formant,   -1.0,   1.0, 0.001, 0.0, "0.000",  0.5f },
+    SliderBinding { "gainKnob",     halvora::ParamID::gain,     -24.0,  24.0, 0.01,  0.0, "0.00",  12.0f },
+    SliderBinding { "vibRateKnob",  halvora::ParamID::vibRate,    0.1,  10.0, 0.001, 5.0, "5.000",  8.0f },
+    SliderBinding { "vibDepthKnob", halvora::ParamID::vibDepth,   0.0, 100.0, 0.01,  0.0, "0.00",  40.0f },
+    SliderBinding { "morvelKnob",   halvora::ParamID::morvel,     0.0,   1.0, 0.001, 0.5, "0.500",  0.9f },
+    SliderBinding { "delayFader",   halvora::ParamID::delayMix,   0.0, 100.0, 0.1,   0.0, "0.0",   60.0f },
+    SliderBinding { "reverbFader",  halvora::ParamID::reverbMix,  0.0, 100.0, 0.1,   0.0, "0.0",   25.0f }),
     [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, KnobsAreRotaryWithoutTextBoxOrFocusAndWithWheel)
@@ -154,8 +155,8 @@ TEST_F (EditorTest, FadersAreVerticalAndMoveInTheirParameterSteps)
         EXPECT_NEAR (fader.getValue(), 33.3, 1e-4);
     }
 
-    EXPECT_NEAR (get ("delayMix"), 33.3f, 1e-4f);
-    EXPECT_NEAR (get ("reverbMix"), 33.3f, 1e-4f);
+    EXPECT_NEAR (get (halvora::ParamID::delayMix), 33.3f, 1e-4f);
+    EXPECT_NEAR (get (halvora::ParamID::reverbMix), 33.3f, 1e-4f);
 }
 
 TEST_F (EditorTest, DraggingAKnobShowsItsValuePopupInsideTheWindow)
@@ -173,7 +174,7 @@ TEST_F (EditorTest, DraggingAKnobShowsItsValuePopupInsideTheWindow)
     // 50 pixels up is a fifth of the default 250-pixel drag: 0.5 + 0.2 of -24..24 dB.
     const juce::Point<float> up (75.0f, 25.0f);
     knob.mouseDrag (mouseEvent (knob, up, start, 1, true));
-    EXPECT_NEAR (get ("gain"), 9.6f, 1e-3f);
+    EXPECT_NEAR (get (halvora::ParamID::gain), 9.6f, 1e-3f);
     EXPECT_NE (knob.getCurrentPopupDisplay(), nullptr);
 
     knob.mouseUp (mouseEvent (knob, up, start, 1, true));
@@ -189,7 +190,7 @@ TEST_F (EditorTest, MouseWheelTurnsAKnob)
 
     // The default wheel step is 0.15 of the range per unit: 0.015 of 48 dB.
     knob.mouseWheelMove (wheelEvent (knob, middle), wheel);
-    EXPECT_NEAR (get ("gain"), 0.72f, 1e-3f);
+    EXPECT_NEAR (get (halvora::ParamID::gain), 0.72f, 1e-3f);
     EXPECT_NEAR (knob.getValue(), 0.72, 1e-3);
 }
 
@@ -248,10 +249,10 @@ TEST_P (EditorBoxes, ChoosingAnItemSetsTheParameter)
 }
 
 INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::Values (
-    BoxBinding { "rangeBox", "range", 3, "Baritone" },
-    BoxBinding { "voiceBox", "voice", 1, "Male" },
-    BoxBinding { "keyBox",   "key",   2, "D" },
-    BoxBinding { "scaleBox", "scale", 4, "Chromatic" }),
+    BoxBinding { "rangeBox", halvora::ParamID::range, 3, halvora::rangeNames[3] },
+    BoxBinding { "voiceBox", halvora::ParamID::voice, 1, halvora::voiceNames[1] },
+    BoxBinding { "keyBox",   halvora::ParamID::key,   2, halvora::keyNames[2] },
+    BoxBinding { "scaleBox", halvora::ParamID::scale, 4, halvora::scaleNames[4] }),
     [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, BoxesAreCentredBlackAndGoldWithThePopupLook)
@@ -291,7 +292,7 @@ TEST_F (EditorTest, MouseWheelStepsThroughABox)
 
     // Each 0.2 of wheel is one item; scrolling down moves to the next.
     box.mouseWheelMove (wheelEvent (box, middle), { 0.0f, -0.3f, false, false, false });
-    EXPECT_EQ (box.getText(), "C#");
+    EXPECT_EQ (box.getText(), halvora::keyNames[1]);
 }
 
 //==============================================================================

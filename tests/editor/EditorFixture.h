@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PluginEditor.h"
+#include "HalvoraVocabulary.h"
 #include "helpers/TestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -215,8 +216,8 @@ inline juce::Colour at (const juce::Image& image, int x, int y)
 
 namespace design
 {
-    /** The product gold of titles and looks, as designed: RGB (212, 175, 55). */
-    inline const juce::Colour gold { 0xFFD4AF37 };
+    /** The product gold of titles and looks. */
+    inline const juce::Colour gold { halvora::productGoldArgb };
 }
 
 /** A mouse event on `target` at `position`, pressed at `downPosition`, as the desktop's main

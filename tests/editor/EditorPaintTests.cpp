@@ -1,4 +1,5 @@
 #include "editor/EditorFixture.h"
+#include "HalvoraVocabulary.h"
 
 namespace
 {
@@ -181,9 +182,9 @@ TEST_F (EditorTest, KnobFaceDoesNotShowTheValue)
 {
     auto& knob = inspect().slider ("vibRateKnob");
 
-    set ("vibRate", 0.1f);
+    set (halvora::ParamID::vibRate, 0.1f);
     const auto low = pixels::snapshot (knob);
-    set ("vibRate", 10.0f);
+    set (halvora::ParamID::vibRate, 10.0f);
     ASSERT_NEAR (knob.getValue(), 10.0, 1e-4);
     const auto high = pixels::snapshot (knob);
 
@@ -199,7 +200,7 @@ TEST_F (EditorTest, FaderThumbFollowsItsParameter)
     const auto isThumb = [] (juce::Colour c) { return pixels::near (c, juce::Colour (0xFFDBBC58), 4); };
     const std::pair<float, float> travel[] { { 100.0f, 12.0f }, { 50.0f, 160.0f }, { 0.0f, 308.0f } };
 
-    const std::pair<const char*, const char*> faders[] { { "delayMix", "delayFader" }, { "reverbMix", "reverbFader" } };
+    const std::pair<const char*, const char*> faders[] { { halvora::ParamID::delayMix, "delayFader" }, { halvora::ParamID::reverbMix, "reverbFader" } };
 
     for (const auto& [id, name] : faders)
         for (const auto& [value, y] : travel)

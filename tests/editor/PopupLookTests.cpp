@@ -1,4 +1,5 @@
 #include "editor/EditorFixture.h"
+#include "HalvoraVocabulary.h"
 
 namespace
 {
@@ -145,7 +146,7 @@ TEST (PopupLook, TextSitsOnOneLineInsideTenPixelMargins)
     EXPECT_NEAR (text.getCentreY(), 15, 3);
 
     // Short text starts at the left margin, centred vertically.
-    item.text = "Major";
+    item.text = halvora::scaleNames[0];
     const auto shortText = pixels::boundsOf (paintItem (200, 30, item), painted);
     EXPECT_LE (shortText.getX(), 12);
     EXPECT_LT (shortText.getRight(), 60);
@@ -154,7 +155,7 @@ TEST (PopupLook, TextSitsOnOneLineInsideTenPixelMargins)
 TEST (PopupLook, ItemNarrowerThanItsMarginsShowsNoText)
 {
     ItemLook item;
-    item.text = "Soprano";
+    item.text = halvora::rangeNames[0];
     EXPECT_EQ (pixels::count (paintItem (18, 30, item), painted), 0);
     EXPECT_GT (pixels::count (paintItem (80, 30, item), painted), 0);
 }

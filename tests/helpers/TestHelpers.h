@@ -10,14 +10,14 @@ struct HalvoraProcessorInspector
     explicit HalvoraProcessorInspector (HalvoraAudioProcessor& p) : processor (p) {}
 
     juce::AudioBuffer<float>& analysisBuffer() { return processor.analysisBuffer; }
-    std::vector<float>& toneState()             { return processor.toneState; }
+    std::vector<float>& toneState()             { return processor.tone.toneState; }
     double& currentSampleRate()                 { return processor.currentSampleRate; }
-    float& vibratoPhase()                       { return processor.vibratoPhase; }
-    juce::AudioBuffer<float>& echoBuffer()      { return processor.echoBuffer; }
-    int& echoWritePos()                         { return processor.echoWritePos; }
-    juce::Reverb::Parameters& reverbParams()    { return processor.reverbParams; }
-    float& lastDetectedHz()                     { return processor.lastDetectedHz; }
-    float& smoothedHz()                         { return processor.smoothedHz; }
+    float& vibratoPhase()                       { return processor.tone.vibratoPhase; }
+    juce::AudioBuffer<float>& echoBuffer()      { return processor.echo.echoBuffer; }
+    int& echoWritePos()                         { return processor.echo.echoWritePos; }
+    juce::Reverb::Parameters& reverbParams()    { return processor.reverbBlend.reverbParams; }
+    float& lastDetectedHz()                     { return processor.pitchTracking.lastDetectedHz; }
+    float& smoothedHz()                         { return processor.pitchTracking.smoothedHz; }
 
     HalvoraAudioProcessor& processor;
 };

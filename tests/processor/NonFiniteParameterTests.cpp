@@ -5,6 +5,7 @@
 // stays finite, and the chain recovers as soon as the value is valid again.
 
 #include "helpers/TestHelpers.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +22,12 @@ struct ParameterBounds
 };
 
 const ParameterBounds parameters[] {
-    { "formant", 0.0f, -1.0f, 1.0f },     { "gain", 0.0f, -24.0f, 24.0f },    { "vibRate", 5.0f, 0.1f, 10.0f },
-    { "vibDepth", 0.0f, 0.0f, 100.0f },   { "delayMix", 0.0f, 0.0f, 100.0f }, { "reverbMix", 0.0f, 0.0f, 100.0f },
-    { "morvel", 0.5f, 0.0f, 1.0f },       { "range", 0.0f, 0.0f, 4.0f },      { "voice", 0.0f, 0.0f, 1.0f },
-    { "key", 0.0f, 0.0f, 11.0f },         { "scale", 0.0f, 0.0f, 4.0f },
+    { halvora::ParamID::formant, 0.0f, -1.0f, 1.0f }, { halvora::ParamID::gain, 0.0f, -24.0f, 24.0f },
+    { halvora::ParamID::vibRate, 5.0f, 0.1f, 10.0f }, { halvora::ParamID::vibDepth, 0.0f, 0.0f, 100.0f },
+    { halvora::ParamID::delayMix, 0.0f, 0.0f, 100.0f }, { halvora::ParamID::reverbMix, 0.0f, 0.0f, 100.0f },
+    { halvora::ParamID::morvel, 0.5f, 0.0f, 1.0f }, { halvora::ParamID::range, 0.0f, 0.0f, 4.0f },
+    { halvora::ParamID::voice, 0.0f, 0.0f, 1.0f }, { halvora::ParamID::key, 0.0f, 0.0f, 11.0f },
+    { halvora::ParamID::scale, 0.0f, 0.0f, 4.0f },
 };
 
 void PrintTo (const ParameterBounds& p, std::ostream* os) { *os << p.id; }
@@ -36,16 +39,16 @@ constexpr double sampleRate = 44100.0;
 /** Every stage on, correction included, so a non-finite value anywhere would show. */
 void switchEverythingOn (HalvoraAudioProcessor& processor)
 {
-    testutil::setPlain (processor, "formant", 0.3f);
-    testutil::setPlain (processor, "gain", 3.0f);
-    testutil::setPlain (processor, "vibRate", 6.0f);
-    testutil::setPlain (processor, "vibDepth", 50.0f);
-    testutil::setPlain (processor, "delayMix", 40.0f);
-    testutil::setPlain (processor, "reverbMix", 40.0f);
-    testutil::setPlain (processor, "morvel", 1.0f);
-    testutil::setPlain (processor, "range", 2.0f);
-    testutil::setPlain (processor, "key", 2.0f);
-    testutil::setPlain (processor, "scale", 1.0f);
+    testutil::setPlain (processor, halvora::ParamID::formant, 0.3f);
+    testutil::setPlain (processor, halvora::ParamID::gain, 3.0f);
+    testutil::setPlain (processor, halvora::ParamID::vibRate, 6.0f);
+    testutil::setPlain (processor, halvora::ParamID::vibDepth, 50.0f);
+    testutil::setPlain (processor, halvora::ParamID::delayMix, 40.0f);
+    testutil::setPlain (processor, halvora::ParamID::reverbMix, 40.0f);
+    testutil::setPlain (processor, halvora::ParamID::morvel, 1.0f);
+    testutil::setPlain (processor, halvora::ParamID::range, 2.0f);
+    testutil::setPlain (processor, halvora::ParamID::key, 2.0f);
+    testutil::setPlain (processor, halvora::ParamID::scale, 1.0f);
     processor.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
 }
 
@@ -127,10 +130,10 @@ INSTANTIATE_TEST_SUITE_P (EveryParameter, NonFiniteRawValue, testing::ValuesIn (
 TEST (NonFiniteRawValue, FiniteValuesOutsideTheRangeAreProcessedAsBefore)
 {
     // The stages' own clamps still decide: a raw "vibRate" of 20 is 10 Hz, a "range" of 7 is Bass.
-    EXPECT_TRUE (identical (render ("vibRate", 20.0f), render ("vibRate", 10.0f)));
-    EXPECT_TRUE (identical (render ("range", 7.0f), render ("range", 4.0f)));
-    EXPECT_TRUE (identical (render ("key", -3.0f), render ("key", 0.0f)));
-    EXPECT_FALSE (identical (render ("formant", 0.9f), render ("formant", 0.0f)));
+    EXPECT_TRUE (identical (render (halvora::ParamID::vibRate, 20.0f), render (halvora::ParamID::vibRate, 10.0f)));
+    EXPECT_TRUE (identical (render (halvora::ParamID::range, 7.0f), render (halvora::ParamID::range, 4.0f)));
+    EXPECT_TRUE (identical (render (halvora::ParamID::key, -3.0f), render (halvora::ParamID::key, 0.0f)));
+    EXPECT_FALSE (identical (render (halvora::ParamID::formant, 0.9f), render (halvora::ParamID::formant, 0.0f)));
 }
 
 TEST (NonFiniteParameterValue, ThroughTheParameterInterfaceEveryBlockStaysFinite)

@@ -1,4 +1,5 @@
 #include "helpers/TestHelpers.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -180,4 +181,35 @@ TEST (Parameters, HostTextIsThePlainValueWithTheStepsDecimals)
     EXPECT_EQ (param (processor, "vibRate").getCurrentValueAsText(), "5.000");
     EXPECT_EQ (param (processor, "delayMix").getCurrentValueAsText(), "0.0");
     EXPECT_EQ (param (processor, "range").getCurrentValueAsText(), "Soprano");
+}
+
+// The shared vocabulary's tables, against the design written out by hand once more: every
+// other test takes them from the vocabulary.
+TEST (Vocabulary, VocalRangesScalesTargetsAndGoldAsDesigned)
+{
+    const halvora::VocalRange ranges[] {
+        { 261.6f, 1046.5f, 1.6f, 0.6f }, { 196.0f, 784.0f, 1.3f, 0.8f }, { 130.8f, 523.3f, 1.0f, 1.0f },
+        { 98.0f, 392.0f, 0.9f, 1.3f },   { 82.4f, 330.0f, 0.7f, 1.6f },
+    };
+
+    for (size_t i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ (halvora::vocalRanges[i].lowestHz, ranges[i].lowestHz) << i;
+        EXPECT_EQ (halvora::vocalRanges[i].highestHz, ranges[i].highestHz) << i;
+        EXPECT_EQ (halvora::vocalRanges[i].highWeight, ranges[i].highWeight) << i;
+        EXPECT_EQ (halvora::vocalRanges[i].lowWeight, ranges[i].lowWeight) << i;
+    }
+
+    const char* const masks[] { "101011010101", "101101011010", "101101010110", "101011010100", "111111111111" };
+
+    for (size_t s = 0; s < 5; ++s)
+        for (size_t pc = 0; pc < 12; ++pc)
+            EXPECT_EQ (halvora::scaleMasks[s][pc], masks[s][pc] == '1' ? 1 : 0) << s << ", " << pc;
+
+    const char* const targets[] { "none", "range", "voice", "key", "scale" };
+
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_STREQ (halvora::onTargetNames[i], targets[i]);
+
+    EXPECT_EQ (halvora::productGoldArgb, 0xFFD4AF37u);
 }

@@ -1,4 +1,5 @@
 #include "helpers/TestHelpers.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -91,8 +92,10 @@ TEST (ProcessorShell, RawValueHandlesReadTheDefaults)
 {
     HalvoraAudioProcessor processor;
     const std::pair<const char*, float> defaults[] {
-        { "formant", 0.0f }, { "gain", 0.0f }, { "vibRate", 5.0f }, { "vibDepth", 0.0f }, { "delayMix", 0.0f },
-        { "reverbMix", 0.0f }, { "morvel", 0.5f }, { "range", 0.0f }, { "voice", 0.0f }, { "key", 0.0f }, { "scale", 0.0f },
+        { halvora::ParamID::formant, 0.0f }, { halvora::ParamID::gain, 0.0f }, { halvora::ParamID::vibRate, 5.0f },
+        { halvora::ParamID::vibDepth, 0.0f }, { halvora::ParamID::delayMix, 0.0f }, { halvora::ParamID::reverbMix, 0.0f },
+        { halvora::ParamID::morvel, 0.5f }, { halvora::ParamID::range, 0.0f }, { halvora::ParamID::voice, 0.0f },
+        { halvora::ParamID::key, 0.0f }, { halvora::ParamID::scale, 0.0f },
     };
 
     for (const auto& [id, value] : defaults)

@@ -1,4 +1,6 @@
 #include "helpers/TestHelpers.h"
+#include "state/SavedState.h"
+#include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +10,7 @@ using testutil::setPlain;
 namespace
 {
 
-const char* const ids[] { "formant", "gain", "vibRate", "vibDepth", "delayMix", "reverbMix",
-                          "morvel", "range", "voice", "key", "scale" };
+const auto& ids = halvora::parameterIDs;
 
 juce::MemoryBlock save (HalvoraAudioProcessor& processor)
 {
@@ -74,8 +75,10 @@ TEST (SavedState, DefaultDocumentHasElevenChildrenInIdByteOrder)
     EXPECT_EQ (xml->getNumAttributes(), 0);
 
     const std::pair<const char*, double> expected[] {
-        { "delayMix", 0.0 }, { "formant", 0.0 }, { "gain", 0.0 }, { "key", 0.0 }, { "morvel", 0.5 }, { "range", 0.0 },
-        { "reverbMix", 0.0 }, { "scale", 0.0 }, { "vibDepth", 0.0 }, { "vibRate", 5.0 }, { "voice", 0.0 },
+        { halvora::ParamID::delayMix, 0.0 }, { halvora::ParamID::formant, 0.0 }, { halvora::ParamID::gain, 0.0 },
+        { halvora::ParamID::key, 0.0 }, { halvora::ParamID::morvel, 0.5 }, { halvora::ParamID::range, 0.0 },
+        { halvora::ParamID::reverbMix, 0.0 }, { halvora::ParamID::scale, 0.0 }, { halvora::ParamID::vibDepth, 0.0 },
+        { halvora::ParamID::vibRate, 5.0 }, { halvora::ParamID::voice, 0.0 },
     };
 
     ASSERT_EQ (xml->getNumChildElements(), 11);
@@ -113,8 +116,8 @@ TEST (SavedState, ForeignRootNameIsKeptAndStillRestores)
     HalvoraAudioProcessor processor;
     restore (processor, frame ("<STATE extra=\"1\"><PARAM id=\"gain\" value=\"-3\"/><PARAM id=\"key\" value=\"2\"/>"
                                "<OTHER x=\"y\"/></STATE>"));
-    EXPECT_FLOAT_EQ (getPlain (processor, "gain"), -3.0f);
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 2.0f);
+    EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), -3.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (halvora::ParamID::key)->load(), 2.0f);
 
     auto xml = juce::AudioProcessor::getXmlFromBinary (save (processor).getData(), static_cast<int> (save (processor).getSize()));
     ASSERT_NE (xml, nullptr);
@@ -136,7 +139,7 @@ TEST (SavedState, PartialDocumentChangesOnlyWhatItNames)
     auto xml = juce::parseXML (juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (save (processor).getData()) + 8)));
     ASSERT_NE (xml, nullptr);
     ASSERT_EQ (xml->getNumChildElements(), 11);
-    EXPECT_EQ (xml->getChildElement (0)->getStringAttribute ("id"), "gain");
+    EXPECT_EQ (xml->getChildElement (0)->getStringAttribute ("id"), halvora::ParamID::gain);
 }
 
 struct RestoreCase
@@ -151,26 +154,26 @@ class RestoreClamping : public testing::TestWithParam<RestoreCase> {};
 TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
 {
     HalvoraAudioProcessor processor;
-    setPlain (processor, "gain", 5.0f);
-    setPlain (processor, "morvel", 0.9f);
+    setPlain (processor, halvora::ParamID::gain, 5.0f);
+    setPlain (processor, halvora::ParamID::morvel, 0.9f);
     restore (processor, frame (GetParam().xml));
     EXPECT_NEAR (processor.apvts.getRawParameterValue (GetParam().id)->load(), GetParam().expected, 1.0e-5f) << GetParam().xml;
 }
 
 INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", "gain", 24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", "gain", -24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", "gain", 3.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", "key", 6.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", "scale", 4.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", "gain", 0.0f },                      // no value: default
-    RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", "morvel", 0.5f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", "gain", 0.0f },       // not a number reads 0
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", "gain", 4.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", "gain", 24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", "gain", 0.0f },      // NaN reads as 0
-    RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", "vibRate", 0.1f },
-    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", "key", 0.0f }));
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                      // no value: default
+    RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },       // not a number reads 0
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 4.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
+    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },      // NaN reads as 0
+    RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f },
+    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f }));
 
 struct IgnoredBlock
 {
@@ -192,7 +195,7 @@ TEST_P (IgnoredBlocks, ChangeNothing)
 
 namespace
 {
-    std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = 0x21324356)
+    std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = SavedState::binaryXmlMagic)
     {
         juce::MemoryOutputStream out;
         out.writeInt (static_cast<int> (magic));
@@ -226,7 +229,7 @@ TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)
     HalvoraAudioProcessor processor;
     const auto bytes = framed (1 << 30, gainSix);
     processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
-    EXPECT_FLOAT_EQ (getPlain (processor, "gain"), 6.0f);
+    EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), 6.0f);
 }
 
 TEST (SavedState, SaveAndRestoreLeaveMvTargetAlone)

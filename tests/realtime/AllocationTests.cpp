@@ -1,6 +1,7 @@
 // Counts every heap allocation made on the audio thread while processBlock runs.
 
 #include "dsp/ChainFixture.h"
+#include "HalvoraVocabulary.h"
 
 #include "AllocationCounter.h"
 
@@ -18,12 +19,12 @@ TEST_P (RealtimeAllocations, NoneDuringProcessBlockAfterPrepare)
 {
     const auto& c = GetParam();
     prepare (c.channels, 44100.0, 512);
-    set ("range", 2.0f);
-    set ("morvel", 1.0f);
-    set ("formant", c.formant);
-    set ("vibDepth", 30.0f);
-    set ("delayMix", c.echo ? 40.0f : 0.0f);
-    set ("reverbMix", c.reverb ? 40.0f : 0.0f);
+    set (halvora::ParamID::range, 2.0f);
+    set (halvora::ParamID::morvel, 1.0f);
+    set (halvora::ParamID::formant, c.formant);
+    set (halvora::ParamID::vibDepth, 30.0f);
+    set (halvora::ParamID::delayMix, c.echo ? 40.0f : 0.0f);
+    set (halvora::ParamID::reverbMix, c.reverb ? 40.0f : 0.0f);
     target (c.correction ? 3 : 0);
 
     // A voice off the C major scale, so the correction really resamples.
