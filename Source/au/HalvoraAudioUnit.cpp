@@ -411,6 +411,37 @@ OSStatus HalvoraAudioUnit::getPropertyInfo (AudioUnitPropertyID id, AudioUnitSco
     return noErr;
 }
 
+HalvoraAudioUnit::PropertyFamily HalvoraAudioUnit::familyOf (AudioUnitPropertyID id) noexcept
+{
+    switch (id)
+    {
+        case kAudioUnitProperty_SampleRate:
+        case kAudioUnitProperty_StreamFormat:
+        case kAudioUnitProperty_SupportedNumChannels:
+        case kAudioUnitProperty_ElementCount:             return PropertyFamily::format;
+
+        case kAudioUnitProperty_ParameterList:
+        case kAudioUnitProperty_ParameterInfo:
+        case kAudioUnitProperty_ParameterValueStrings:
+        case kAudioUnitProperty_ParameterStringFromValue:
+        case kAudioUnitProperty_ParameterValueFromString: return PropertyFamily::parameters;
+
+        case kAudioUnitProperty_ClassInfo:
+        case kAudioUnitProperty_PresentPreset:
+        case kAudioUnitProperty_FactoryPresets:           return PropertyFamily::presets;
+
+        case kAudioUnitProperty_Latency:
+        case kAudioUnitProperty_TailTime:
+        case kAudioUnitProperty_MaximumFramesPerSlice:
+        case kAudioUnitProperty_BypassEffect:
+        case kAudioUnitProperty_SetRenderCallback:        return PropertyFamily::rendering;
+
+        case kAudioUnitProperty_CocoaUI:                  return PropertyFamily::view;
+
+        default:                                          return PropertyFamily::unknown;
+    }
+}
+
 OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                                         void* outData, UInt32* ioDataSize)
 {
@@ -423,29 +454,54 @@ OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope s
     if (outData == nullptr || ioDataSize == nullptr || *ioDataSize < size)
         return kAudio_ParamError;
 
+    switch (familyOf (id))
+    {
+        case PropertyFamily::format:     return getFormatProperty (id, scope, outData, ioDataSize, size);
+        case PropertyFamily::parameters: return getParameterProperty (id, scope, element, outData, ioDataSize, size);
+        case PropertyFamily::presets:    return getPresetProperty (id, outData, ioDataSize);
+        case PropertyFamily::rendering:  return getRenderingProperty (id, outData, ioDataSize);
+        case PropertyFamily::view:       return getViewProperty (outData, ioDataSize);
+        case PropertyFamily::unknown:    break;
+    }
+
+    return kAudioUnitErr_InvalidProperty;
+}
+
+OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                                        const void* inData, UInt32 inDataSize)
+{
+    UInt32 size = 0;
+    Boolean writable = 0;
+
+    if (const auto status = getPropertyInfo (id, scope, element, &size, &writable); status != noErr)
+        return status;
+
+    if (! writable)
+        return kAudioUnitErr_PropertyNotWritable;
+
+    switch (familyOf (id))
+    {
+        case PropertyFamily::format:    return setFormatProperty (id, scope, inData, inDataSize);
+        case PropertyFamily::presets:   return setPresetProperty (id, inData, inDataSize);
+        case PropertyFamily::rendering: return setRenderingProperty (id, element, inData, inDataSize);
+        case PropertyFamily::parameters:
+        case PropertyFamily::view:
+        case PropertyFamily::unknown:   break;
+    }
+
+    return kAudioUnitErr_PropertyNotWritable;
+}
+
+//==============================================================================
+// Format and streams: the one sample rate, each bus's channels, the supported configurations.
+
+OSStatus HalvoraAudioUnit::getFormatProperty (AudioUnitPropertyID id, AudioUnitScope scope, void* outData,
+                                              UInt32* ioDataSize, UInt32 size)
+{
     switch (id)
     {
-        case kAudioUnitProperty_ClassInfo:
-        {
-            const auto dictionary = AUPresetState::makeDictionary (*processor, description, presetName);
-            classInfoText = PropertyList::write (dictionary).toStdString();
-            classInfoData = { classInfoText.data(), static_cast<UInt32> (classInfoText.size()) };
-            return writeValue (outData, ioDataSize, classInfoData);
-        }
-
-        case kAudioUnitProperty_SampleRate:            return writeValue (outData, ioDataSize, sampleRate);
-        case kAudioUnitProperty_Latency:               return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
-        case kAudioUnitProperty_TailTime:              return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
-        case kAudioUnitProperty_MaximumFramesPerSlice: return writeValue (outData, ioDataSize, maxFramesPerSlice);
-        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass.load());
-        case kAudioUnitProperty_ElementCount:          return writeValue (outData, ioDataSize, static_cast<UInt32> (1));
-        case kAudioUnitProperty_PresentPreset:         return writeValue (outData, ioDataSize, currentPreset);
-        case kAudioUnitProperty_FactoryPresets:        return writeValue (outData, ioDataSize, &factoryPresetArray);
-
-        case kAudioUnitProperty_ParameterList:
-            std::memcpy (outData, parameterIds.data(), size);
-            *ioDataSize = size;
-            return noErr;
+        case kAudioUnitProperty_SampleRate:   return writeValue (outData, ioDataSize, sampleRate);
+        case kAudioUnitProperty_ElementCount: return writeValue (outData, ioDataSize, static_cast<UInt32> (1));
 
         case kAudioUnitProperty_SupportedNumChannels:
             std::memcpy (outData, channelInfos.data(), size);
@@ -461,124 +517,15 @@ OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope s
             return writeValue (outData, ioDataSize, format);
         }
 
-        case kAudioUnitProperty_ParameterInfo:
-        {
-            if (scope != kAudioUnitScope_Global)
-                return kAudioUnitErr_InvalidScope;
-
-            auto* p = findParameter (element);
-
-            if (p == nullptr)
-                return kAudioUnitErr_InvalidParameter;
-
-            AudioUnitParameterInfo info {};
-            std::strncpy (info.name, p->name.c_str(), sizeof (info.name) - 1);
-            info.cfNameString = p->name.c_str();
-            info.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable
-                       | kAudioUnitParameterFlag_IsHighResolution | kAudioUnitParameterFlag_HasCFNameString
-                       | kAudioUnitParameterFlag_ValuesHaveStrings;
-
-            if (p->numChoices > 0)
-            {
-                info.unit = kAudioUnitParameterUnit_Indexed;
-                info.maxValue = static_cast<float> (p->numChoices - 1);
-                info.defaultValue = toHostValue (*p, p->parameter->getDefaultValue());
-            }
-            else
-            {
-                info.unit = kAudioUnitParameterUnit_Generic;
-                info.maxValue = 1.0f;
-                info.defaultValue = p->parameter->getDefaultValue();
-                info.flags |= kAudioUnitParameterFlag_CanRamp;
-            }
-
-            return writeValue (outData, ioDataSize, info);
-        }
-
-        case kAudioUnitProperty_ParameterValueStrings:
-            return writeValue (outData, ioDataSize, static_cast<const AUStringArray*> (&findParameter (element)->valueStringArray));
-
-        case kAudioUnitProperty_ParameterStringFromValue:
-        {
-            auto request = *static_cast<AudioUnitParameterStringFromValue*> (outData);
-            auto* p = findParameter (request.inParamID);
-
-            if (p == nullptr)
-                return kAudioUnitErr_InvalidParameter;
-
-            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue).value_or (p->parameter->getValue())
-                                                               : p->parameter->getValue();
-            textScratch = p->parameter->getText (normalised, 256).toStdString();
-            request.outString = textScratch.c_str();
-            return writeValue (outData, ioDataSize, request);
-        }
-
-        case kAudioUnitProperty_ParameterValueFromString:
-        {
-            auto request = *static_cast<AudioUnitParameterValueFromString*> (outData);
-            auto* p = findParameter (request.inParamID);
-
-            if (p == nullptr)
-                return kAudioUnitErr_InvalidParameter;
-
-            if (request.inString == nullptr)
-                return kAudio_ParamError;
-
-            request.outValue = toHostValue (*p, p->parameter->getValueForText (juce::String::fromUTF8 (request.inString)));
-            return writeValue (outData, ioDataSize, request);
-        }
-
-        case kAudioUnitProperty_CocoaUI:
-        {
-            const AudioUnitCocoaViewInfo info { bundleLocation.c_str(), { viewClassName.c_str() }, 0,
-                                                JucePlugin_Name };
-            return writeValue (outData, ioDataSize, info);
-        }
-
         default:
             return kAudioUnitErr_InvalidProperty;
     }
 }
 
-OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                        const void* inData, UInt32 inDataSize)
+OSStatus HalvoraAudioUnit::setFormatProperty (AudioUnitPropertyID id, AudioUnitScope scope, const void* inData, UInt32 inDataSize)
 {
-    UInt32 size = 0;
-    Boolean writable = 0;
-
-    if (const auto status = getPropertyInfo (id, scope, element, &size, &writable); status != noErr)
-        return status;
-
-    if (! writable)
-        return kAudioUnitErr_PropertyNotWritable;
-
     switch (id)
     {
-        case kAudioUnitProperty_ClassInfo:
-        {
-            const auto* list = readValue<AUPropertyListData> (inData, inDataSize);
-
-            if (list == nullptr || list->bytes == nullptr)
-                return kAudio_ParamError;
-
-            auto name = presetName;
-            const auto status = AUPresetState::restoreFromPropertyList (*processor, description, list->bytes, list->size, &name);
-
-            if (status == noErr)
-            {
-                presetName = name;
-                presetNameUtf8 = name.toStdString();
-                currentPreset = { -1, presetNameUtf8.c_str() };
-
-                // The parameters the restore moved were reported one by one as they moved;
-                // the preset's name and the saved state changed as a whole.
-                propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
-                propertyChanged (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0);
-            }
-
-            return status;
-        }
-
         case kAudioUnitProperty_SampleRate:
         {
             const auto* rate = readValue<Float64> (inData, inDataSize);
@@ -636,6 +583,209 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
             return noErr;
         }
 
+        default:
+            return kAudioUnitErr_PropertyNotWritable;
+    }
+}
+
+//==============================================================================
+// Parameters: the list, each one's info and value strings, and values to and from text.
+
+AudioUnitParameterInfo HalvoraAudioUnit::parameterInfoFor (const PublishedParameter& p) const noexcept
+{
+    AudioUnitParameterInfo info {};
+    std::strncpy (info.name, p.name.c_str(), sizeof (info.name) - 1);
+    info.cfNameString = p.name.c_str();
+    info.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable
+               | kAudioUnitParameterFlag_IsHighResolution | kAudioUnitParameterFlag_HasCFNameString
+               | kAudioUnitParameterFlag_ValuesHaveStrings;
+
+    if (p.numChoices > 0)
+    {
+        info.unit = kAudioUnitParameterUnit_Indexed;
+        info.maxValue = static_cast<float> (p.numChoices - 1);
+        info.defaultValue = toHostValue (p, p.parameter->getDefaultValue());
+    }
+    else
+    {
+        info.unit = kAudioUnitParameterUnit_Generic;
+        info.maxValue = 1.0f;
+        info.defaultValue = p.parameter->getDefaultValue();
+        info.flags |= kAudioUnitParameterFlag_CanRamp;
+    }
+
+    return info;
+}
+
+OSStatus HalvoraAudioUnit::getParameterProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                                                 void* outData, UInt32* ioDataSize, UInt32 size)
+{
+    switch (id)
+    {
+        case kAudioUnitProperty_ParameterList:
+            std::memcpy (outData, parameterIds.data(), size);
+            *ioDataSize = size;
+            return noErr;
+
+        case kAudioUnitProperty_ParameterInfo:
+        {
+            if (scope != kAudioUnitScope_Global)
+                return kAudioUnitErr_InvalidScope;
+
+            auto* p = findParameter (element);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            return writeValue (outData, ioDataSize, parameterInfoFor (*p));
+        }
+
+        case kAudioUnitProperty_ParameterValueStrings:
+            return writeValue (outData, ioDataSize, static_cast<const AUStringArray*> (&findParameter (element)->valueStringArray));
+
+        case kAudioUnitProperty_ParameterStringFromValue:
+        {
+            auto request = *static_cast<AudioUnitParameterStringFromValue*> (outData);
+            auto* p = findParameter (request.inParamID);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue).value_or (p->parameter->getValue())
+                                                               : p->parameter->getValue();
+            textScratch = p->parameter->getText (normalised, 256).toStdString();
+            request.outString = textScratch.c_str();
+            return writeValue (outData, ioDataSize, request);
+        }
+
+        case kAudioUnitProperty_ParameterValueFromString:
+        {
+            auto request = *static_cast<AudioUnitParameterValueFromString*> (outData);
+            auto* p = findParameter (request.inParamID);
+
+            if (p == nullptr)
+                return kAudioUnitErr_InvalidParameter;
+
+            if (request.inString == nullptr)
+                return kAudio_ParamError;
+
+            request.outValue = toHostValue (*p, p->parameter->getValueForText (juce::String::fromUTF8 (request.inString)));
+            return writeValue (outData, ioDataSize, request);
+        }
+
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+//==============================================================================
+// Presets and state: the factory preset, the present one, and the saved-state dictionary.
+
+OSStatus HalvoraAudioUnit::getPresetProperty (AudioUnitPropertyID id, void* outData, UInt32* ioDataSize)
+{
+    switch (id)
+    {
+        case kAudioUnitProperty_PresentPreset:  return writeValue (outData, ioDataSize, currentPreset);
+        case kAudioUnitProperty_FactoryPresets: return writeValue (outData, ioDataSize, &factoryPresetArray);
+
+        case kAudioUnitProperty_ClassInfo:
+        {
+            const auto dictionary = AUPresetState::makeDictionary (*processor, description, presetName);
+            classInfoText = PropertyList::write (dictionary).toStdString();
+            classInfoData = { classInfoText.data(), static_cast<UInt32> (classInfoText.size()) };
+            return writeValue (outData, ioDataSize, classInfoData);
+        }
+
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+OSStatus HalvoraAudioUnit::setPresetProperty (AudioUnitPropertyID id, const void* inData, UInt32 inDataSize)
+{
+    switch (id)
+    {
+        case kAudioUnitProperty_ClassInfo:
+        {
+            const auto* list = readValue<AUPropertyListData> (inData, inDataSize);
+
+            if (list == nullptr || list->bytes == nullptr)
+                return kAudio_ParamError;
+
+            auto name = presetName;
+            const auto status = AUPresetState::restoreFromPropertyList (*processor, description, list->bytes, list->size, &name);
+
+            if (status == noErr)
+            {
+                presetName = name;
+                presetNameUtf8 = name.toStdString();
+                currentPreset = { -1, presetNameUtf8.c_str() };
+
+                // The parameters the restore moved were reported one by one as they moved;
+                // the preset's name and the saved state changed as a whole.
+                propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
+                propertyChanged (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0);
+            }
+
+            return status;
+        }
+
+        case kAudioUnitProperty_PresentPreset:
+        {
+            const auto* preset = readValue<AUPreset> (inData, inDataSize);
+
+            if (preset == nullptr)
+                return kAudio_ParamError;
+
+            // One factory preset, number 0; negative numbers name the host's own presets.
+            if (preset->presetNumber >= processor->getNumPrograms())
+                return kAudioUnitErr_InvalidPropertyValue;
+
+            if (preset->presetNumber >= 0)
+            {
+                processor->setCurrentProgram (preset->presetNumber);
+                currentPreset = factoryPreset;
+                presetName = factoryPreset.presetName;
+            }
+            else
+            {
+                // A host's own preset is known by its name.
+                if (preset->presetName == nullptr)
+                    return kAudioUnitErr_InvalidPropertyValue;
+
+                presetName = juce::String::fromUTF8 (preset->presetName);
+                presetNameUtf8 = presetName.toStdString();
+                currentPreset = { preset->presetNumber, presetNameUtf8.c_str() };
+            }
+
+            propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
+            return noErr;
+        }
+
+        default:
+            return kAudioUnitErr_PropertyNotWritable;
+    }
+}
+
+//==============================================================================
+// Rendering and callbacks: latency, tail, the largest slice, bypass and the input callback.
+
+OSStatus HalvoraAudioUnit::getRenderingProperty (AudioUnitPropertyID id, void* outData, UInt32* ioDataSize)
+{
+    switch (id)
+    {
+        case kAudioUnitProperty_Latency:               return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
+        case kAudioUnitProperty_TailTime:              return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
+        case kAudioUnitProperty_MaximumFramesPerSlice: return writeValue (outData, ioDataSize, maxFramesPerSlice);
+        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass.load());
+        default:                                       return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+OSStatus HalvoraAudioUnit::setRenderingProperty (AudioUnitPropertyID id, AudioUnitElement element, const void* inData, UInt32 inDataSize)
+{
+    switch (id)
+    {
         case kAudioUnitProperty_MaximumFramesPerSlice:
         {
             const auto* frames = readValue<UInt32> (inData, inDataSize);
@@ -679,41 +829,18 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
             return noErr;
         }
 
-        case kAudioUnitProperty_PresentPreset:
-        {
-            const auto* preset = readValue<AUPreset> (inData, inDataSize);
-
-            if (preset == nullptr)
-                return kAudio_ParamError;
-
-            // One factory preset, number 0; negative numbers name the host's own presets.
-            if (preset->presetNumber >= processor->getNumPrograms())
-                return kAudioUnitErr_InvalidPropertyValue;
-
-            if (preset->presetNumber >= 0)
-            {
-                processor->setCurrentProgram (preset->presetNumber);
-                currentPreset = factoryPreset;
-                presetName = factoryPreset.presetName;
-            }
-            else
-            {
-                // A host's own preset is known by its name.
-                if (preset->presetName == nullptr)
-                    return kAudioUnitErr_InvalidPropertyValue;
-
-                presetName = juce::String::fromUTF8 (preset->presetName);
-                presetNameUtf8 = presetName.toStdString();
-                currentPreset = { preset->presetNumber, presetNameUtf8.c_str() };
-            }
-
-            propertyChanged (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0);
-            return noErr;
-        }
-
         default:
             return kAudioUnitErr_PropertyNotWritable;
     }
+}
+
+//==============================================================================
+// The view: where the editor's factory lives, and what it calls itself.
+
+OSStatus HalvoraAudioUnit::getViewProperty (void* outData, UInt32* ioDataSize)
+{
+    const AudioUnitCocoaViewInfo info { bundleLocation.c_str(), { viewClassName.c_str() }, 0, JucePlugin_Name };
+    return writeValue (outData, ioDataSize, info);
 }
 
 //==============================================================================

@@ -86,6 +86,20 @@ private:
         void* userData;
     };
 
+    /** The properties in families, each answered by its own pair of helpers. */
+    enum class PropertyFamily { format, parameters, presets, rendering, view, unknown };
+    static PropertyFamily familyOf (AudioUnitPropertyID) noexcept;
+
+    OSStatus getFormatProperty (AudioUnitPropertyID, AudioUnitScope, void* outData, UInt32* ioDataSize, UInt32 size);
+    OSStatus setFormatProperty (AudioUnitPropertyID, AudioUnitScope, const void* inData, UInt32 inDataSize);
+    AudioUnitParameterInfo parameterInfoFor (const PublishedParameter&) const noexcept;
+    OSStatus getParameterProperty (AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, void* outData, UInt32* ioDataSize, UInt32 size);
+    OSStatus getPresetProperty (AudioUnitPropertyID, void* outData, UInt32* ioDataSize);
+    OSStatus setPresetProperty (AudioUnitPropertyID, const void* inData, UInt32 inDataSize);
+    OSStatus getRenderingProperty (AudioUnitPropertyID, void* outData, UInt32* ioDataSize);
+    OSStatus setRenderingProperty (AudioUnitPropertyID, AudioUnitElement, const void* inData, UInt32 inDataSize);
+    OSStatus getViewProperty (void* outData, UInt32* ioDataSize);
+
     PublishedParameter* findParameter (AudioUnitParameterID) noexcept;
     float toHostValue (const PublishedParameter&, float normalised) const noexcept;
     std::optional<float> fromHostValue (const PublishedParameter&, float hostValue) const noexcept;

@@ -4,7 +4,11 @@
 #include "audiounit/AudioUnitHost.h"
 #include "realtime/AllocationCounter.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <gtest/gtest.h>
+
+namespace ParamID = halvora::ParamID;
 
 namespace
 {
@@ -20,9 +24,9 @@ TEST (AudioUnitRealtime, RenderAllocatesNothing)
     ASSERT_EQ (unit.start (2, 1024), noErr);
     int tag = 0;
     unit.method<AudioUnitAddRenderNotifyProc> (kAudioUnitAddRenderNotifySelect) (&unit.interface(), &ignoreNotification, &tag);
-    unit.setParameter ("vibDepth", 0.3f);
-    unit.setParameter ("delayMix", 0.4f);
-    unit.setParameter ("reverbMix", 0.4f);
+    unit.setParameter (ParamID::vibDepth, 0.3f);
+    unit.setParameter (ParamID::delayMix, 0.4f);
+    unit.setParameter (ParamID::reverbMix, 0.4f);
 
     const auto midiEvent = unit.method<MusicDeviceMIDIEventProc> (kMusicDeviceMIDIEventSelect);
     const auto sysEx = unit.method<MusicDeviceSysExProc> (kMusicDeviceSysExSelect);

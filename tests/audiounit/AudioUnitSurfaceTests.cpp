@@ -5,18 +5,21 @@
 #include "editor/EditorFixture.h"
 #include "audiounit/AudioUnitHost.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
+
+namespace ParamID = halvora::ParamID;
 
 using testhost::HostedUnit;
 
 namespace
 {
 
-const char* const parameterIds[] { "formant", "gain", "vibRate", "vibDepth", "delayMix", "reverbMix",
-                                   "morvel", "range", "voice", "key", "scale" };
+const auto& parameterIds = halvora::parameterIDs;
 
 AudioUnitParameterID idOf (const char* id) { return HalvoraAudioUnit::parameterIdFor (id); }
 
@@ -67,9 +70,9 @@ INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::Values 
     SelectorRow { "SetProperty", kAudioUnitSetPropertySelect, true,
                   [] (HostedUnit& u, AudioComponentMethod m) { const UInt32 off = 0; return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4); }, noErr },
     SelectorRow { "GetParameter", kAudioUnitGetParameterSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf ("gain"), kAudioUnitScope_Global, 0, &v); }, noErr },
+                  [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, &v); }, noErr },
     SelectorRow { "SetParameter", kAudioUnitSetParameterSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf ("gain"), kAudioUnitScope_Global, 0, half, 0); }, noErr },
+                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, half, 0); }, noErr },
     SelectorRow { "Reset", kAudioUnitResetSelect, true,
                   [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }, noErr },
     SelectorRow { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true,
@@ -224,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::Values (
                    { { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 } } },
     PropertyCase { "inputCallback", [] (HostedUnit& u) { const AURenderCallbackStruct c {}; u.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &c, sizeof (c)); },
                    { { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 } } },
-    PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter ("gain", 0.9f); }, {} },
+    PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter (ParamID::gain, 0.9f); }, {} },
     PropertyCase { "processorLatency", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withLatencyChanged (true)); },
                    { { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
     PropertyCase { "processorParameterInfo", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withParameterInfoChanged (true)); },
@@ -444,14 +447,14 @@ TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
     const auto& c = GetParam();
     HostedUnit unit;
     ASSERT_EQ (unit.start(), noErr);
-    unit.setParameter ("gain", 0.125f);
-    unit.setParameter ("key", 4.0f);
+    unit.setParameter (ParamID::gain, 0.125f);
+    unit.setParameter (ParamID::key, 4.0f);
     testhost::takeEvents();
 
     const auto schedule = unit.method<AudioUnitScheduleParametersProc> (kAudioUnitScheduleParametersSelect);
     EXPECT_EQ (schedule (&unit.interface(), c.events.data(), static_cast<UInt32> (c.events.size())), c.status);
-    EXPECT_NEAR (unit.getParameter ("gain"), c.gain, 1.0e-5f);
-    EXPECT_EQ (unit.getParameter ("key"), c.key);
+    EXPECT_NEAR (unit.getParameter (ParamID::gain), c.gain, 1.0e-5f);
+    EXPECT_EQ (unit.getParameter (ParamID::key), c.key);
 
     // The slice renders with them, and the host hears no echo of its own changes.
     juce::String detail;
@@ -463,23 +466,23 @@ TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
 // here falls on a step.
 INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::Values (
     ScheduleCase { "none", {}, noErr, 0.125f, 4.0f },
-    ScheduleCase { "immediate", { immediate ("gain", 0, 0.25f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "immediateLaterInTheSlice", { immediate ("gain", 300, 0.25f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "choiceImmediate", { immediate ("key", 0, 9.0f) }, noErr, 0.125f, 9.0f },
-    ScheduleCase { "rampHalfWayAtSliceStart", { ramp ("gain", -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f },
-    ScheduleCase { "rampStartingInSlice", { ramp ("gain", 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f },
-    ScheduleCase { "rampAlreadyOver", { ramp ("gain", -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f },
-    ScheduleCase { "rampOfNoLength", { ramp ("gain", 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f },
-    ScheduleCase { "laterEventWins", { immediate ("gain", 300, 0.25f), ramp ("gain", 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "equalStartsKeepTheirOrder", { immediate ("gain", 0, 0.25f), immediate ("gain", 0, 0.375f) }, noErr, 0.375f, 4.0f },
-    ScheduleCase { "twoParameters", { immediate ("key", 0, 2.0f), ramp ("gain", -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
-    ScheduleCase { "outOfRangeClamps", { immediate ("gain", 0, 7.0f), immediate ("key", 0, -3.0f) }, noErr, 1.0f, 0.0f },
-    ScheduleCase { "nanIgnored", { immediate ("gain", 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
-    ScheduleCase { "rampOfInfinities", { ramp ("gain", -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f },
-    ScheduleCase { "unknownParameterRefusesAll", { immediate ("gain", 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
-    ScheduleCase { "wrongScopeRefusesAll", { immediate ("key", 0, 1.0f), [] { auto e = immediate ("gain", 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() },
+    ScheduleCase { "immediate", { immediate (ParamID::gain, 0, 0.25f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "immediateLaterInTheSlice", { immediate (ParamID::gain, 300, 0.25f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "choiceImmediate", { immediate (ParamID::key, 0, 9.0f) }, noErr, 0.125f, 9.0f },
+    ScheduleCase { "rampHalfWayAtSliceStart", { ramp (ParamID::gain, -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f },
+    ScheduleCase { "rampStartingInSlice", { ramp (ParamID::gain, 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f },
+    ScheduleCase { "rampAlreadyOver", { ramp (ParamID::gain, -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f },
+    ScheduleCase { "rampOfNoLength", { ramp (ParamID::gain, 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f },
+    ScheduleCase { "laterEventWins", { immediate (ParamID::gain, 300, 0.25f), ramp (ParamID::gain, 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f },
+    ScheduleCase { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f },
+    ScheduleCase { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
+    ScheduleCase { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f },
+    ScheduleCase { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
+    ScheduleCase { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f },
+    ScheduleCase { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
+    ScheduleCase { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() },
                    kAudioUnitErr_InvalidScope, 0.125f, 4.0f },
-    ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate ("gain", 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() },
+    ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() },
                    kAudio_ParamError, 0.125f, 4.0f }),
     [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
@@ -527,7 +530,7 @@ TEST_F (ReportedChanges, DraggingAKnobIsAGestureWithTheValuesInside)
     knob.mouseUp (mouseEvent (knob, further, start, 1, true));
 
     const auto events = testhost::takeEvents();
-    const auto gain = idOf ("gain");
+    const auto gain = idOf (ParamID::gain);
     using Seq = decltype (sequenceOf (events));
     EXPECT_EQ (sequenceOf (events), (Seq { { kAudioUnitEvent_BeginParameterChangeGesture, gain },
                                            { kAudioUnitEvent_ParameterValueChange, gain },
@@ -542,26 +545,26 @@ TEST_F (ReportedChanges, DraggingAKnobIsAGestureWithTheValuesInside)
     }
 
     // What the host then reads is the value the knob set: 0.5 + 75 / 250 of the range.
-    EXPECT_NEAR (unit.getParameter ("gain"), 0.8f, 1.0e-4f);
+    EXPECT_NEAR (unit.getParameter (ParamID::gain), 0.8f, 1.0e-4f);
 }
 
 TEST_F (ReportedChanges, ChoosingFromABoxIsAGestureOfOneValue)
 {
     inspector->box ("keyBox").setSelectedItemIndex (7, juce::sendNotificationSync);
 
-    const auto key = idOf ("key");
+    const auto key = idOf (ParamID::key);
     using Seq = decltype (sequenceOf ({}));
     EXPECT_EQ (sequenceOf (testhost::takeEvents()), (Seq { { kAudioUnitEvent_BeginParameterChangeGesture, key },
                                                            { kAudioUnitEvent_ParameterValueChange, key },
                                                            { kAudioUnitEvent_EndParameterChangeGesture, key } }));
-    EXPECT_EQ (unit.getParameter ("key"), 7.0f);
+    EXPECT_EQ (unit.getParameter (ParamID::key), 7.0f);
 }
 
 TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
 {
-    const std::pair<const char*, const char*> sliders[] { { "formantKnob", "formant" }, { "gainKnob", "gain" }, { "vibRateKnob", "vibRate" },
-                                                          { "vibDepthKnob", "vibDepth" }, { "morvelKnob", "morvel" },
-                                                          { "delayFader", "delayMix" }, { "reverbFader", "reverbMix" } };
+    const std::pair<const char*, const char*> sliders[] { { "formantKnob", ParamID::formant }, { "gainKnob", ParamID::gain }, { "vibRateKnob", ParamID::vibRate },
+                                                          { "vibDepthKnob", ParamID::vibDepth }, { "morvelKnob", ParamID::morvel },
+                                                          { "delayFader", ParamID::delayMix }, { "reverbFader", ParamID::reverbMix } };
     for (const auto& [control, id] : sliders)
     {
         auto& slider = inspector->slider (control);
@@ -571,7 +574,7 @@ TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
         EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf (id)), 1) << control;
     }
 
-    const std::pair<const char*, const char*> boxes[] { { "rangeBox", "range" }, { "voiceBox", "voice" }, { "keyBox", "key" }, { "scaleBox", "scale" } };
+    const std::pair<const char*, const char*> boxes[] { { "rangeBox", ParamID::range }, { "voiceBox", ParamID::voice }, { "keyBox", ParamID::key }, { "scaleBox", ParamID::scale } };
     for (const auto& [control, id] : boxes)
     {
         inspector->box (control).setSelectedItemIndex (1, juce::sendNotificationSync);
@@ -582,8 +585,8 @@ TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
 TEST_F (ReportedChanges, ARestoredStateReportsTheParametersItMovedAndThePreset)
 {
     const auto saved = unit.savePreset();
-    unit.setParameter ("gain", 0.9f);
-    unit.setParameter ("scale", 3.0f);
+    unit.setParameter (ParamID::gain, 0.9f);
+    unit.setParameter (ParamID::scale, 3.0f);
     ASSERT_TRUE (testhost::takeEvents().empty());   // the host's own changes are not echoed
 
     PropertyWatcher watcher (unit);
@@ -591,8 +594,8 @@ TEST_F (ReportedChanges, ARestoredStateReportsTheParametersItMovedAndThePreset)
 
     const auto events = testhost::takeEvents();
     EXPECT_EQ (events.size(), 2u);
-    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf ("gain")), 1);
-    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf ("scale")), 1);
+    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf (ParamID::gain)), 1);
+    EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf (ParamID::scale)), 1);
     EXPECT_EQ (watcher.take(), (std::vector<PropertyCall> { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
                                                             { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } }));
 
@@ -604,11 +607,11 @@ TEST_F (ReportedChanges, ARestoreThroughTheProcessorItselfIsReportedToo)
 {
     juce::MemoryBlock state;
     unit.object().getProcessor().getStateInformation (state);
-    unit.setParameter ("morvel", 0.1f);
+    unit.setParameter (ParamID::morvel, 0.1f);
 
     unit.object().getProcessor().setStateInformation (state.getData(), static_cast<int> (state.getSize()));
     EXPECT_EQ (sequenceOf (testhost::takeEvents()),
-               (decltype (sequenceOf ({})) { { kAudioUnitEvent_ParameterValueChange, idOf ("morvel") } }));
+               (decltype (sequenceOf ({})) { { kAudioUnitEvent_ParameterValueChange, idOf (ParamID::morvel) } }));
 }
 
 //==============================================================================

@@ -4,7 +4,11 @@
 #include "au/HalvoraAudioUnit.h"
 #include "au/PropertyList.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <gtest/gtest.h>
+
+namespace ParamID = halvora::ParamID;
 
 namespace
 {
@@ -46,9 +50,9 @@ protected:
     /** Every parameter off its default, so a restore that changed anything would show. */
     void changeEverything()
     {
-        testutil::setPlain (unit.getProcessor(), "gain", -7.5f);
-        testutil::setPlain (unit.getProcessor(), "key", 5.0f);
-        testutil::setPlain (unit.getProcessor(), "morvel", 0.9f);
+        testutil::setPlain (unit.getProcessor(), ParamID::gain, -7.5f);
+        testutil::setPlain (unit.getProcessor(), ParamID::key, 5.0f);
+        testutil::setPlain (unit.getProcessor(), ParamID::morvel, 0.9f);
     }
 
     std::vector<float> snapshot()
@@ -83,9 +87,10 @@ TEST_F (AudioUnitTest, ParameterIdentifiersComeFromTheIdStringsAndAreSorted)
 {
     // 31-multiplier hash of each ID string with the top bit cleared, worked out by hand.
     const std::map<AudioUnitParameterID, std::string> expected {
-        { 106079u, "key" },         { 3165055u, "gain" },       { 108280125u, "range" },    { 109250890u, "scale" },
-        { 112386354u, "voice" },    { 389880618u, "reverbMix" }, { 450357647u, "vibRate" },  { 816144857u, "delayMix" },
-        { 1063371764u, "vibDepth" }, { 1079117453u, "morvel" },  { 1470039715u, "formant" },
+        { 106079u, ParamID::key },           { 3165055u, ParamID::gain },         { 108280125u, ParamID::range },
+        { 109250890u, ParamID::scale },      { 112386354u, ParamID::voice },      { 389880618u, ParamID::reverbMix },
+        { 450357647u, ParamID::vibRate },    { 816144857u, ParamID::delayMix },   { 1063371764u, ParamID::vibDepth },
+        { 1079117453u, ParamID::morvel },    { 1470039715u, ParamID::formant },
     };
 
     AudioUnitParameterID ids[11] {};
@@ -104,8 +109,8 @@ TEST_F (AudioUnitTest, ParameterIdentifiersComeFromTheIdStringsAndAreSorted)
 
 TEST_F (AudioUnitTest, ChoiceParametersReportValueStringsAndContinuousOnesDoNot)
 {
-    const auto key = HalvoraAudioUnit::parameterIdFor ("key");
-    const auto gain = HalvoraAudioUnit::parameterIdFor ("gain");
+    const auto key = HalvoraAudioUnit::parameterIdFor (ParamID::key);
+    const auto gain = HalvoraAudioUnit::parameterIdFor (ParamID::gain);
 
     const AUStringArray* strings = nullptr;
     ASSERT_EQ (get (kAudioUnitProperty_ParameterValueStrings, strings, key), noErr);
@@ -133,8 +138,8 @@ TEST_F (AudioUnitTest, ChoiceParametersReportValueStringsAndContinuousOnesDoNot)
 
 TEST_F (AudioUnitTest, ValuesAndTextGoThroughTheParametersOwnConversions)
 {
-    const auto gain = HalvoraAudioUnit::parameterIdFor ("gain");
-    const auto key = HalvoraAudioUnit::parameterIdFor ("key");
+    const auto gain = HalvoraAudioUnit::parameterIdFor (ParamID::gain);
+    const auto key = HalvoraAudioUnit::parameterIdFor (ParamID::key);
 
     ASSERT_EQ (unit.setParameter (key, kAudioUnitScope_Global, 0, 6.0f), noErr);
     EXPECT_EQ (unit.getProcessor().getParameters()[9]->getCurrentValueAsText(), "F#");
@@ -200,7 +205,7 @@ class PresetEdgeCases : public AudioUnitTest, public testing::WithParamInterface
 TEST_P (PresetEdgeCases, LeaveEveryParameterAsItWas)
 {
     // A preset saved with gain at +12 dB, restored onto an instance at -7.5 dB.
-    testutil::setPlain (unit.getProcessor(), "gain", 12.0f);
+    testutil::setPlain (unit.getProcessor(), ParamID::gain, 12.0f);
     const auto saved = savePreset();
     changeEverything();
     const auto before = snapshot();
@@ -233,12 +238,12 @@ TEST_F (AudioUnitTest, DictionaryOfAnotherComponentTypeRestores)
 {
     // The base checks version, subtype and manufacturer only: the same unit may be
     // registered as an effect ('aufx', 1635083896) as well as a music device.
-    testutil::setPlain (unit.getProcessor(), "gain", 12.0f);
+    testutil::setPlain (unit.getProcessor(), ParamID::gain, 12.0f);
     const auto saved = savePreset();
     changeEverything();
 
     EXPECT_EQ (restorePreset (withEntry (saved, "type", "<integer>1635083896</integer>")), noErr);
-    EXPECT_FLOAT_EQ (plain ("gain"), 12.0f);
+    EXPECT_FLOAT_EQ (plain (ParamID::gain), 12.0f);
     EXPECT_EQ (restorePreset (withEntry (saved, "type", "")), noErr);
 }
 
@@ -250,10 +255,10 @@ TEST_F (AudioUnitTest, CodesWrittenAsSignedNumbersAreTheSameCodes)
     HalvoraAudioProcessor processor;
     auto dictionary = AUPresetState::makeDictionary (processor, highBit, "High");
     dictionary.getDynamicObject()->setProperty ("subtype", static_cast<juce::int64> (static_cast<SInt32> (0x80000001u)));
-    testutil::setPlain (processor, "gain", -5.0f);
+    testutil::setPlain (processor, ParamID::gain, -5.0f);
 
     EXPECT_EQ (AUPresetState::restoreDictionary (processor, highBit, dictionary), noErr);
-    EXPECT_FLOAT_EQ (testutil::getPlain (processor, "gain"), 0.0f);
+    EXPECT_FLOAT_EQ (testutil::getPlain (processor, ParamID::gain), 0.0f);
 }
 
 TEST_F (AudioUnitTest, HugePresetIsRefusedUnread)
@@ -311,8 +316,8 @@ TEST (AUPresetFile, RenderSavesAndRestoresAupresetFiles)
     juce::MemoryBlock data;
     ASSERT_TRUE (raw.loadFileAsData (data));
     processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("range")->load(), 2.0f);
-    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), -3.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::range)->load(), 2.0f);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue (ParamID::gain)->load(), -3.0f);
 
     const auto foreign = dir.file ("foreign.aupreset");
     foreign.replaceWithText (preset.loadFileAsString().replace ("<key>subtype</key>\n\t<integer>", "<key>subtype</key>\n\t<integer>9"));

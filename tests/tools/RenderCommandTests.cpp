@@ -1,7 +1,11 @@
 #include "Renderer.h"
 #include "helpers/TestHelpers.h"
 
+#include "HalvoraVocabulary.h"
+
 #include <gtest/gtest.h>
+
+namespace ParamID = halvora::ParamID;
 
 using testutil::readAudio;
 using testutil::runRender;
@@ -52,7 +56,7 @@ TEST (RenderCommand, ListParamsShowsAllEleven)
     EXPECT_EQ (result.exitCode, 0);
     const auto lines = juce::StringArray::fromLines (result.output.trim());
     ASSERT_EQ (lines.size(), 11);
-    EXPECT_TRUE (lines[0].startsWith ("formant"));
+    EXPECT_TRUE (lines[0].startsWith (ParamID::formant));
     EXPECT_TRUE (lines[1].contains ("\"Gain (dB)\"") && lines[1].contains ("-24 to 24, step 0.01, default 0"));
     EXPECT_TRUE (lines[9].contains ("C, C#, D")) << lines[9];
 }
@@ -141,8 +145,8 @@ TEST (RenderCommand, OutOfRangeValuesAreClampedWithAWarning)
     juce::MemoryBlock data;
     ASSERT_TRUE (dir.file ("s.bin").loadFileAsData (data));
     processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), 24.0f);
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 11.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::gain)->load(), 24.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::key)->load(), 11.0f);
 }
 
 /** One parameter's bounds as a user types them, and the values one step (or one index) beyond. */
@@ -179,17 +183,17 @@ TEST_P (RenderBounds, EqualIsInsideAndOneStepBeyondWarns)
 
 // The ranges and steps of the eleven parameters; a choice's bounds are its first and last index.
 const BoundsCase boundsCases[] {
-    { "formant",   "-1",  "1",   "-1.001", "1.001",  -1.0f,  1.0f },
-    { "gain",      "-24", "24",  "-24.01", "24.01",  -24.0f, 24.0f },
-    { "vibRate",   "0.1", "10",  "0.099",  "10.001", 0.1f,   10.0f },
-    { "vibDepth",  "0",   "100", "-0.01",  "100.01", 0.0f,   100.0f },
-    { "delayMix",  "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
-    { "reverbMix", "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
-    { "morvel",    "0",   "1",   "-0.001", "1.001",  0.0f,   1.0f },
-    { "range",     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
-    { "voice",     "0",   "1",   "-1",     "2",      0.0f,   1.0f },
-    { "key",       "0",   "11",  "-1",     "12",     0.0f,   11.0f },
-    { "scale",     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
+    { ParamID::formant,   "-1",  "1",   "-1.001", "1.001",  -1.0f,  1.0f },
+    { ParamID::gain,      "-24", "24",  "-24.01", "24.01",  -24.0f, 24.0f },
+    { ParamID::vibRate,   "0.1", "10",  "0.099",  "10.001", 0.1f,   10.0f },
+    { ParamID::vibDepth,  "0",   "100", "-0.01",  "100.01", 0.0f,   100.0f },
+    { ParamID::delayMix,  "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
+    { ParamID::reverbMix, "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
+    { ParamID::morvel,    "0",   "1",   "-0.001", "1.001",  0.0f,   1.0f },
+    { ParamID::range,     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
+    { ParamID::voice,     "0",   "1",   "-1",     "2",      0.0f,   1.0f },
+    { ParamID::key,       "0",   "11",  "-1",     "12",     0.0f,   11.0f },
+    { ParamID::scale,     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
 };
 
 INSTANTIATE_TEST_SUITE_P (EveryParameter, RenderBounds, testing::ValuesIn (boundsCases),
@@ -261,10 +265,10 @@ TEST (RenderCommand, StateRoundTripAndSettingsOnTop)
     ASSERT_TRUE (dir.file ("b.bin").loadFileAsData (data));
     processor.setStateInformation (data.getData(), static_cast<int> (data.getSize()));
 
-    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), -6.5f);
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("scale")->load(), 2.0f);
-    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 7.0f);
-    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("morvel")->load(), 0.25f);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue (ParamID::gain)->load(), -6.5f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::scale)->load(), 2.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::key)->load(), 7.0f);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue (ParamID::morvel)->load(), 0.25f);
 }
 
 TEST (RenderCommand, DemoRendersEightSecondsAndItsInput)
