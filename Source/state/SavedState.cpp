@@ -1,4 +1,5 @@
 #include "SavedState.h"
+#include "NumberText.h"
 #include "XmlTextCheck.h"
 #include "dsp/Clamp.h"
 
@@ -47,7 +48,9 @@ void sanitiseRestoredState (juce::ValueTree& state, const juce::Array<juce::Audi
         if (param == nullptr || ! child.hasProperty ("value"))
             continue;
 
-        auto value = static_cast<double> (child.getProperty ("value"));
+        // Read as text by our own reader: the framework's overflows on a long exponent.
+        const auto& stored = child.getProperty ("value");
+        auto value = stored.isString() ? NumberText::readDouble (stored.toString()) : static_cast<double> (stored);
         const auto& range = param->getNormalisableRange();
 
         if (std::isnan (value))

@@ -150,6 +150,7 @@ const HostileInput hostileInputs[] {
     { "PresetKeysJustBelowLimit",    Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
 
     // Huge single values.
+    { "StateExponentBeyondAnInt",    Door::state,  Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"1e99999999999\"/><PARAM id=\"formant\" value=\"-1e-99999999999\"/>"); } },
     { "StateHugeNumber",             Door::state,  Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
     { "StateHugeUnknownAttribute",   Door::state,  Outcome::harmless, [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
     { "StateHugeText",               Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("x", 4 << 20) + gainSix); } },
