@@ -99,7 +99,7 @@ class PitchCorrectionSnap : public testing::TestWithParam<SnapCase>
 {
 };
 
-TEST_P (PitchCorrectionSnap, MovesToTheNearestNoteOfTheScaleTiesGoingDown)
+TEST_P (PitchCorrectionSnap, MovesToTheNearestNoteOfTheScaleWithTiesGoingDown)
 {
     const auto c = GetParam();
     EXPECT_FLOAT_EQ (halvora::PitchCorrection::snapMidiToScale (c.midi, c.key, c.scale), c.expected)
