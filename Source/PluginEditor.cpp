@@ -59,8 +59,8 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
 
     const auto choicesOf = [] (const char* id)
     {
-        const auto& p = halvora::findChoice (id);
-        return juce::StringArray (p.choices, p.numChoices);
+        const auto& choice = halvora::findChoice (id);
+        return juce::StringArray (choice.choices, choice.numChoices);
     };
 
     const std::pair<juce::ComboBox*, juce::StringArray> boxes[] {
