@@ -51,10 +51,10 @@ package: build
 
 # Our C++ in the house style (.clang-format): `format` rewrites it in place, `format-check`
 # lists the files that differ and fails if there are any.
-format:
+format: bootstrap
 	@scripts/format
 
-format-check:
+format-check: bootstrap
 	@scripts/format --check
 
 clean:

@@ -14,6 +14,7 @@ HalvoraAudioProcessor::HalvoraAudioProcessor()
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       apvts (*this, nullptr, "PARAMS", createParameterLayout())
 {
+    // clang-format off
     formantParam   = apvts.getRawParameterValue (halvora::ParamID::formant);
     gainParam      = apvts.getRawParameterValue (halvora::ParamID::gain);
     vibRateParam   = apvts.getRawParameterValue (halvora::ParamID::vibRate);
@@ -25,6 +26,7 @@ HalvoraAudioProcessor::HalvoraAudioProcessor()
     voiceParam     = apvts.getRawParameterValue (halvora::ParamID::voice);
     keyParam       = apvts.getRawParameterValue (halvora::ParamID::key);
     scaleParam     = apvts.getRawParameterValue (halvora::ParamID::scale);
+    // clang-format on
 }
 
 HalvoraAudioProcessor::~HalvoraAudioProcessor() = default;
@@ -49,6 +51,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout HalvoraAudioProcessor::creat
 }
 
 //==============================================================================
+// clang-format off
 const juce::String HalvoraAudioProcessor::getName() const            { return "Halvora"; }
 bool HalvoraAudioProcessor::supportsDoublePrecisionProcessing() const { return false; }
 double HalvoraAudioProcessor::getTailLengthSeconds() const            { return 0.0; }
@@ -64,6 +67,7 @@ int HalvoraAudioProcessor::getCurrentProgram()                        { return 0
 void HalvoraAudioProcessor::setCurrentProgram (int)                   {}
 const juce::String HalvoraAudioProcessor::getProgramName (int)        { return {}; }
 void HalvoraAudioProcessor::changeProgramName (int, const juce::String&) {}
+// clang-format on
 
 void HalvoraAudioProcessor::setActiveMvTarget (MvTarget target) noexcept
 {
