@@ -21,17 +21,17 @@ namespace halvora
 */
 namespace ParamID
 {
-    inline constexpr const char* formant   = "formant";
-    inline constexpr const char* gain      = "gain";
-    inline constexpr const char* vibRate   = "vibRate";
-    inline constexpr const char* vibDepth  = "vibDepth";
-    inline constexpr const char* delayMix  = "delayMix";
+    inline constexpr const char* formant = "formant";
+    inline constexpr const char* gain = "gain";
+    inline constexpr const char* vibRate = "vibRate";
+    inline constexpr const char* vibDepth = "vibDepth";
+    inline constexpr const char* delayMix = "delayMix";
     inline constexpr const char* reverbMix = "reverbMix";
-    inline constexpr const char* morvel    = "morvel";
-    inline constexpr const char* range     = "range";
-    inline constexpr const char* voice     = "voice";
-    inline constexpr const char* key       = "key";
-    inline constexpr const char* scale     = "scale";
+    inline constexpr const char* morvel = "morvel";
+    inline constexpr const char* range = "range";
+    inline constexpr const char* voice = "voice";
+    inline constexpr const char* key = "key";
+    inline constexpr const char* scale = "scale";
 }
 
 /** The eleven IDs in registration order, which is each parameter's index in the processor. */
@@ -50,20 +50,20 @@ struct ContinuousParameter
 };
 
 inline constexpr std::array<ContinuousParameter, 7> continuousParameters { {
-    { ParamID::formant,   "Formant",             -1.0f,   1.0f, 0.001f, 0.0f },
-    { ParamID::gain,      "Gain (dB)",          -24.0f,  24.0f, 0.01f,  0.0f },
-    { ParamID::vibRate,   "Vibrato Rate (Hz)",    0.1f,  10.0f, 0.001f, 5.0f },
-    { ParamID::vibDepth,  "Vibrato Depth (%)",    0.0f, 100.0f, 0.01f,  0.0f },
-    { ParamID::delayMix,  "Delay",                0.0f, 100.0f, 0.1f,   0.0f },
-    { ParamID::reverbMix, "Reverb",               0.0f, 100.0f, 0.1f,   0.0f },
-    { ParamID::morvel,    "Morvel",               0.0f,   1.0f, 0.001f, 0.5f },
+    { ParamID::formant, "Formant", -1.0f, 1.0f, 0.001f, 0.0f },
+    { ParamID::gain, "Gain (dB)", -24.0f, 24.0f, 0.01f, 0.0f },
+    { ParamID::vibRate, "Vibrato Rate (Hz)", 0.1f, 10.0f, 0.001f, 5.0f },
+    { ParamID::vibDepth, "Vibrato Depth (%)", 0.0f, 100.0f, 0.01f, 0.0f },
+    { ParamID::delayMix, "Delay", 0.0f, 100.0f, 0.1f, 0.0f },
+    { ParamID::reverbMix, "Reverb", 0.0f, 100.0f, 0.1f, 0.0f },
+    { ParamID::morvel, "Morvel", 0.0f, 1.0f, 0.001f, 0.5f },
 } };
 
 //==============================================================================
-inline constexpr std::array<const char*, 5>  rangeNames { "Soprano", "Alto", "Tenor", "Baritone", "Bass" };
-inline constexpr std::array<const char*, 2>  voiceNames { "Female", "Male" };
-inline constexpr std::array<const char*, 12> keyNames   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
-inline constexpr std::array<const char*, 5>  scaleNames { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" };
+inline constexpr std::array<const char*, 5> rangeNames { "Soprano", "Alto", "Tenor", "Baritone", "Bass" };
+inline constexpr std::array<const char*, 2> voiceNames { "Female", "Male" };
+inline constexpr std::array<const char*, 12> keyNames { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
+inline constexpr std::array<const char*, 5> scaleNames { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" };
 
 /** A choice parameter: its value is the index into `choices`, and its default is 0. */
 struct ChoiceParameter
@@ -77,7 +77,7 @@ struct ChoiceParameter
 inline constexpr std::array<ChoiceParameter, 4> choiceParameters { {
     { ParamID::range, "Range", rangeNames.data(), static_cast<int> (rangeNames.size()) },
     { ParamID::voice, "Voice", voiceNames.data(), static_cast<int> (voiceNames.size()) },
-    { ParamID::key,   "Key",   keyNames.data(),   static_cast<int> (keyNames.size()) },
+    { ParamID::key, "Key", keyNames.data(), static_cast<int> (keyNames.size()) },
     { ParamID::scale, "Scale", scaleNames.data(), static_cast<int> (scaleNames.size()) },
 } };
 
@@ -86,11 +86,11 @@ inline constexpr std::array<ChoiceParameter, 4> choiceParameters { {
     order of scaleNames.
 */
 inline constexpr std::int32_t scaleMasks[5][12] {
-    { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1 },   // Major
-    { 1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0 },   // Minor
-    { 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1, 0 },   // Dorian
-    { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0 },   // Mixolydian
-    { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 },   // Chromatic
+    { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1 }, // Major
+    { 1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0 }, // Minor
+    { 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1, 0 }, // Dorian
+    { 1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0 }, // Mixolydian
+    { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 }, // Chromatic
 };
 
 /** A vocal range: where the detector looks for the sung pitch, and how the tone stage
@@ -104,11 +104,11 @@ struct VocalRange
 
 /** In the order of rangeNames. */
 inline constexpr std::array<VocalRange, 5> vocalRanges { {
-    { 261.6f, 1046.5f, 1.6f, 0.6f },   // Soprano
-    { 196.0f,  784.0f, 1.3f, 0.8f },   // Alto
-    { 130.8f,  523.3f, 1.0f, 1.0f },   // Tenor
-    {  98.0f,  392.0f, 0.9f, 1.3f },   // Baritone
-    {  82.4f,  330.0f, 0.7f, 1.6f },   // Bass
+    { 261.6f, 1046.5f, 1.6f, 0.6f }, // Soprano
+    { 196.0f, 784.0f, 1.3f, 0.8f },  // Alto
+    { 130.8f, 523.3f, 1.0f, 1.0f },  // Tenor
+    { 98.0f, 392.0f, 0.9f, 1.3f },   // Baritone
+    { 82.4f, 330.0f, 0.7f, 1.6f },   // Bass
 } };
 
 //==============================================================================

@@ -6,20 +6,21 @@
 
 namespace
 {
-    juce::Image loadResourceImage (const char* name)
-    {
-        int size = 0;
+juce::Image loadResourceImage (const char* name)
+{
+    int size = 0;
 
-        if (const auto* data = BinaryData::getNamedResource (name, size))
-            return juce::ImageFileFormat::loadFrom (data, static_cast<size_t> (size));
+    if (const auto* data = BinaryData::getNamedResource (name, size))
+        return juce::ImageFileFormat::loadFrom (data, static_cast<size_t> (size));
 
-        return {};
-    }
+    return {};
+}
 }
 
 //==============================================================================
 HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor& p)
-    : AudioProcessorEditor (&p), processorRef (p)
+    : AudioProcessorEditor (&p),
+      processorRef (p)
 {
     setOpaque (true);
     setSize (1200, 600);
@@ -37,11 +38,11 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     }
 
     auto& state = processorRef.apvts;
-    formantAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::formant, formantKnob);
-    gainAttachment     = std::make_unique<SliderAttachment> (state, halvora::ParamID::gain, gainKnob);
-    vibRateAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibRate, vibRateKnob);
+    formantAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::formant, formantKnob);
+    gainAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::gain, gainKnob);
+    vibRateAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibRate, vibRateKnob);
     vibDepthAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibDepth, vibDepthKnob);
-    morvelAttachment   = std::make_unique<SliderAttachment> (state, halvora::ParamID::morvel, morvelKnob);
+    morvelAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::morvel, morvelKnob);
 
     styleTitle (formantLabel, "Formant");
     styleTitle (gainLabel, "Gain");
@@ -57,8 +58,7 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
                          &rangeLabel, &voiceLabel, &keyLabel, &scaleLabel })
         addAndMakeVisible (*label);
 
-    const auto choicesOf = [] (const char* id)
-    {
+    const auto choicesOf = [] (const char* id) {
         const auto& choice = halvora::findChoice (id);
         return juce::StringArray (choice.choices, choice.numChoices);
     };
@@ -66,7 +66,7 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     const std::pair<juce::ComboBox*, juce::StringArray> boxes[] {
         { &rangeBox, choicesOf (halvora::ParamID::range) },
         { &voiceBox, choicesOf (halvora::ParamID::voice) },
-        { &keyBox,   choicesOf (halvora::ParamID::key) },
+        { &keyBox, choicesOf (halvora::ParamID::key) },
         { &scaleBox, choicesOf (halvora::ParamID::scale) },
     };
 
@@ -96,7 +96,7 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
 
     rangeAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::range, rangeBox);
     voiceAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::voice, voiceBox);
-    keyAttachment   = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::key, keyBox);
+    keyAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::key, keyBox);
     scaleAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::scale, scaleBox);
 
     for (auto* button : onButtons())
@@ -133,7 +133,7 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
     delayLabel.setText ("D\nE\nL\nA\nY", juce::dontSendNotification);
     reverbLabel.setText ("R\nE\nV\nE\nR\nB", juce::dontSendNotification);
 
-    delayAttachment  = std::make_unique<SliderAttachment> (state, halvora::ParamID::delayMix, delayFader);
+    delayAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::delayMix, delayFader);
     reverbAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::reverbMix, reverbFader);
 
     // A window reopened while the correction is on shows its button lit.

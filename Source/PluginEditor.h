@@ -52,7 +52,7 @@ private:
 
     juce::Slider formantKnob, gainKnob, vibRateKnob, vibDepthKnob, morvelKnob;
     juce::Label formantLabel, gainLabel, vibRateLabel, vibDepthLabel, morvelLabel,
-                rangeLabel, voiceLabel, keyLabel, scaleLabel;
+        rangeLabel, voiceLabel, keyLabel, scaleLabel;
     juce::ComboBox rangeBox, voiceBox, keyBox, scaleBox;
     juce::TextButton onButton1 { "ON" }, onButton2 { "ON" }, onButton3 { "ON" }, onButton4 { "ON" };
     juce::Slider delayFader, reverbFader;
@@ -60,7 +60,7 @@ private:
 
     // The attachments come last so they stop listening before their controls go.
     std::unique_ptr<SliderAttachment> formantAttachment, gainAttachment, vibRateAttachment, vibDepthAttachment,
-                                      morvelAttachment, delayAttachment, reverbAttachment;
+        morvelAttachment, delayAttachment, reverbAttachment;
     std::unique_ptr<ComboBoxAttachment> rangeAttachment, voiceAttachment, keyAttachment, scaleAttachment;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HalvoraAudioProcessorEditor)

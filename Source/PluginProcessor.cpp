@@ -156,59 +156,59 @@ void HalvoraAudioProcessor::releaseResources()
 //==============================================================================
 namespace
 {
-    /** A parameter's raw value for this block. Hosts can send NaN or infinity as a
-        normalised value, and the framework passes it through to the raw value: NaN reads
-        as the parameter's default and an infinity as the bound it points at, so that no
-        stage (the vibrato phase, the echo lines, the reverb) ever holds a non-finite value.
-        Finite values pass unchanged; the stages apply their own clamps.
-    */
-    float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
-    {
-        if (handle == nullptr)
-            return defaultValue;
+/** A parameter's raw value for this block. Hosts can send NaN or infinity as a
+    normalised value, and the framework passes it through to the raw value: NaN reads
+    as the parameter's default and an infinity as the bound it points at, so that no
+    stage (the vibrato phase, the echo lines, the reverb) ever holds a non-finite value.
+    Finite values pass unchanged; the stages apply their own clamps.
+*/
+float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
+{
+    if (handle == nullptr)
+        return defaultValue;
 
-        const auto raw = handle->load (std::memory_order_relaxed);
+    const auto raw = handle->load (std::memory_order_relaxed);
 
-        if (std::isnan (raw))
-            return defaultValue;
+    if (std::isnan (raw))
+        return defaultValue;
 
-        if (std::isinf (raw))
-            return raw > 0.0f ? maximum : minimum;
+    if (std::isinf (raw))
+        return raw > 0.0f ? maximum : minimum;
 
-        return raw;
-    }
+    return raw;
+}
 
-    /** A continuous parameter read with its own default and bounds. */
-    float loadFinite (const std::atomic<float>* handle, const halvora::ContinuousParameter& p) noexcept
-    {
-        return loadFinite (handle, p.defaultValue, p.minimum, p.maximum);
-    }
+/** A continuous parameter read with its own default and bounds. */
+float loadFinite (const std::atomic<float>* handle, const halvora::ContinuousParameter& p) noexcept
+{
+    return loadFinite (handle, p.defaultValue, p.minimum, p.maximum);
+}
 
-    /** A choice index from its raw value: truncated toward zero, then clamped to the list. */
-    int loadChoice (const std::atomic<float>* handle, const halvora::ChoiceParameter& p) noexcept
-    {
-        const auto last = p.numChoices - 1;
-        const auto raw = loadFinite (handle, 0.0f, 0.0f, static_cast<float> (last));   // clamped as a float first
+/** A choice index from its raw value: truncated toward zero, then clamped to the list. */
+int loadChoice (const std::atomic<float>* handle, const halvora::ChoiceParameter& p) noexcept
+{
+    const auto last = p.numChoices - 1;
+    const auto raw = loadFinite (handle, 0.0f, 0.0f, static_cast<float> (last)); // clamped as a float first
 
-        if (! (raw > 0.0f))   // also NaN
-            return 0;
+    if (! (raw > 0.0f)) // also NaN
+        return 0;
 
-        if (raw >= static_cast<float> (last))
-            return last;
+    if (raw >= static_cast<float> (last))
+        return last;
 
-        return static_cast<int> (raw);
-    }
+    return static_cast<int> (raw);
+}
 
-    constexpr auto& formantSpec   = halvora::findContinuous (halvora::ParamID::formant);
-    constexpr auto& gainSpec      = halvora::findContinuous (halvora::ParamID::gain);
-    constexpr auto& vibRateSpec   = halvora::findContinuous (halvora::ParamID::vibRate);
-    constexpr auto& vibDepthSpec  = halvora::findContinuous (halvora::ParamID::vibDepth);
-    constexpr auto& delayMixSpec  = halvora::findContinuous (halvora::ParamID::delayMix);
-    constexpr auto& reverbMixSpec = halvora::findContinuous (halvora::ParamID::reverbMix);
-    constexpr auto& morvelSpec    = halvora::findContinuous (halvora::ParamID::morvel);
-    constexpr auto& rangeSpec     = halvora::findChoice (halvora::ParamID::range);
-    constexpr auto& keySpec       = halvora::findChoice (halvora::ParamID::key);
-    constexpr auto& scaleSpec     = halvora::findChoice (halvora::ParamID::scale);
+constexpr auto& formantSpec = halvora::findContinuous (halvora::ParamID::formant);
+constexpr auto& gainSpec = halvora::findContinuous (halvora::ParamID::gain);
+constexpr auto& vibRateSpec = halvora::findContinuous (halvora::ParamID::vibRate);
+constexpr auto& vibDepthSpec = halvora::findContinuous (halvora::ParamID::vibDepth);
+constexpr auto& delayMixSpec = halvora::findContinuous (halvora::ParamID::delayMix);
+constexpr auto& reverbMixSpec = halvora::findContinuous (halvora::ParamID::reverbMix);
+constexpr auto& morvelSpec = halvora::findContinuous (halvora::ParamID::morvel);
+constexpr auto& rangeSpec = halvora::findChoice (halvora::ParamID::range);
+constexpr auto& keySpec = halvora::findChoice (halvora::ParamID::key);
+constexpr auto& scaleSpec = halvora::findChoice (halvora::ParamID::scale);
 } // namespace
 
 HalvoraAudioProcessor::BlockSettings HalvoraAudioProcessor::readBlockSettings() const noexcept

@@ -23,10 +23,10 @@ public:
     */
     enum class MvTarget : std::int32_t
     {
-        none        = 0,
+        none = 0,
         rangeButton = 1,
         voiceButton = 2,
-        keyButton   = 3,
+        keyButton = 3,
         scaleButton = 4
     };
 
@@ -78,10 +78,10 @@ public:
     /** What the pitch stages did in the last block. */
     struct PitchReport
     {
-        float detectedHz = 0.0f;   // 0 when nothing was found
+        float detectedHz = 0.0f; // 0 when nothing was found
         float smoothedHz = 0.0f;
-        float targetHz = 0.0f;     // the snapped note, 0 when the correction did not run
-        float ratio = 1.0f;        // the replay speed applied to the block
+        float targetHz = 0.0f; // the snapped note, 0 when the correction did not run
+        float ratio = 1.0f;    // the replay speed applied to the block
     };
 
     /** For offline tools and tests: read it on the thread that calls processBlock. */
@@ -92,17 +92,17 @@ public:
 
 private:
     //==============================================================================
-    std::atomic<float>* formantParam   = nullptr;
-    std::atomic<float>* gainParam      = nullptr;
-    std::atomic<float>* vibRateParam   = nullptr;
-    std::atomic<float>* vibDepthParam  = nullptr;
-    std::atomic<float>* delayMixParam  = nullptr;
+    std::atomic<float>* formantParam = nullptr;
+    std::atomic<float>* gainParam = nullptr;
+    std::atomic<float>* vibRateParam = nullptr;
+    std::atomic<float>* vibDepthParam = nullptr;
+    std::atomic<float>* delayMixParam = nullptr;
     std::atomic<float>* reverbMixParam = nullptr;
-    std::atomic<float>* morvelParam    = nullptr;
-    std::atomic<float>* rangeParam     = nullptr;
-    std::atomic<float>* voiceParam     = nullptr;
-    std::atomic<float>* keyParam       = nullptr;
-    std::atomic<float>* scaleParam     = nullptr;
+    std::atomic<float>* morvelParam = nullptr;
+    std::atomic<float>* rangeParam = nullptr;
+    std::atomic<float>* voiceParam = nullptr;
+    std::atomic<float>* keyParam = nullptr;
+    std::atomic<float>* scaleParam = nullptr;
 
     //==============================================================================
     double currentSampleRate = 44100.0;

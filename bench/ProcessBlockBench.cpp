@@ -24,8 +24,7 @@ enum class Setting
 
 void configure (HalvoraAudioProcessor& p, Setting setting)
 {
-    const auto set = [&p] (const char* id, float plain)
-    {
+    const auto set = [&p] (const char* id, float plain) {
         auto* param = p.apvts.getParameter (id);
         param->setValueNotifyingHost (param->convertTo0to1 (plain));
     };
@@ -52,8 +51,7 @@ void configure (HalvoraAudioProcessor& p, Setting setting)
 
 const juce::AudioBuffer<float>& sungPhrase()
 {
-    static const auto phrase = []
-    {
+    static const auto phrase = [] {
         const auto mono = halvora::DemoVocal::generate();
         juce::AudioBuffer<float> stereo (2, mono.getNumSamples());
         stereo.copyFrom (0, 0, mono, 0, 0, mono.getNumSamples());

@@ -13,7 +13,7 @@ namespace AUDispatch
 
 struct PlugInRecord
 {
-    AudioComponentPlugInInterface interface;   // first, so the record's address is the interface's
+    AudioComponentPlugInInterface interface; // first, so the record's address is the interface's
     std::unique_ptr<juce::ScopedJuceInitialiser_GUI> juce;
     std::unique_ptr<HalvoraAudioUnit> unit;
 };
@@ -186,29 +186,29 @@ inline AudioComponentMethod lookup (SInt16 selector)
 {
     switch (selector)
     {
-        case kAudioUnitInitializeSelect:                          return method (&initialize);
-        case kAudioUnitUninitializeSelect:                        return method (&uninitialize);
-        case kAudioUnitGetPropertyInfoSelect:                     return method (&getPropertyInfo);
-        case kAudioUnitGetPropertySelect:                         return method (&getProperty);
-        case kAudioUnitSetPropertySelect:                         return method (&setProperty);
-        case kAudioUnitAddPropertyListenerSelect:                 return method (&addPropertyListener);
-        case kAudioUnitRemovePropertyListenerSelect:              return method (&removePropertyListener);
-        case kAudioUnitRemovePropertyListenerWithUserDataSelect:  return method (&removePropertyListenerWithUserData);
-        case kAudioUnitAddRenderNotifySelect:                     return method (&addRenderNotify);
-        case kAudioUnitRemoveRenderNotifySelect:                  return method (&removeRenderNotify);
-        case kAudioUnitGetParameterSelect:                        return method (&getParameter);
-        case kAudioUnitSetParameterSelect:                        return method (&setParameter);
-        case kAudioUnitScheduleParametersSelect:                  return method (&scheduleParameters);
-        case kAudioUnitRenderSelect:                              return method (&render);
-        case kAudioUnitResetSelect:                               return method (&reset);
-        case kMusicDeviceMIDIEventSelect:                         return method (&midiEvent);
-        case kMusicDeviceMIDIEventListSelect:                     return method (&midiEventList);
-        case kMusicDeviceSysExSelect:                             return method (&sysEx);
-        case kMusicDevicePrepareInstrumentSelect:                 return method (&prepareOrReleaseInstrument);
-        case kMusicDeviceReleaseInstrumentSelect:                 return method (&prepareOrReleaseInstrument);
-        case kMusicDeviceStartNoteSelect:                         return method (&startNote);
-        case kMusicDeviceStopNoteSelect:                          return method (&stopNote);
-        default:                                                  return nullptr;
+        case kAudioUnitInitializeSelect: return method (&initialize);
+        case kAudioUnitUninitializeSelect: return method (&uninitialize);
+        case kAudioUnitGetPropertyInfoSelect: return method (&getPropertyInfo);
+        case kAudioUnitGetPropertySelect: return method (&getProperty);
+        case kAudioUnitSetPropertySelect: return method (&setProperty);
+        case kAudioUnitAddPropertyListenerSelect: return method (&addPropertyListener);
+        case kAudioUnitRemovePropertyListenerSelect: return method (&removePropertyListener);
+        case kAudioUnitRemovePropertyListenerWithUserDataSelect: return method (&removePropertyListenerWithUserData);
+        case kAudioUnitAddRenderNotifySelect: return method (&addRenderNotify);
+        case kAudioUnitRemoveRenderNotifySelect: return method (&removeRenderNotify);
+        case kAudioUnitGetParameterSelect: return method (&getParameter);
+        case kAudioUnitSetParameterSelect: return method (&setParameter);
+        case kAudioUnitScheduleParametersSelect: return method (&scheduleParameters);
+        case kAudioUnitRenderSelect: return method (&render);
+        case kAudioUnitResetSelect: return method (&reset);
+        case kMusicDeviceMIDIEventSelect: return method (&midiEvent);
+        case kMusicDeviceMIDIEventListSelect: return method (&midiEventList);
+        case kMusicDeviceSysExSelect: return method (&sysEx);
+        case kMusicDevicePrepareInstrumentSelect: return method (&prepareOrReleaseInstrument);
+        case kMusicDeviceReleaseInstrumentSelect: return method (&prepareOrReleaseInstrument);
+        case kMusicDeviceStartNoteSelect: return method (&startNote);
+        case kMusicDeviceStopNoteSelect: return method (&stopNote);
+        default: return nullptr;
     }
 }
 

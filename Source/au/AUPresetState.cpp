@@ -24,8 +24,7 @@ namespace
     */
     bool isCode (const std::optional<juce::int64>& value, OSType code) noexcept
     {
-        return value && (*value == static_cast<juce::int64> (code)
-                         || *value == static_cast<juce::int64> (static_cast<SInt32> (code)));
+        return value && (*value == static_cast<juce::int64> (code) || *value == static_cast<juce::int64> (static_cast<SInt32> (code)));
     }
 }
 
@@ -76,7 +75,7 @@ OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponen
 
     if (presetName != nullptr)
         *presetName = dictionary->getProperty ("name").isString() ? dictionary->getProperty ("name").toString()
-                                                                   : juce::String ("Untitled");
+                                                                  : juce::String ("Untitled");
 
     if (auto* state = dictionary->getProperty ("jucePluginState").getBinaryData())
         if (state->getSize() > 0 && state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))

@@ -10,24 +10,24 @@
 */
 namespace AUPresetState
 {
-    /** Halvora's component description: a music device, so it can take MIDI. */
-    AudioComponentDescription halvoraDescription() noexcept;
+/** Halvora's component description: a music device, so it can take MIDI. */
+AudioComponentDescription halvoraDescription() noexcept;
 
-    juce::var makeDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::String& presetName);
+juce::var makeDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::String& presetName);
 
-    /** Restores a dictionary. A dictionary from a component with another subtype or
-        manufacturer, one of a part rather than the whole unit, or one without the standard
-        entries, is refused with kAudioUnitErr_InvalidPropertyValue and changes nothing; its
-        type is not checked. A missing or empty "jucePluginState" restores nothing. The
-        preset's name is its "name" entry, "Untitled" without one.
-    */
-    OSStatus restoreDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::var& dictionary,
-                                juce::String* presetName = nullptr);
+/** Restores a dictionary. A dictionary from a component with another subtype or
+    manufacturer, one of a part rather than the whole unit, or one without the standard
+    entries, is refused with kAudioUnitErr_InvalidPropertyValue and changes nothing; its
+    type is not checked. A missing or empty "jucePluginState" restores nothing. The
+    preset's name is its "name" entry, "Untitled" without one.
+*/
+OSStatus restoreDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::var& dictionary,
+                            juce::String* presetName = nullptr);
 
-    /** The same from .aupreset bytes; malformed documents are refused the same way. */
-    OSStatus restoreFromPropertyList (juce::AudioProcessor&, const AudioComponentDescription&, const void* data,
-                                      size_t size, juce::String* presetName = nullptr);
+/** The same from .aupreset bytes; malformed documents are refused the same way. */
+OSStatus restoreFromPropertyList (juce::AudioProcessor&, const AudioComponentDescription&, const void* data,
+                                  size_t size, juce::String* presetName = nullptr);
 
-    /** True if the bytes look like an XML property list rather than a raw state block. */
-    bool looksLikePropertyList (const void* data, size_t size) noexcept;
+/** True if the bytes look like an XML property list rather than a raw state block. */
+bool looksLikePropertyList (const void* data, size_t size) noexcept;
 }

@@ -36,7 +36,7 @@ using AudioUnitRenderActionFlags = UInt32;
 using MusicDeviceInstrumentID = UInt32;
 using MusicDeviceGroupID = UInt32;
 using NoteInstanceID = UInt32;
-using CFStringRef = const char*;   // UTF-8
+using CFStringRef = const char*; // UTF-8
 
 constexpr OSType fourCharCode (const char (&code)[5]) noexcept
 {
@@ -54,7 +54,7 @@ struct AudioComponentDescription
 };
 
 struct ComponentInstanceRecord;
-using AudioComponentInstance = ComponentInstanceRecord*;   // as JUCE declares it too
+using AudioComponentInstance = ComponentInstanceRecord*; // as JUCE declares it too
 using AudioUnit = AudioComponentInstance;
 using AudioComponentMethod = void (*)();
 
@@ -97,7 +97,7 @@ struct AudioBuffer
 struct AudioBufferList
 {
     UInt32 mNumberBuffers;
-    AudioBuffer mBuffers[1];   // really mNumberBuffers of them
+    AudioBuffer mBuffers[1]; // really mNumberBuffers of them
 };
 
 struct AudioStreamBasicDescription
@@ -156,7 +156,7 @@ struct AudioUnitParameterInfo
 struct AudioUnitParameterStringFromValue
 {
     AudioUnitParameterID inParamID;
-    const AudioUnitParameterValue* inValue;   // null: the current value
+    const AudioUnitParameterValue* inValue; // null: the current value
     CFStringRef outString;
 };
 
@@ -269,8 +269,8 @@ struct AudioUnitEvent
 
     union
     {
-        AudioUnitParameter mParameter;   // the three parameter events
-        AudioUnitProperty mProperty;     // kAudioUnitEvent_PropertyChange
+        AudioUnitParameter mParameter; // the three parameter events
+        AudioUnitProperty mProperty;   // kAudioUnitEvent_PropertyChange
     } mArgument;
 };
 

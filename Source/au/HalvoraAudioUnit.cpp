@@ -10,69 +10,75 @@
 
 namespace
 {
-    /** The instance whose host is setting a parameter on this thread. The processor reports
-        that change back like any other, and it must not be echoed to the host that made it.
-    */
-    thread_local const void* parameterSetByHost = nullptr;
+/** The instance whose host is setting a parameter on this thread. The processor reports
+    that change back like any other, and it must not be echoed to the host that made it.
+*/
+thread_local const void* parameterSetByHost = nullptr;
 
-    struct ScopedHostParameterChange
+struct ScopedHostParameterChange
+{
+    explicit ScopedHostParameterChange (const void* unit) noexcept
+        : previous (parameterSetByHost)
     {
-        explicit ScopedHostParameterChange (const void* unit) noexcept : previous (parameterSetByHost) { parameterSetByHost = unit; }
-        ~ScopedHostParameterChange() { parameterSetByHost = previous; }
-
-        const void* previous;
-    };
-
-    /** A ramp's value where it starts within the slice: at the slice's first frame if it
-        began earlier, at its end if it is already over.
-    */
-    template <typename Ramp>
-    float valueWhereItStarts (const Ramp& ramp) noexcept
-    {
-        const auto start = static_cast<juce::int64> (ramp.startBufferOffset);
-        const auto end = start + static_cast<juce::int64> (ramp.durationInFrames);
-
-        if (end <= 0)
-            return ramp.endValue;
-
-        if (start >= 0)
-            return ramp.startValue;
-
-        return static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue)
-                                                         * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
+        parameterSetByHost = unit;
     }
+    ~ScopedHostParameterChange() { parameterSetByHost = previous; }
 
-    juce::AudioChannelSet channelSetFor (int channels)
-    {
-        if (channels == 0) return juce::AudioChannelSet::disabled();
-        if (channels == 1) return juce::AudioChannelSet::mono();
-        if (channels == 2) return juce::AudioChannelSet::stereo();
-        return juce::AudioChannelSet::discreteChannels (channels);
-    }
+    const void* previous;
+};
 
-    template <typename T>
-    OSStatus writeValue (void* outData, UInt32* ioDataSize, const T& value)
-    {
-        if (outData == nullptr || ioDataSize == nullptr || *ioDataSize < sizeof (T))
-            return kAudio_ParamError;
+/** A ramp's value where it starts within the slice: at the slice's first frame if it
+    began earlier, at its end if it is already over.
+*/
+template <typename Ramp>
+float valueWhereItStarts (const Ramp& ramp) noexcept
+{
+    const auto start = static_cast<juce::int64> (ramp.startBufferOffset);
+    const auto end = start + static_cast<juce::int64> (ramp.durationInFrames);
 
-        std::memcpy (outData, &value, sizeof (T));
-        *ioDataSize = sizeof (T);
-        return noErr;
-    }
+    if (end <= 0)
+        return ramp.endValue;
 
-    template <typename T>
-    const T* readValue (const void* inData, UInt32 inDataSize)
-    {
-        return inData != nullptr && inDataSize >= sizeof (T) ? static_cast<const T*> (inData) : nullptr;
-    }
+    if (start >= 0)
+        return ramp.startValue;
 
-    /** Chosen once per process, as the Cocoa runtime wants unique class names. */
-    const juce::String& viewClassSuffix()
-    {
-        static const auto suffix = juce::String::toHexString (juce::Random().nextInt64());
-        return suffix;
-    }
+    return static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue) * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
+}
+
+juce::AudioChannelSet channelSetFor (int channels)
+{
+    if (channels == 0)
+        return juce::AudioChannelSet::disabled();
+    if (channels == 1)
+        return juce::AudioChannelSet::mono();
+    if (channels == 2)
+        return juce::AudioChannelSet::stereo();
+    return juce::AudioChannelSet::discreteChannels (channels);
+}
+
+template <typename T>
+OSStatus writeValue (void* outData, UInt32* ioDataSize, const T& value)
+{
+    if (outData == nullptr || ioDataSize == nullptr || *ioDataSize < sizeof (T))
+        return kAudio_ParamError;
+
+    std::memcpy (outData, &value, sizeof (T));
+    *ioDataSize = sizeof (T);
+    return noErr;
+}
+
+template <typename T>
+const T* readValue (const void* inData, UInt32 inDataSize)
+{
+    return inData != nullptr && inDataSize >= sizeof (T) ? static_cast<const T*> (inData) : nullptr;
+}
+
+/** Chosen once per process, as the Cocoa runtime wants unique class names. */
+const juce::String& viewClassSuffix()
+{
+    static const auto suffix = juce::String::toHexString (juce::Random().nextInt64());
+    return suffix;
+}
 }
 
 //==============================================================================
@@ -101,8 +107,7 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc, Audio
     inputChannels = processor->getMainBusNumInputChannels();
     outputChannels = processor->getMainBusNumOutputChannels();
 
-    const auto current = std::find_if (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info)
-                                       { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+    const auto current = std::find_if (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info) { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
     if (current == channelInfos.end())
         channelInfos.push_back ({ static_cast<SInt16> (inputChannels), static_cast<SInt16> (outputChannels) });
 
@@ -130,8 +135,7 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc, Audio
         parameters.push_back (std::move (published));
     }
 
-    std::stable_sort (parameters.begin(), parameters.end(), [] (const PublishedParameter& a, const PublishedParameter& b)
-                      { return a.id < b.id; });
+    std::stable_sort (parameters.begin(), parameters.end(), [] (const PublishedParameter& a, const PublishedParameter& b) { return a.id < b.id; });
 
     idByIndex.resize (static_cast<size_t> (processor->getParameters().size()));
 
@@ -176,8 +180,7 @@ OSStatus HalvoraAudioUnit::initialize()
     if (initialised)
         return noErr;
 
-    const auto supported = std::any_of (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info)
-                                        { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+    const auto supported = std::any_of (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info) { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
 
     juce::AudioProcessor::BusesLayout layout;
     layout.inputBuses.add (channelSetFor (inputChannels));
@@ -320,14 +323,12 @@ OSStatus HalvoraAudioUnit::scheduleParameters (const AudioUnitParameterEvent* ev
     // frames they start at: an immediate event sets its value, and a ramp the value it has
     // where it starts within the slice (its value at the slice's first frame if it began
     // earlier, its end value if it is already over). The last one for a parameter wins.
-    const auto startFrame = [] (const AudioUnitParameterEvent* e) -> juce::int64
-    {
+    const auto startFrame = [] (const AudioUnitParameterEvent* e) -> juce::int64 {
         return e->eventType == kParameterEvent_Immediate ? static_cast<juce::int64> (e->eventValues.immediate.bufferOffset)
                                                          : juce::jmax<juce::int64> (0, e->eventValues.ramp.startBufferOffset);
     };
 
-    std::stable_sort (ordered.begin(), ordered.end(), [&] (const AudioUnitParameterEvent* a, const AudioUnitParameterEvent* b)
-                      { return startFrame (a) < startFrame (b); });
+    std::stable_sort (ordered.begin(), ordered.end(), [&] (const AudioUnitParameterEvent* a, const AudioUnitParameterEvent* b) { return startFrame (a) < startFrame (b); });
 
     for (const auto* event : ordered)
         applyHostValue (*findParameter (event->parameter), event->eventType == kParameterEvent_Immediate
@@ -340,8 +341,7 @@ OSStatus HalvoraAudioUnit::scheduleParameters (const AudioUnitParameterEvent* ev
 //==============================================================================
 bool HalvoraAudioUnit::channelCountSupported (AudioUnitScope scope, UInt32 channels) const noexcept
 {
-    return std::any_of (channelInfos.begin(), channelInfos.end(), [scope, channels] (const AUChannelInfo& info)
-                        { return static_cast<UInt32> (scope == kAudioUnitScope_Input ? info.inChannels : info.outChannels) == channels; });
+    return std::any_of (channelInfos.begin(), channelInfos.end(), [scope, channels] (const AUChannelInfo& info) { return static_cast<UInt32> (scope == kAudioUnitScope_Input ? info.inChannels : info.outChannels) == channels; });
 }
 
 int& HalvoraAudioUnit::channelsFor (AudioUnitScope scope) noexcept
@@ -357,19 +357,34 @@ OSStatus HalvoraAudioUnit::getPropertyInfo (AudioUnitPropertyID id, AudioUnitSco
 
     switch (id)
     {
-        case kAudioUnitProperty_ClassInfo:              size = sizeof (AUPropertyListData); writable = 1; break;
-        case kAudioUnitProperty_SampleRate:             size = sizeof (Float64); writable = 1; break;
-        case kAudioUnitProperty_ParameterList:          size = scope == kAudioUnitScope_Global ? static_cast<UInt32> (parameterIds.size() * sizeof (AudioUnitParameterID)) : 0; break;
-        case kAudioUnitProperty_ParameterInfo:          size = sizeof (AudioUnitParameterInfo); break;
-        case kAudioUnitProperty_ElementCount:           size = sizeof (UInt32); break;
-        case kAudioUnitProperty_Latency:                size = sizeof (Float64); break;
-        case kAudioUnitProperty_TailTime:               size = sizeof (Float64); break;
-        case kAudioUnitProperty_SupportedNumChannels:   size = static_cast<UInt32> (channelInfos.size() * sizeof (AUChannelInfo)); break;
-        case kAudioUnitProperty_MaximumFramesPerSlice:  size = sizeof (UInt32); writable = 1; break;
-        case kAudioUnitProperty_BypassEffect:           size = sizeof (UInt32); writable = 1; break;
-        case kAudioUnitProperty_FactoryPresets:         size = sizeof (const AUPresetArray*); break;
-        case kAudioUnitProperty_PresentPreset:          size = sizeof (AUPreset); writable = 1; break;
-        case kAudioUnitProperty_CocoaUI:                size = sizeof (AudioUnitCocoaViewInfo); break;
+        case kAudioUnitProperty_ClassInfo:
+            size = sizeof (AUPropertyListData);
+            writable = 1;
+            break;
+        case kAudioUnitProperty_SampleRate:
+            size = sizeof (Float64);
+            writable = 1;
+            break;
+        case kAudioUnitProperty_ParameterList: size = scope == kAudioUnitScope_Global ? static_cast<UInt32> (parameterIds.size() * sizeof (AudioUnitParameterID)) : 0; break;
+        case kAudioUnitProperty_ParameterInfo: size = sizeof (AudioUnitParameterInfo); break;
+        case kAudioUnitProperty_ElementCount: size = sizeof (UInt32); break;
+        case kAudioUnitProperty_Latency: size = sizeof (Float64); break;
+        case kAudioUnitProperty_TailTime: size = sizeof (Float64); break;
+        case kAudioUnitProperty_SupportedNumChannels: size = static_cast<UInt32> (channelInfos.size() * sizeof (AUChannelInfo)); break;
+        case kAudioUnitProperty_MaximumFramesPerSlice:
+            size = sizeof (UInt32);
+            writable = 1;
+            break;
+        case kAudioUnitProperty_BypassEffect:
+            size = sizeof (UInt32);
+            writable = 1;
+            break;
+        case kAudioUnitProperty_FactoryPresets: size = sizeof (const AUPresetArray*); break;
+        case kAudioUnitProperty_PresentPreset:
+            size = sizeof (AUPreset);
+            writable = 1;
+            break;
+        case kAudioUnitProperty_CocoaUI: size = sizeof (AudioUnitCocoaViewInfo); break;
         case kAudioUnitProperty_ParameterStringFromValue: size = sizeof (AudioUnitParameterStringFromValue); break;
         case kAudioUnitProperty_ParameterValueFromString: size = sizeof (AudioUnitParameterValueFromString); break;
 
@@ -418,7 +433,7 @@ HalvoraAudioUnit::PropertyFamily HalvoraAudioUnit::familyOf (AudioUnitPropertyID
         case kAudioUnitProperty_SampleRate:
         case kAudioUnitProperty_StreamFormat:
         case kAudioUnitProperty_SupportedNumChannels:
-        case kAudioUnitProperty_ElementCount:             return PropertyFamily::format;
+        case kAudioUnitProperty_ElementCount: return PropertyFamily::format;
 
         case kAudioUnitProperty_ParameterList:
         case kAudioUnitProperty_ParameterInfo:
@@ -428,17 +443,17 @@ HalvoraAudioUnit::PropertyFamily HalvoraAudioUnit::familyOf (AudioUnitPropertyID
 
         case kAudioUnitProperty_ClassInfo:
         case kAudioUnitProperty_PresentPreset:
-        case kAudioUnitProperty_FactoryPresets:           return PropertyFamily::presets;
+        case kAudioUnitProperty_FactoryPresets: return PropertyFamily::presets;
 
         case kAudioUnitProperty_Latency:
         case kAudioUnitProperty_TailTime:
         case kAudioUnitProperty_MaximumFramesPerSlice:
         case kAudioUnitProperty_BypassEffect:
-        case kAudioUnitProperty_SetRenderCallback:        return PropertyFamily::rendering;
+        case kAudioUnitProperty_SetRenderCallback: return PropertyFamily::rendering;
 
-        case kAudioUnitProperty_CocoaUI:                  return PropertyFamily::view;
+        case kAudioUnitProperty_CocoaUI: return PropertyFamily::view;
 
-        default:                                          return PropertyFamily::unknown;
+        default: return PropertyFamily::unknown;
     }
 }
 
@@ -456,12 +471,12 @@ OSStatus HalvoraAudioUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope s
 
     switch (familyOf (id))
     {
-        case PropertyFamily::format:     return getFormatProperty (id, scope, outData, ioDataSize, size);
+        case PropertyFamily::format: return getFormatProperty (id, scope, outData, ioDataSize, size);
         case PropertyFamily::parameters: return getParameterProperty (id, scope, element, outData, ioDataSize, size);
-        case PropertyFamily::presets:    return getPresetProperty (id, outData, ioDataSize);
-        case PropertyFamily::rendering:  return getRenderingProperty (id, outData, ioDataSize);
-        case PropertyFamily::view:       return getViewProperty (outData, ioDataSize);
-        case PropertyFamily::unknown:    break;
+        case PropertyFamily::presets: return getPresetProperty (id, outData, ioDataSize);
+        case PropertyFamily::rendering: return getRenderingProperty (id, outData, ioDataSize);
+        case PropertyFamily::view: return getViewProperty (outData, ioDataSize);
+        case PropertyFamily::unknown: break;
     }
 
     return kAudioUnitErr_InvalidProperty;
@@ -481,12 +496,12 @@ OSStatus HalvoraAudioUnit::setProperty (AudioUnitPropertyID id, AudioUnitScope s
 
     switch (familyOf (id))
     {
-        case PropertyFamily::format:    return setFormatProperty (id, scope, inData, inDataSize);
-        case PropertyFamily::presets:   return setPresetProperty (id, inData, inDataSize);
+        case PropertyFamily::format: return setFormatProperty (id, scope, inData, inDataSize);
+        case PropertyFamily::presets: return setPresetProperty (id, inData, inDataSize);
         case PropertyFamily::rendering: return setRenderingProperty (id, element, inData, inDataSize);
         case PropertyFamily::parameters:
         case PropertyFamily::view:
-        case PropertyFamily::unknown:   break;
+        case PropertyFamily::unknown: break;
     }
 
     return kAudioUnitErr_PropertyNotWritable;
@@ -500,7 +515,7 @@ OSStatus HalvoraAudioUnit::getFormatProperty (AudioUnitPropertyID id, AudioUnitS
 {
     switch (id)
     {
-        case kAudioUnitProperty_SampleRate:   return writeValue (outData, ioDataSize, sampleRate);
+        case kAudioUnitProperty_SampleRate: return writeValue (outData, ioDataSize, sampleRate);
         case kAudioUnitProperty_ElementCount: return writeValue (outData, ioDataSize, static_cast<UInt32> (1));
 
         case kAudioUnitProperty_SupportedNumChannels:
@@ -685,7 +700,7 @@ OSStatus HalvoraAudioUnit::getPresetProperty (AudioUnitPropertyID id, void* outD
 {
     switch (id)
     {
-        case kAudioUnitProperty_PresentPreset:  return writeValue (outData, ioDataSize, currentPreset);
+        case kAudioUnitProperty_PresentPreset: return writeValue (outData, ioDataSize, currentPreset);
         case kAudioUnitProperty_FactoryPresets: return writeValue (outData, ioDataSize, &factoryPresetArray);
 
         case kAudioUnitProperty_ClassInfo:
@@ -774,11 +789,11 @@ OSStatus HalvoraAudioUnit::getRenderingProperty (AudioUnitPropertyID id, void* o
 {
     switch (id)
     {
-        case kAudioUnitProperty_Latency:               return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
-        case kAudioUnitProperty_TailTime:              return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
+        case kAudioUnitProperty_Latency: return writeValue (outData, ioDataSize, processor->getLatencySamples() / sampleRate);
+        case kAudioUnitProperty_TailTime: return writeValue (outData, ioDataSize, processor->getTailLengthSeconds());
         case kAudioUnitProperty_MaximumFramesPerSlice: return writeValue (outData, ioDataSize, maxFramesPerSlice);
-        case kAudioUnitProperty_BypassEffect:          return writeValue (outData, ioDataSize, bypass.load());
-        default:                                       return kAudioUnitErr_InvalidProperty;
+        case kAudioUnitProperty_BypassEffect: return writeValue (outData, ioDataSize, bypass.load());
+        default: return kAudioUnitErr_InvalidProperty;
     }
 }
 
@@ -919,8 +934,7 @@ OSStatus HalvoraAudioUnit::renderSlice (const AudioTimeStamp* timeStamp, UInt32 
         midiQueue.discardAll();
 
     const auto lastFrame = juce::jmax (0, frames - 1);
-    midiQueue.popSome ([this, lastFrame] (const juce::uint8* data, int size, UInt32 offset)
-                      { midi.addEvent (data, size, static_cast<int> (juce::jmin<UInt32> (offset, static_cast<UInt32> (lastFrame)))); });
+    midiQueue.popSome ([this, lastFrame] (const juce::uint8* data, int size, UInt32 offset) { midi.addEvent (data, size, static_cast<int> (juce::jmin<UInt32> (offset, static_cast<UInt32> (lastFrame)))); });
 
     juce::AudioBuffer<float> block (renderBuffer.getArrayOfWritePointers(), renderBuffer.getNumChannels(), frames);
 
@@ -967,8 +981,7 @@ OSStatus HalvoraAudioUnit::removePropertyListener (AudioUnitPropertyID id, Audio
                                                    bool userDataGiven)
 {
     const std::lock_guard<std::mutex> lock (propertyListenerLock);
-    propertyListeners.erase (std::remove_if (propertyListeners.begin(), propertyListeners.end(), [&] (const PropertyListener& l)
-                                             { return l.id == id && l.proc == proc && (! userDataGiven || l.userData == userData); }),
+    propertyListeners.erase (std::remove_if (propertyListeners.begin(), propertyListeners.end(), [&] (const PropertyListener& l) { return l.id == id && l.proc == proc && (! userDataGiven || l.userData == userData); }),
                              propertyListeners.end());
     return noErr;
 }
@@ -1032,9 +1045,12 @@ void HalvoraAudioUnit::audioProcessorChanged (juce::AudioProcessor*, const Chang
     // Any change may show in the saved state; the rest only when the details say so.
     auto changes = static_cast<int> (stateChange);
 
-    if (details.latencyChanged)        changes |= latencyChange;
-    if (details.parameterInfoChanged)  changes |= parameterInfoChange;
-    if (details.programChanged)        changes |= programChange;
+    if (details.latencyChanged)
+        changes |= latencyChange;
+    if (details.parameterInfoChanged)
+        changes |= parameterInfoChange;
+    if (details.programChanged)
+        changes |= programChange;
 
     pendingProcessorChanges.fetch_or (changes);
 
@@ -1128,8 +1144,7 @@ OSStatus HalvoraAudioUnit::startNote (MusicDeviceGroupID group, NoteInstanceID* 
         return kAudio_ParamError;
 
     // NaN or out-of-range pitches and velocities clamp to the MIDI range; NaN reads as 0.
-    const auto toMidiRange = [] (Float32 value)
-    {
+    const auto toMidiRange = [] (Float32 value) {
         return std::isnan (value) ? 0 : static_cast<int> (juce::jlimit (0.0f, 127.0f, value));
     };
 

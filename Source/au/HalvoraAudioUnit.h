@@ -72,7 +72,7 @@ private:
     {
         AudioUnitParameterID id = 0;
         juce::RangedAudioParameter* parameter = nullptr;
-        int numChoices = 0;                       // 0 for a continuous parameter
+        int numChoices = 0; // 0 for a continuous parameter
         std::string name;
         std::vector<std::string> valueStrings;
         std::vector<CFStringRef> valueStringPointers;
@@ -87,7 +87,15 @@ private:
     };
 
     /** The properties in families, each answered by its own pair of helpers. */
-    enum class PropertyFamily { format, parameters, presets, rendering, view, unknown };
+    enum class PropertyFamily
+    {
+        format,
+        parameters,
+        presets,
+        rendering,
+        view,
+        unknown
+    };
     static PropertyFamily familyOf (AudioUnitPropertyID) noexcept;
 
     OSStatus getFormatProperty (AudioUnitPropertyID, AudioUnitScope, void* outData, UInt32* ioDataSize, UInt32 size);
@@ -123,7 +131,7 @@ private:
     std::unique_ptr<juce::AudioProcessor> processor;
     std::vector<PublishedParameter> parameters;
     std::vector<AudioUnitParameterID> parameterIds;
-    std::vector<AudioUnitParameterID> idByIndex;   // by the processor's parameter index
+    std::vector<AudioUnitParameterID> idByIndex; // by the processor's parameter index
     std::vector<AUChannelInfo> channelInfos;
 
     bool initialised = false;
@@ -138,14 +146,20 @@ private:
     RenderNotifyList renderNotifies;
 
     // What the processor changed away from the message thread, for the message thread to report.
-    enum ProcessorChange { latencyChange = 1, parameterInfoChange = 2, programChange = 4, stateChange = 8 };
+    enum ProcessorChange
+    {
+        latencyChange = 1,
+        parameterInfoChange = 2,
+        programChange = 4,
+        stateChange = 8
+    };
     std::atomic<int> pendingProcessorChanges { 0 };
 
     juce::AudioBuffer<float> renderBuffer;
     juce::HeapBlock<char> inputListStorage;
     MidiEventQueue midiQueue;
     std::atomic<bool> midiDiscardRequested { false };
-    juce::MidiBuffer midi;   // the render thread's
+    juce::MidiBuffer midi; // the render thread's
 
     juce::String presetName { "Untitled" };
     std::string presetNameUtf8 { "Untitled" };

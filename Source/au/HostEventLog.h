@@ -13,39 +13,38 @@
 */
 namespace HostEventLog
 {
-    inline std::mutex& lock()
-    {
-        static std::mutex m;
-        return m;
-    }
+inline std::mutex& lock()
+{
+    static std::mutex m;
+    return m;
+}
 
-    inline std::vector<AudioUnitEvent>& events()
-    {
-        static std::vector<AudioUnitEvent> e;
-        return e;
-    }
+inline std::vector<AudioUnitEvent>& events()
+{
+    static std::vector<AudioUnitEvent> e;
+    return e;
+}
 
-    inline OSStatus add (const AudioUnitEvent* event)
-    {
-        if (event == nullptr)
-            return kAudio_ParamError;
+inline OSStatus add (const AudioUnitEvent* event)
+{
+    if (event == nullptr)
+        return kAudio_ParamError;
 
-        const std::lock_guard<std::mutex> guard (lock());
-        events().push_back (*event);
-        return noErr;
-    }
+    const std::lock_guard<std::mutex> guard (lock());
+    events().push_back (*event);
+    return noErr;
+}
 
-    /** Every event since the last call, in order. */
-    inline std::vector<AudioUnitEvent> take()
-    {
-        const std::lock_guard<std::mutex> guard (lock());
-        return std::exchange (events(), {});
-    }
+/** Every event since the last call, in order. */
+inline std::vector<AudioUnitEvent> take()
+{
+    const std::lock_guard<std::mutex> guard (lock());
+    return std::exchange (events(), {});
+}
 
-    /** The events of one kind for one parameter among `list`. */
-    inline int count (const std::vector<AudioUnitEvent>& list, AudioUnitEventType type, AudioUnitParameterID id)
-    {
-        return static_cast<int> (std::count_if (list.begin(), list.end(), [&] (const AudioUnitEvent& e)
-                                                { return e.mEventType == type && e.mArgument.mParameter.mParameterID == id; }));
-    }
+/** The events of one kind for one parameter among `list`. */
+inline int count (const std::vector<AudioUnitEvent>& list, AudioUnitEventType type, AudioUnitParameterID id)
+{
+    return static_cast<int> (std::count_if (list.begin(), list.end(), [&] (const AudioUnitEvent& e) { return e.mEventType == type && e.mArgument.mParameter.mParameterID == id; }));
+}
 }

@@ -30,8 +30,10 @@ public:
     */
     static constexpr int maxEventsPerRender = 1024;
 
-    MidiEventQueue() : ring (static_cast<size_t> (capacity) + 1), writeScratch (headerSize + maxEventSize),
-                       readScratch (headerSize + maxEventSize)
+    MidiEventQueue()
+        : ring (static_cast<size_t> (capacity) + 1),
+          writeScratch (headerSize + maxEventSize),
+          readScratch (headerSize + maxEventSize)
     {
     }
 
@@ -105,8 +107,8 @@ private:
     juce::AbstractFifo fifo { capacity + 1 };
     std::vector<juce::uint8> ring;
     std::mutex senderLock;
-    std::vector<juce::uint8> writeScratch;   // the senders', under the lock
-    std::vector<juce::uint8> readScratch;    // the render thread's
+    std::vector<juce::uint8> writeScratch; // the senders', under the lock
+    std::vector<juce::uint8> readScratch;  // the render thread's
 
     JUCE_DECLARE_NON_COPYABLE (MidiEventQueue)
 };

@@ -9,14 +9,14 @@
 */
 namespace PropertyList
 {
-    /** Parses a whole document. On any fault (not XML, not a plist, wrong nesting,
-        bad base64 or numbers, too large or too deep) returns a void var and says why.
-    */
-    juce::var parse (const void* data, size_t size, juce::String& error);
+/** Parses a whole document. On any fault (not XML, not a plist, wrong nesting,
+    bad base64 or numbers, too large or too deep) returns a void var and says why.
+*/
+juce::var parse (const void* data, size_t size, juce::String& error);
 
-    /** Writes a document with Apple's header and layout. */
-    juce::String write (const juce::var& root);
+/** Writes a document with Apple's header and layout. */
+juce::String write (const juce::var& root);
 
-    /** Documents larger than this are refused unread. */
-    constexpr size_t maxDocumentSize = 16 * 1024 * 1024;
+/** Documents larger than this are refused unread. */
+constexpr size_t maxDocumentSize = 16 * 1024 * 1024;
 }

@@ -9,25 +9,25 @@
 */
 namespace BlockResampler
 {
-    inline void replay (const float* copy, float* out, int numSamples, float ratio) noexcept
+inline void replay (const float* copy, float* out, int numSamples, float ratio) noexcept
+{
+    const auto last = numSamples - 1;
+
+    for (int m = 0; m < numSamples; ++m)
     {
-        const auto last = numSamples - 1;
+        const auto pos = static_cast<float> (m) * ratio;
 
-        for (int m = 0; m < numSamples; ++m)
+        if (pos >= static_cast<float> (last))
         {
-            const auto pos = static_cast<float> (m) * ratio;
-
-            if (pos >= static_cast<float> (last))
-            {
-                out[m] = copy[last];
-            }
-            else
-            {
-                const auto i0 = static_cast<int> (pos);
-                const auto frac = pos - static_cast<float> (i0);
-                const auto i1 = std::min (i0 + 1, last);
-                out[m] = (copy[i1] - copy[i0]) * frac + copy[i0];
-            }
+            out[m] = copy[last];
+        }
+        else
+        {
+            const auto i0 = static_cast<int> (pos);
+            const auto frac = pos - static_cast<float> (i0);
+            const auto i1 = std::min (i0 + 1, last);
+            out[m] = (copy[i1] - copy[i0]) * frac + copy[i0];
         }
     }
+}
 }

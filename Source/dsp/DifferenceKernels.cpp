@@ -1,10 +1,10 @@
 // Every product and every sum here is rounded on its own, as in the one-lag loop. The
 // build passes -ffp-contract=off to the whole plug-in; this file asks again because it is
 // where a baseline x86-64 build meets instructions (AVX-512) that could fuse the two.
-#if defined (__clang__)
- #pragma clang fp contract (off)
-#elif defined (__GNUC__)
- #pragma GCC optimize ("fp-contract=off")
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#elif defined(__GNUC__)
+#pragma GCC optimize("fp-contract=off")
 #endif
 
 #include "DifferenceKernels.h"
@@ -14,218 +14,217 @@
 #include <cstdint>
 #include <cstring>
 
-#if (defined (__GNUC__) || defined (__clang__)) && defined (__x86_64__)
- #define HALVORA_X86_KERNELS 1
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define HALVORA_X86_KERNELS 1
 #else
- #define HALVORA_X86_KERNELS 0
+#define HALVORA_X86_KERNELS 0
 #endif
 
 namespace
 {
-    /** A vector of doubles, one lag per lane, and the integer vector of the same size
-        that comparisons give and masks are made of.
-    */
-    template <int lanes>
-    struct Lanes;
+/** A vector of doubles, one lag per lane, and the integer vector of the same size
+    that comparisons give and masks are made of.
+*/
+template <int lanes>
+struct Lanes;
 
-    template <>
-    struct Lanes<1>
+template <>
+struct Lanes<1>
+{
+    typedef double Values __attribute__ ((vector_size (8)));
+    typedef std::int64_t Mask __attribute__ ((vector_size (8)));
+};
+
+template <>
+struct Lanes<2>
+{
+    typedef double Values __attribute__ ((vector_size (16)));
+    typedef std::int64_t Mask __attribute__ ((vector_size (16)));
+};
+
+template <>
+struct Lanes<4>
+{
+    typedef double Values __attribute__ ((vector_size (32)));
+    typedef std::int64_t Mask __attribute__ ((vector_size (32)));
+};
+
+template <>
+struct Lanes<8>
+{
+    typedef double Values __attribute__ ((vector_size (64)));
+    typedef std::int64_t Mask __attribute__ ((vector_size (64)));
+};
+
+/** Adds one term to each live lane: vectors below `active` - 1 have every lane live,
+    vector `active` - 1 only the lanes below lanesWithATerm, and the vectors above it
+    none (their lags have run out of terms, so they are left alone).
+
+    A masked lane adds +0.0, and a sum of squares (never -0.0) plus +0.0 is itself.
+*/
+template <int lanes, int active>
+[[gnu::always_inline]] inline void addRaggedTerms (const double* x, const double* shifted, int j, int lanesWithATerm,
+                                                   typename Lanes<lanes>::Values* sums) noexcept
+{
+    using Values = typename Lanes<lanes>::Values;
+    using Mask = typename Lanes<lanes>::Mask;
+
+    const Values xj = x[j] - Values {};
+
+    for (int v = 0; v < active - 1; ++v)
     {
-        typedef double Values __attribute__ ((vector_size (8)));
-        typedef std::int64_t Mask __attribute__ ((vector_size (8)));
-    };
+        Values lagged;
+        std::memcpy (&lagged, shifted + j + v * lanes, sizeof (Values));
+        const Values d = xj - lagged;
+        sums[v] = sums[v] + d * d;
+    }
 
-    template <>
-    struct Lanes<2>
+    Values laneNumbers {};
+
+    for (int k = 0; k < lanes; ++k)
+        laneNumbers[k] = static_cast<double> ((active - 1) * lanes + k);
+
+    Values lagged;
+    std::memcpy (&lagged, shifted + j + (active - 1) * lanes, sizeof (Values));
+    const Mask live = laneNumbers < static_cast<double> (lanesWithATerm);
+    const Values d = (Values) ((Mask) (xj - lagged) & live);
+    sums[active - 1] = sums[active - 1] + d * d;
+}
+
+/** The ragged end of a group, from the first j where its last lag has no term left:
+    while lanes × (active - 1) < end - j <= lanes × active, vector `active` - 1 is the
+    highest with a live lane.
+*/
+template <int lanes, int active>
+[[gnu::always_inline]] inline void addRaggedEnd (const double* x, const double* shifted, int j, int end,
+                                                 typename Lanes<lanes>::Values* sums) noexcept
+{
+    for (; j < end - lanes * (active - 1); ++j)
+        addRaggedTerms<lanes, active> (x, shifted, j, end - j, sums);
+
+    if constexpr (active > 1)
+        addRaggedEnd<lanes, active - 1> (x, shifted, j, end, sums);
+}
+
+/** Sums lanes × vectors consecutive lags from firstLag on, into out[0] onwards.
+
+    Lane k of vector v holds lag firstLag + v × lanes + k, and adds its terms one by
+    one in ascending j, exactly as the one-lag loop would: lanes never mix, nothing is
+    reassociated and no product is fused into an addition. The vectors in flight only
+    hide the adder's latency. Inlined into each instruction-set variant below, so the
+    vector operations compile to that variant's instructions.
+*/
+template <int lanes, int vectors>
+[[gnu::always_inline]] inline void sumLagGroup (const double* x, int numSamples, int firstLag, double* out) noexcept
+{
+    using Values = typename Lanes<lanes>::Values;
+    constexpr int width = lanes * vectors;
+
+    Values sums[static_cast<std::size_t> (vectors)] {};
+
+    const auto* shifted = x + firstLag;
+    const auto end = numSamples - firstLag;              // lane k has a term while j < end - k
+    const auto common = std::max (0, end - (width - 1)); // every lane has one while j < common
+
+    for (int j = 0; j < common; ++j)
     {
-        typedef double Values __attribute__ ((vector_size (16)));
-        typedef std::int64_t Mask __attribute__ ((vector_size (16)));
-    };
+        const Values xj = x[j] - Values {}; // x[j] in every lane: x - (+0.0) is x, -0.0 included
 
-    template <>
-    struct Lanes<4>
-    {
-        typedef double Values __attribute__ ((vector_size (32)));
-        typedef std::int64_t Mask __attribute__ ((vector_size (32)));
-    };
-
-    template <>
-    struct Lanes<8>
-    {
-        typedef double Values __attribute__ ((vector_size (64)));
-        typedef std::int64_t Mask __attribute__ ((vector_size (64)));
-    };
-
-    /** Adds one term to each live lane: vectors below `active` - 1 have every lane live,
-        vector `active` - 1 only the lanes below lanesWithATerm, and the vectors above it
-        none (their lags have run out of terms, so they are left alone).
-
-        A masked lane adds +0.0, and a sum of squares (never -0.0) plus +0.0 is itself.
-    */
-    template <int lanes, int active>
-    [[gnu::always_inline]] inline void addRaggedTerms (const double* x, const double* shifted, int j, int lanesWithATerm,
-                                                       typename Lanes<lanes>::Values* sums) noexcept
-    {
-        using Values = typename Lanes<lanes>::Values;
-        using Mask = typename Lanes<lanes>::Mask;
-
-        const Values xj = x[j] - Values {};
-
-        for (int v = 0; v < active - 1; ++v)
+        for (int v = 0; v < vectors; ++v)
         {
             Values lagged;
             std::memcpy (&lagged, shifted + j + v * lanes, sizeof (Values));
             const Values d = xj - lagged;
             sums[v] = sums[v] + d * d;
         }
-
-        Values laneNumbers {};
-
-        for (int k = 0; k < lanes; ++k)
-            laneNumbers[k] = static_cast<double> ((active - 1) * lanes + k);
-
-        Values lagged;
-        std::memcpy (&lagged, shifted + j + (active - 1) * lanes, sizeof (Values));
-        const Mask live = laneNumbers < static_cast<double> (lanesWithATerm);
-        const Values d = (Values) ((Mask) (xj - lagged) & live);
-        sums[active - 1] = sums[active - 1] + d * d;
     }
 
-    /** The ragged end of a group, from the first j where its last lag has no term left:
-        while lanes × (active - 1) < end - j <= lanes × active, vector `active` - 1 is the
-        highest with a live lane.
-    */
-    template <int lanes, int active>
-    [[gnu::always_inline]] inline void addRaggedEnd (const double* x, const double* shifted, int j, int end,
-                                                     typename Lanes<lanes>::Values* sums) noexcept
+    addRaggedEnd<lanes, vectors> (x, shifted, common, end, sums);
+
+    for (int v = 0; v < vectors; ++v)
+        std::memcpy (out + v * lanes, &sums[v], sizeof (Values));
+}
+
+/** The last, partial group of lags, with the fewest vectors that cover it. */
+template <int lanes, int vectors>
+[[gnu::always_inline]] inline void sumLastLags (const double* x, int numSamples, int firstLag, int numLags, double* diff) noexcept
+{
+    if constexpr (vectors > 1)
     {
-        for (; j < end - lanes * (active - 1); ++j)
-            addRaggedTerms<lanes, active> (x, shifted, j, end - j, sums);
-
-        if constexpr (active > 1)
-            addRaggedEnd<lanes, active - 1> (x, shifted, j, end, sums);
-    }
-
-    /** Sums lanes × vectors consecutive lags from firstLag on, into out[0] onwards.
-
-        Lane k of vector v holds lag firstLag + v × lanes + k, and adds its terms one by
-        one in ascending j, exactly as the one-lag loop would: lanes never mix, nothing is
-        reassociated and no product is fused into an addition. The vectors in flight only
-        hide the adder's latency. Inlined into each instruction-set variant below, so the
-        vector operations compile to that variant's instructions.
-    */
-    template <int lanes, int vectors>
-    [[gnu::always_inline]] inline void sumLagGroup (const double* x, int numSamples, int firstLag, double* out) noexcept
-    {
-        using Values = typename Lanes<lanes>::Values;
-        constexpr int width = lanes * vectors;
-
-        Values sums[static_cast<std::size_t> (vectors)] {};
-
-        const auto* shifted = x + firstLag;
-        const auto end = numSamples - firstLag;              // lane k has a term while j < end - k
-        const auto common = std::max (0, end - (width - 1)); // every lane has one while j < common
-
-        for (int j = 0; j < common; ++j)
+        if (numLags <= lanes * (vectors - 1))
         {
-            const Values xj = x[j] - Values {};   // x[j] in every lane: x - (+0.0) is x, -0.0 included
-
-            for (int v = 0; v < vectors; ++v)
-            {
-                Values lagged;
-                std::memcpy (&lagged, shifted + j + v * lanes, sizeof (Values));
-                const Values d = xj - lagged;
-                sums[v] = sums[v] + d * d;
-            }
+            sumLastLags<lanes, vectors - 1> (x, numSamples, firstLag, numLags, diff);
+            return;
         }
-
-        addRaggedEnd<lanes, vectors> (x, shifted, common, end, sums);
-
-        for (int v = 0; v < vectors; ++v)
-            std::memcpy (out + v * lanes, &sums[v], sizeof (Values));
     }
 
-    /** The last, partial group of lags, with the fewest vectors that cover it. */
-    template <int lanes, int vectors>
-    [[gnu::always_inline]] inline void sumLastLags (const double* x, int numSamples, int firstLag, int numLags, double* diff) noexcept
-    {
-        if constexpr (vectors > 1)
-        {
-            if (numLags <= lanes * (vectors - 1))
-            {
-                sumLastLags<lanes, vectors - 1> (x, numSamples, firstLag, numLags, diff);
-                return;
-            }
-        }
+    // The lanes past maxLag are worked out and dropped.
+    double sums[static_cast<std::size_t> (lanes * vectors)];
+    sumLagGroup<lanes, vectors> (x, numSamples, firstLag, sums);
+    std::copy (sums, sums + numLags, diff + firstLag);
+}
 
-        // The lanes past maxLag are worked out and dropped.
-        double sums[static_cast<std::size_t> (lanes * vectors)];
-        sumLagGroup<lanes, vectors> (x, numSamples, firstLag, sums);
-        std::copy (sums, sums + numLags, diff + firstLag);
-    }
+template <int lanes, int vectors>
+[[gnu::always_inline]] inline void sumAllLags (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+{
+    static_assert (lanes * vectors - 1 <= DifferenceKernels::padding);
+    constexpr int width = lanes * vectors;
+    int t = minLag;
 
-    template <int lanes, int vectors>
-    [[gnu::always_inline]] inline void sumAllLags (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
-    {
-        static_assert (lanes * vectors - 1 <= DifferenceKernels::padding);
-        constexpr int width = lanes * vectors;
-        int t = minLag;
+    for (; maxLag - t + 1 >= width; t += width)
+        sumLagGroup<lanes, vectors> (x, numSamples, t, diff + t);
 
-        for (; maxLag - t + 1 >= width; t += width)
-            sumLagGroup<lanes, vectors> (x, numSamples, t, diff + t);
+    if (t <= maxLag)
+        sumLastLags<lanes, vectors> (x, numSamples, t, maxLag - t + 1, diff);
+}
 
-        if (t <= maxLag)
-            sumLastLags<lanes, vectors> (x, numSamples, t, maxLag - t + 1, diff);
-    }
+//==============================================================================
+// Enough sums in flight to cover the adder's latency, few enough to stay in registers.
+void computeScalar (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+{
+    sumAllLags<1, 4> (x, numSamples, minLag, maxLag, diff);
+}
 
-    //==============================================================================
-    // Enough sums in flight to cover the adder's latency, few enough to stay in registers.
-    void computeScalar (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
-    {
-        sumAllLags<1, 4> (x, numSamples, minLag, maxLag, diff);
-    }
+#if HALVORA_X86_KERNELS
+/** What the processor offers, asked once when the plug-in is loaded (the question
+    runs CPUID, which a virtual machine may trap), never on the audio thread.
+*/
+struct InstructionSets
+{
+    bool avx2 = false, avx512 = false;
+    bool fast512 = false; // 512-bit arithmetic without the first AVX-512 chips' clock penalty
+};
 
-   #if HALVORA_X86_KERNELS
-    /** What the processor offers, asked once when the plug-in is loaded (the question
-        runs CPUID, which a virtual machine may trap), never on the audio thread.
-    */
-    struct InstructionSets
-    {
-        bool avx2 = false, avx512 = false;
-        bool fast512 = false;   // 512-bit arithmetic without the first AVX-512 chips' clock penalty
-    };
+const InstructionSets processor = [] {
+    __builtin_cpu_init();
+    InstructionSets sets;
+    sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
+    sets.avx512 = __builtin_cpu_supports ("avx512f") != 0;
 
-    const InstructionSets processor = []
-    {
-        __builtin_cpu_init();
-        InstructionSets sets;
-        sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
-        sets.avx512 = __builtin_cpu_supports ("avx512f") != 0;
+    // AVX512-IFMA arrived with the generations (Ice Lake, Zen 4 and later) whose clock
+    // stays up under 512-bit floating point; earlier ones slow the whole core down for
+    // it, and there the 256-bit kernel is the better default.
+    sets.fast512 = sets.avx512 && __builtin_cpu_supports ("avx512ifma") != 0;
+    return sets;
+}();
 
-        // AVX512-IFMA arrived with the generations (Ice Lake, Zen 4 and later) whose clock
-        // stays up under 512-bit floating point; earlier ones slow the whole core down for
-        // it, and there the 256-bit kernel is the better default.
-        sets.fast512 = sets.avx512 && __builtin_cpu_supports ("avx512ifma") != 0;
-        return sets;
-    }();
+void computeSse2 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+{
+    sumAllLags<2, 4> (x, numSamples, minLag, maxLag, diff);
+}
 
-    void computeSse2 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
-    {
-        sumAllLags<2, 4> (x, numSamples, minLag, maxLag, diff);
-    }
+// AVX2 and AVX-512 without FMA: the target switches on wider vectors only; the build's
+// -ffp-contract=off keeps every product and sum separately rounded.
+[[gnu::target ("avx2")]] void computeAvx2 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+{
+    sumAllLags<4, 4> (x, numSamples, minLag, maxLag, diff);
+}
 
-    // AVX2 and AVX-512 without FMA: the target switches on wider vectors only; the build's
-    // -ffp-contract=off keeps every product and sum separately rounded.
-    [[gnu::target ("avx2")]] void computeAvx2 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
-    {
-        sumAllLags<4, 4> (x, numSamples, minLag, maxLag, diff);
-    }
-
-    [[gnu::target ("avx512f")]] void computeAvx512 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
-    {
-        sumAllLags<8, 4> (x, numSamples, minLag, maxLag, diff);
-    }
-   #endif
+[[gnu::target ("avx512f")]] void computeAvx512 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+{
+    sumAllLags<8, 4> (x, numSamples, minLag, maxLag, diff);
+}
+#endif
 }
 
 //==============================================================================
@@ -236,7 +235,7 @@ bool DifferenceKernels::isAvailable (DifferenceKernel kernel) noexcept
         case DifferenceKernel::scalar:
             return true;
 
-       #if HALVORA_X86_KERNELS
+#if HALVORA_X86_KERNELS
         case DifferenceKernel::sse2:
             return true;
 
@@ -245,12 +244,12 @@ bool DifferenceKernels::isAvailable (DifferenceKernel kernel) noexcept
 
         case DifferenceKernel::avx512:
             return processor.avx512;
-       #else
+#else
         case DifferenceKernel::sse2:
         case DifferenceKernel::avx2:
         case DifferenceKernel::avx512:
             return false;
-       #endif
+#endif
     }
 
     return false;
@@ -258,7 +257,7 @@ bool DifferenceKernels::isAvailable (DifferenceKernel kernel) noexcept
 
 DifferenceKernel DifferenceKernels::fastestAvailable() noexcept
 {
-   #if HALVORA_X86_KERNELS
+#if HALVORA_X86_KERNELS
     if (processor.fast512)
         return DifferenceKernel::avx512;
 
@@ -266,9 +265,9 @@ DifferenceKernel DifferenceKernels::fastestAvailable() noexcept
         return DifferenceKernel::avx2;
 
     return DifferenceKernel::sse2;
-   #else
+#else
     return DifferenceKernel::scalar;
-   #endif
+#endif
 }
 
 const char* DifferenceKernels::name (DifferenceKernel kernel) noexcept
@@ -276,8 +275,8 @@ const char* DifferenceKernels::name (DifferenceKernel kernel) noexcept
     switch (kernel)
     {
         case DifferenceKernel::scalar: return "scalar";
-        case DifferenceKernel::sse2:   return "sse2";
-        case DifferenceKernel::avx2:   return "avx2";
+        case DifferenceKernel::sse2: return "sse2";
+        case DifferenceKernel::avx2: return "avx2";
         case DifferenceKernel::avx512: return "avx512";
     }
 
@@ -286,17 +285,29 @@ const char* DifferenceKernels::name (DifferenceKernel kernel) noexcept
 
 void DifferenceKernels::compute (DifferenceKernel kernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
 {
-   #if HALVORA_X86_KERNELS
+#if HALVORA_X86_KERNELS
     switch (kernel)
     {
-        case DifferenceKernel::sse2:   computeSse2 (x, numSamples, minLag, maxLag, diff); return;
-        case DifferenceKernel::avx2:   if (processor.avx2)   { computeAvx2 (x, numSamples, minLag, maxLag, diff); return; } break;
-        case DifferenceKernel::avx512: if (processor.avx512) { computeAvx512 (x, numSamples, minLag, maxLag, diff); return; } break;
+        case DifferenceKernel::sse2: computeSse2 (x, numSamples, minLag, maxLag, diff); return;
+        case DifferenceKernel::avx2:
+            if (processor.avx2)
+            {
+                computeAvx2 (x, numSamples, minLag, maxLag, diff);
+                return;
+            }
+            break;
+        case DifferenceKernel::avx512:
+            if (processor.avx512)
+            {
+                computeAvx512 (x, numSamples, minLag, maxLag, diff);
+                return;
+            }
+            break;
         case DifferenceKernel::scalar: break;
     }
-   #else
+#else
     static_cast<void> (kernel);
-   #endif
+#endif
 
     computeScalar (x, numSamples, minLag, maxLag, diff);
 }

@@ -27,8 +27,7 @@ void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexce
     if (length < 1)
         return;
 
-    const auto delay = [this, length]
-    {
+    const auto delay = [this, length] {
         const auto d = std::round (sampleRate * 0.35);
         return d <= 0.0 ? 1 : static_cast<int> (std::min (d, static_cast<double> (length - 1)));
     }();

@@ -8,11 +8,11 @@
 
 namespace
 {
-    int roundHalfAwayFromZero (float x) noexcept
-    {
-        // Lag estimates are sample rates over audible frequencies; keep absurd rates finite.
-        return static_cast<int> (halvora::clampBetween (-1.0e9f, 1.0e9f, std::round (x)));
-    }
+int roundHalfAwayFromZero (float x) noexcept
+{
+    // Lag estimates are sample rates over audible frequencies; keep absurd rates finite.
+    return static_cast<int> (halvora::clampBetween (-1.0e9f, 1.0e9f, std::round (x)));
+}
 }
 
 //==============================================================================

@@ -16,7 +16,7 @@ public:
     {
         int minLag = 0;
         int maxLag = 0;
-        bool searchable = false;   // false: the block is too short for this range
+        bool searchable = false; // false: the block is too short for this range
     };
 
     /** The lags searched for a block of numSamples in a range (0 Soprano to 4 Bass). */
@@ -48,6 +48,6 @@ public:
 
 private:
     std::vector<double> diff, cmnd;
-    std::vector<double> samplesAsDouble;   // the block converted once, then `padding` zeros
+    std::vector<double> samplesAsDouble; // the block converted once, then `padding` zeros
     DifferenceKernel kernel = DifferenceKernels::fastestAvailable();
 };

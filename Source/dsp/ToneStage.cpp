@@ -49,8 +49,7 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     // sine need not be computed: the same bits come out.
     const auto sinesNeeded = vibratoDepth != 0.0f;
 
-    const auto advance = [step = settings.phaseIncrement] (float& phase) noexcept
-    {
+    const auto advance = [step = settings.phaseIncrement] (float& phase) noexcept {
         phase = phase + step;
         if (phase > twoPiFloat)
             phase -= twoPiFloat;

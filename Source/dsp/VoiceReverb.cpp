@@ -3,42 +3,42 @@
 
 namespace
 {
-    /** The framework's denormal guard, lane by lane: it is only there on Intel. */
-    inline Float4 undenormalise (Float4 x) noexcept
+/** The framework's denormal guard, lane by lane: it is only there on Intel. */
+inline Float4 undenormalise (Float4 x) noexcept
+{
+#if JUCE_INTEL
+    const auto tiny = Float4::fill (0.1f);
+    x = x + tiny;
+    x = x - tiny;
+#endif
+    return x;
+}
+
+/** One step of four combs: their outputs in, the values to store back out. */
+inline Float4 combStep (Float4 output, Float4& last, Float4 input, Float4 keep, Float4 damp, Float4 feedback) noexcept
+{
+    last = undenormalise ((output * keep) + (last * damp));
+    return undenormalise (input + (last * feedback));
+}
+
+template <int k>
+inline Float4 combStepAt (Float4 output, Float4& last, Float4 input, Float4 keep, Float4 damp, Float4 feedback) noexcept
+{
+    return combStep (output, last, input.broadcast<k>(), keep.broadcast<k>(), damp.broadcast<k>(), feedback.broadcast<k>());
+}
+
+void fillFrom (juce::SmoothedValue<float>& value, float* destination, int numSamples) noexcept
+{
+    // A settled value hands out its target for every sample.
+    if (! value.isSmoothing())
     {
-       #if JUCE_INTEL
-        const auto tiny = Float4::fill (0.1f);
-        x = x + tiny;
-        x = x - tiny;
-       #endif
-        return x;
+        std::fill_n (destination, numSamples, value.getTargetValue());
+        return;
     }
 
-    /** One step of four combs: their outputs in, the values to store back out. */
-    inline Float4 combStep (Float4 output, Float4& last, Float4 input, Float4 keep, Float4 damp, Float4 feedback) noexcept
-    {
-        last = undenormalise ((output * keep) + (last * damp));
-        return undenormalise (input + (last * feedback));
-    }
-
-    template <int k>
-    inline Float4 combStepAt (Float4 output, Float4& last, Float4 input, Float4 keep, Float4 damp, Float4 feedback) noexcept
-    {
-        return combStep (output, last, input.broadcast<k>(), keep.broadcast<k>(), damp.broadcast<k>(), feedback.broadcast<k>());
-    }
-
-    void fillFrom (juce::SmoothedValue<float>& value, float* destination, int numSamples) noexcept
-    {
-        // A settled value hands out its target for every sample.
-        if (! value.isSmoothing())
-        {
-            std::fill_n (destination, numSamples, value.getTargetValue());
-            return;
-        }
-
-        for (int i = 0; i < numSamples; ++i)
-            destination[i] = value.getNextValue();
-    }
+    for (int i = 0; i < numSamples; ++i)
+        destination[i] = value.getNextValue();
+}
 }
 
 //==============================================================================

@@ -65,7 +65,7 @@ private:
     float gain = 0.0f;
     DelayLine combLines[numChannels][numCombs], allPassLines[numChannels][numAllPasses];
     alignas (16) float combLast[numChannels][numCombs] {};
-    int chunkLength = maxChunk;   // never longer than the shortest line
+    int chunkLength = maxChunk; // never longer than the shortest line
     juce::SmoothedValue<float> damping, feedback, dryGain, wetGain1, wetGain2;
 
     /** Working storage for one chunk: fixed size, so processing never allocates. */
@@ -73,7 +73,7 @@ private:
     {
         alignas (16) float input[maxChunk];
         alignas (16) float damp[maxChunk];
-        alignas (16) float keep[maxChunk];       // 1 - damp
+        alignas (16) float keep[maxChunk]; // 1 - damp
         alignas (16) float feedback[maxChunk];
         alignas (16) float dry[maxChunk];
         alignas (16) float wet1[maxChunk];

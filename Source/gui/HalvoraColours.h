@@ -6,8 +6,8 @@
 
 namespace HalvoraColours
 {
-    /** The product gold of titles, knobs, lists, buttons and faders. Not juce::Colours::gold,
-        which only the choice boxes' outline, arrow and highlight use.
-    */
-    inline juce::Colour gold() noexcept { return juce::Colour (halvora::productGoldArgb); }
+/** The product gold of titles, knobs, lists, buttons and faders. Not juce::Colours::gold,
+    which only the choice boxes' outline, arrow and highlight use.
+*/
+inline juce::Colour gold() noexcept { return juce::Colour (halvora::productGoldArgb); }
 }

@@ -26,10 +26,23 @@ inline bool isWellFormedUtf8 (const char* text, size_t size) noexcept
         size_t extra = 0;
         std::uint32_t codePoint = 0;
 
-        if (lead >= 0xc2 && lead <= 0xdf)      { extra = 1; codePoint = lead & 0x1fu; }
-        else if (lead >= 0xe0 && lead <= 0xef) { extra = 2; codePoint = lead & 0x0fu; }
-        else if (lead >= 0xf0 && lead <= 0xf4) { extra = 3; codePoint = lead & 0x07u; }
-        else                                   return false;
+        if (lead >= 0xc2 && lead <= 0xdf)
+        {
+            extra = 1;
+            codePoint = lead & 0x1fu;
+        }
+        else if (lead >= 0xe0 && lead <= 0xef)
+        {
+            extra = 2;
+            codePoint = lead & 0x0fu;
+        }
+        else if (lead >= 0xf0 && lead <= 0xf4)
+        {
+            extra = 3;
+            codePoint = lead & 0x07u;
+        }
+        else
+            return false;
 
         if (size - i <= extra)
             return false;

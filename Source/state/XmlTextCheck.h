@@ -13,11 +13,11 @@
 */
 namespace XmlTextLimits
 {
-    constexpr int maxDepth = 64;                       // open elements at once
-    constexpr int maxAttributesPerElement = 64;
-    constexpr int maxChildrenPerElement = 4096;        // a dictionary of 2048 entries
-    constexpr int maxNamesPerDocument = 8192;          // elements and attributes together
-    constexpr int maxReferencesPerAttribute = 64;      // "&amp;", "&#60;" and the like
+constexpr int maxDepth = 64; // open elements at once
+constexpr int maxAttributesPerElement = 64;
+constexpr int maxChildrenPerElement = 4096;   // a dictionary of 2048 entries
+constexpr int maxNamesPerDocument = 8192;     // elements and attributes together
+constexpr int maxReferencesPerAttribute = 64; // "&amp;", "&#60;" and the like
 }
 
 /** Checks text for JUCE's XML reader in one pass, without recursion, in time linear in

@@ -12,10 +12,10 @@ namespace ParamID = halvora::ParamID;
 
 namespace
 {
-    OSStatus ignoreNotification (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
-    {
-        return noErr;
-    }
+OSStatus ignoreNotification (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
+{
+    return noErr;
+}
 }
 
 TEST (AudioUnitRealtime, RenderAllocatesNothing)
@@ -37,7 +37,8 @@ TEST (AudioUnitRealtime, RenderAllocatesNothing)
     for (int block = 0; block < 24; ++block)
     {
         // A full queue on some blocks, a few events or none on others.
-        const auto events = block % 3 == 0 ? 20000 : block % 3 == 1 ? 5 : 0;
+        const auto events = block % 3 == 0 ? 20000 : block % 3 == 1 ? 5
+                                                                    : 0;
         for (int i = 0; i < events; ++i)
             midiEvent (&unit.interface(), 0x90, static_cast<UInt32> (i & 0x7f), 100, static_cast<UInt32> (i % 2000));
 

@@ -39,7 +39,9 @@ Proc as (AudioComponentMethod m) { return reinterpret_cast<Proc> (m); }
 
 void* self (HostedUnit& u) { return &u.interface(); }
 
-class SelectorTable : public testing::TestWithParam<SelectorRow> {};
+class SelectorTable : public testing::TestWithParam<SelectorRow>
+{
+};
 
 TEST_P (SelectorTable, AnswersWithTheMethodOrWithNone)
 {
@@ -58,55 +60,8 @@ TEST_P (SelectorTable, AnswersWithTheMethodOrWithNone)
 const float half = 0.5f;
 const MusicDeviceNoteParams note { 2, 60.0f, 100.0f };
 
-INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::Values (
-    SelectorRow { "Initialize", kAudioUnitInitializeSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitInitializeProc> (m) (self (u)); }, noErr },
-    SelectorRow { "Uninitialize", kAudioUnitUninitializeSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitUninitializeProc> (m) (self (u)); }, noErr },
-    SelectorRow { "GetPropertyInfo", kAudioUnitGetPropertyInfoSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { UInt32 size = 0; return as<AudioUnitGetPropertyInfoProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &size, nullptr) == noErr && size == 8 ? noErr : -1; }, noErr },
-    SelectorRow { "GetProperty", kAudioUnitGetPropertySelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { Float64 v = -1; UInt32 size = 8; return as<AudioUnitGetPropertyProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &v, &size); }, noErr },
-    SelectorRow { "SetProperty", kAudioUnitSetPropertySelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { const UInt32 off = 0; return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4); }, noErr },
-    SelectorRow { "GetParameter", kAudioUnitGetParameterSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, &v); }, noErr },
-    SelectorRow { "SetParameter", kAudioUnitSetParameterSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, half, 0); }, noErr },
-    SelectorRow { "Reset", kAudioUnitResetSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }, noErr },
-    SelectorRow { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddPropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, kAudio_ParamError },
-    SelectorRow { "RemovePropertyListener", kAudioUnitRemovePropertyListenerSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr); }, noErr },
-    SelectorRow { "RemovePropertyListenerWithUserData", kAudioUnitRemovePropertyListenerWithUserDataSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerWithUserDataProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, noErr },
-    SelectorRow { "Render", kAudioUnitRenderSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRenderProc> (m) (self (u), nullptr, nullptr, 0, 512, nullptr); }, kAudioUnitErr_Uninitialized },
-    SelectorRow { "AddRenderNotify", kAudioUnitAddRenderNotifySelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, kAudio_ParamError },
-    SelectorRow { "RemoveRenderNotify", kAudioUnitRemoveRenderNotifySelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemoveRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, noErr },
-    SelectorRow { "ScheduleParameters", kAudioUnitScheduleParametersSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitScheduleParametersProc> (m) (self (u), nullptr, 1); }, kAudio_ParamError },
-    SelectorRow { "ComplexRender", kAudioUnitComplexRenderSelect, false, {}, noErr },
-    SelectorRow { "Process", kAudioUnitProcessSelect, false, {}, noErr },
-    SelectorRow { "ProcessMultiple", kAudioUnitProcessMultipleSelect, false, {}, noErr },
-    SelectorRow { "MIDIEvent", kMusicDeviceMIDIEventSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventProc> (m) (self (u), 0x90, 60, 100, 0); }, noErr },
-    SelectorRow { "SysEx", kMusicDeviceSysExSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceSysExProc> (m) (self (u), nullptr, 0); }, kAudio_ParamError },
-    SelectorRow { "PrepareInstrument", kMusicDevicePrepareInstrumentSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDevicePrepareInstrumentProc> (m) (self (u), 0); }, noErr },
-    SelectorRow { "ReleaseInstrument", kMusicDeviceReleaseInstrumentSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceReleaseInstrumentProc> (m) (self (u), 0); }, noErr },
-    SelectorRow { "StartNote", kMusicDeviceStartNoteSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { NoteInstanceID id = 0; return as<MusicDeviceStartNoteProc> (m) (self (u), 0, 0, &id, 0, &note) == noErr && id == 60 ? noErr : -1; }, noErr },
-    SelectorRow { "StopNote", kMusicDeviceStopNoteSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceStopNoteProc> (m) (self (u), 0, 60, 0); }, noErr },
-    SelectorRow { "MIDIEventList", kMusicDeviceMIDIEventListSelect, true,
-                  [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventListProc> (m) (self (u), 0, nullptr); }, kAudio_ParamError }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::Values (SelectorRow { "Initialize", kAudioUnitInitializeSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitInitializeProc> (m) (self (u)); }, noErr }, SelectorRow { "Uninitialize", kAudioUnitUninitializeSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitUninitializeProc> (m) (self (u)); }, noErr }, SelectorRow { "GetPropertyInfo", kAudioUnitGetPropertyInfoSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { UInt32 size = 0; return as<AudioUnitGetPropertyInfoProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &size, nullptr) == noErr && size == 8 ? noErr : -1; }, noErr }, SelectorRow { "GetProperty", kAudioUnitGetPropertySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { Float64 v = -1; UInt32 size = 8; return as<AudioUnitGetPropertyProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &v, &size); }, noErr }, SelectorRow { "SetProperty", kAudioUnitSetPropertySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { const UInt32 off = 0; return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4); }, noErr }, SelectorRow { "GetParameter", kAudioUnitGetParameterSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, &v); }, noErr }, SelectorRow { "SetParameter", kAudioUnitSetParameterSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, half, 0); }, noErr }, SelectorRow { "Reset", kAudioUnitResetSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }, noErr }, SelectorRow { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddPropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, kAudio_ParamError }, SelectorRow { "RemovePropertyListener", kAudioUnitRemovePropertyListenerSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr); }, noErr }, SelectorRow { "RemovePropertyListenerWithUserData", kAudioUnitRemovePropertyListenerWithUserDataSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerWithUserDataProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, noErr }, SelectorRow { "Render", kAudioUnitRenderSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRenderProc> (m) (self (u), nullptr, nullptr, 0, 512, nullptr); }, kAudioUnitErr_Uninitialized }, SelectorRow { "AddRenderNotify", kAudioUnitAddRenderNotifySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, kAudio_ParamError }, SelectorRow { "RemoveRenderNotify", kAudioUnitRemoveRenderNotifySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemoveRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, noErr }, SelectorRow { "ScheduleParameters", kAudioUnitScheduleParametersSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitScheduleParametersProc> (m) (self (u), nullptr, 1); }, kAudio_ParamError }, SelectorRow { "ComplexRender", kAudioUnitComplexRenderSelect, false, {}, noErr }, SelectorRow { "Process", kAudioUnitProcessSelect, false, {}, noErr }, SelectorRow { "ProcessMultiple", kAudioUnitProcessMultipleSelect, false, {}, noErr }, SelectorRow { "MIDIEvent", kMusicDeviceMIDIEventSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventProc> (m) (self (u), 0x90, 60, 100, 0); }, noErr }, SelectorRow { "SysEx", kMusicDeviceSysExSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceSysExProc> (m) (self (u), nullptr, 0); }, kAudio_ParamError }, SelectorRow { "PrepareInstrument", kMusicDevicePrepareInstrumentSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDevicePrepareInstrumentProc> (m) (self (u), 0); }, noErr }, SelectorRow { "ReleaseInstrument", kMusicDeviceReleaseInstrumentSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceReleaseInstrumentProc> (m) (self (u), 0); }, noErr }, SelectorRow { "StartNote", kMusicDeviceStartNoteSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { NoteInstanceID id = 0; return as<MusicDeviceStartNoteProc> (m) (self (u), 0, 0, &id, 0, &note) == noErr && id == 60 ? noErr : -1; }, noErr }, SelectorRow { "StopNote", kMusicDeviceStopNoteSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceStopNoteProc> (m) (self (u), 0, 60, 0); }, noErr }, SelectorRow { "MIDIEventList", kMusicDeviceMIDIEventListSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventListProc> (m) (self (u), 0, nullptr); }, kAudio_ParamError }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (SelectorTable, UnknownSelectorsGetNothing)
 {
@@ -138,7 +93,8 @@ std::ostream& operator<< (std::ostream& os, const PropertyCall& c)
 /** A host that listens to every property the layer can change. */
 struct PropertyWatcher
 {
-    explicit PropertyWatcher (HostedUnit& u) : unit (u)
+    explicit PropertyWatcher (HostedUnit& u)
+        : unit (u)
     {
         auto add = unit.method<AudioUnitAddPropertyListenerProc> (kAudioUnitAddPropertyListenerSelect);
         for (auto id : watched)
@@ -186,7 +142,9 @@ struct PropertyCase
     std::vector<PropertyCall> expected;
 };
 
-class PropertyListeners : public testing::TestWithParam<PropertyCase> {};
+class PropertyListeners : public testing::TestWithParam<PropertyCase>
+{
+};
 
 TEST_P (PropertyListeners, HearExactlyWhatChanged)
 {
@@ -199,43 +157,8 @@ TEST_P (PropertyListeners, HearExactlyWhatChanged)
 
 using juce::AudioProcessorListener;
 
-INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::Values (
-    PropertyCase { "factoryPresetChosen", [] (HostedUnit& u) { const AUPreset p { 0, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); },
-                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "hostPresetNamed", [] (HostedUnit& u) { const AUPreset p { -1, "Mine" }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); },
-                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "refusedPreset", [] (HostedUnit& u) { const AUPreset p { 3, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} },
-    PropertyCase { "hostPresetWithoutName", [] (HostedUnit& u) { const AUPreset p { -1, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} },
-    PropertyCase { "presetRestored", [] (HostedUnit& u) { u.restorePreset (u.savePreset()); },
-                   { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "presetRefused", [] (HostedUnit& u) { u.restorePreset ("<?xml version=\"1.0\"?><plist><dict/></plist>"); }, {} },
-    PropertyCase { "sampleRate", [] (HostedUnit& u) { const Float64 r = 48000.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); },
-                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
-                     { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } },
-    PropertyCase { "sameSampleRate", [] (HostedUnit& u) { const Float64 r = 44100.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} },
-    PropertyCase { "refusedSampleRate", [] (HostedUnit& u) { const Float64 r = 0.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} },
-    PropertyCase { "inputChannels", [] (HostedUnit& u) { const auto f = formatOf (1, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); },
-                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 } } },
-    PropertyCase { "outputChannelsAndRate", [] (HostedUnit& u) { const auto f = formatOf (1, 96000.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, sizeof (f)); },
-                   { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
-                     { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } },
-    PropertyCase { "refusedFormat", [] (HostedUnit& u) { const auto f = formatOf (6, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, {} },
-    PropertyCase { "largestSlice", [] (HostedUnit& u) { const UInt32 n = 512; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); },
-                   { { kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "sameLargestSlice", [] (HostedUnit& u) { const UInt32 n = 1156; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, {} },
-    PropertyCase { "bypass", [] (HostedUnit& u) { const UInt32 on = 1; u.setProperty (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, sizeof (on)); },
-                   { { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "inputCallback", [] (HostedUnit& u) { const AURenderCallbackStruct c {}; u.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &c, sizeof (c)); },
-                   { { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 } } },
-    PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter (ParamID::gain, 0.9f); }, {} },
-    PropertyCase { "processorLatency", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withLatencyChanged (true)); },
-                   { { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "processorParameterInfo", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withParameterInfoChanged (true)); },
-                   { { kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0 },
-                     { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } },
-    PropertyCase { "processorProgram", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withProgramChanged (true)); },
-                   { { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::Values (PropertyCase { "factoryPresetChosen", [] (HostedUnit& u) { const AUPreset p { 0, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }, PropertyCase { "hostPresetNamed", [] (HostedUnit& u) { const AUPreset p { -1, "Mine" }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }, PropertyCase { "refusedPreset", [] (HostedUnit& u) { const AUPreset p { 3, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} }, PropertyCase { "hostPresetWithoutName", [] (HostedUnit& u) { const AUPreset p { -1, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} }, PropertyCase { "presetRestored", [] (HostedUnit& u) { u.restorePreset (u.savePreset()); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "presetRefused", [] (HostedUnit& u) { u.restorePreset ("<?xml version=\"1.0\"?><plist><dict/></plist>"); }, {} }, PropertyCase { "sampleRate", [] (HostedUnit& u) { const Float64 r = 48000.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } }, PropertyCase { "sameSampleRate", [] (HostedUnit& u) { const Float64 r = 44100.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} }, PropertyCase { "refusedSampleRate", [] (HostedUnit& u) { const Float64 r = 0.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} }, PropertyCase { "inputChannels", [] (HostedUnit& u) { const auto f = formatOf (1, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 } } }, PropertyCase { "outputChannelsAndRate", [] (HostedUnit& u) { const auto f = formatOf (1, 96000.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, sizeof (f)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } }, PropertyCase { "refusedFormat", [] (HostedUnit& u) { const auto f = formatOf (6, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, {} }, PropertyCase { "largestSlice", [] (HostedUnit& u) { const UInt32 n = 512; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, { { kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0 } } }, PropertyCase { "sameLargestSlice", [] (HostedUnit& u) { const UInt32 n = 1156; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, {} }, PropertyCase { "bypass", [] (HostedUnit& u) { const UInt32 on = 1; u.setProperty (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, sizeof (on)); }, { { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 } } }, PropertyCase { "inputCallback", [] (HostedUnit& u) { const AURenderCallbackStruct c {}; u.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &c, sizeof (c)); }, { { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 } } }, PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter (ParamID::gain, 0.9f); }, {} }, PropertyCase { "processorLatency", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withLatencyChanged (true)); }, { { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "processorParameterInfo", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withParameterInfoChanged (true)); }, { { kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "processorProgram", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withProgramChanged (true)); }, { { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 //==============================================================================
 struct ListenerLog
@@ -304,8 +227,7 @@ TEST (PropertyListenerRemoval, AListenerMayRemoveItselfWhileItIsCalled)
         {
             auto& self = *static_cast<SelfRemoving*> (userData);
             ++self.calls;
-            self.unit->method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect)
-                (&self.unit->interface(), id, &heard, userData);
+            self.unit->method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect) (&self.unit->interface(), id, &heard, userData);
         }
     } listener { &unit };
 
@@ -380,8 +302,7 @@ TEST (RenderNotifications, AFailedRenderSaysSoAfterwardsAndARefusedOneCallsNothi
     EXPECT_EQ (unit.render (4096), kAudioUnitErr_TooManyFramesToProcess);
     EXPECT_TRUE (log.calls.empty());
 
-    const AURenderCallbackStruct failing { [] (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*) -> OSStatus
-                                           { return kAudioUnitErr_NoConnection; }, nullptr };
+    const AURenderCallbackStruct failing { [] (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*) -> OSStatus { return kAudioUnitErr_NoConnection; }, nullptr };
     unit.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &failing, sizeof (failing));
     EXPECT_EQ (unit.render (512), kAudioUnitErr_NoConnection);
     ASSERT_EQ (log.calls.size(), 2u);
@@ -437,10 +358,12 @@ struct ScheduleCase
     const char* what;
     std::vector<AudioUnitParameterEvent> events;
     OSStatus status;
-    float gain, key;   // host values afterwards (gain normalised, key as index)
+    float gain, key; // host values afterwards (gain normalised, key as index)
 };
 
-class ScheduledParameters : public testing::TestWithParam<ScheduleCase> {};
+class ScheduledParameters : public testing::TestWithParam<ScheduleCase>
+{
+};
 
 TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
 {
@@ -464,27 +387,8 @@ TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
 
 // Gain's host value is its normalised value over -24..24 dB in 0.01 dB steps; every value
 // here falls on a step.
-INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::Values (
-    ScheduleCase { "none", {}, noErr, 0.125f, 4.0f },
-    ScheduleCase { "immediate", { immediate (ParamID::gain, 0, 0.25f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "immediateLaterInTheSlice", { immediate (ParamID::gain, 300, 0.25f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "choiceImmediate", { immediate (ParamID::key, 0, 9.0f) }, noErr, 0.125f, 9.0f },
-    ScheduleCase { "rampHalfWayAtSliceStart", { ramp (ParamID::gain, -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f },
-    ScheduleCase { "rampStartingInSlice", { ramp (ParamID::gain, 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f },
-    ScheduleCase { "rampAlreadyOver", { ramp (ParamID::gain, -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f },
-    ScheduleCase { "rampOfNoLength", { ramp (ParamID::gain, 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f },
-    ScheduleCase { "laterEventWins", { immediate (ParamID::gain, 300, 0.25f), ramp (ParamID::gain, 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f },
-    ScheduleCase { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f },
-    ScheduleCase { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
-    ScheduleCase { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f },
-    ScheduleCase { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
-    ScheduleCase { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f },
-    ScheduleCase { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
-    ScheduleCase { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() },
-                   kAudioUnitErr_InvalidScope, 0.125f, 4.0f },
-    ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() },
-                   kAudio_ParamError, 0.125f, 4.0f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::Values (ScheduleCase { "none", {}, noErr, 0.125f, 4.0f }, ScheduleCase { "immediate", { immediate (ParamID::gain, 0, 0.25f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "immediateLaterInTheSlice", { immediate (ParamID::gain, 300, 0.25f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "choiceImmediate", { immediate (ParamID::key, 0, 9.0f) }, noErr, 0.125f, 9.0f }, ScheduleCase { "rampHalfWayAtSliceStart", { ramp (ParamID::gain, -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f }, ScheduleCase { "rampStartingInSlice", { ramp (ParamID::gain, 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f }, ScheduleCase { "rampAlreadyOver", { ramp (ParamID::gain, -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f }, ScheduleCase { "rampOfNoLength", { ramp (ParamID::gain, 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f }, ScheduleCase { "laterEventWins", { immediate (ParamID::gain, 300, 0.25f), ramp (ParamID::gain, 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f }, ScheduleCase { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f }, ScheduleCase { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f }, ScheduleCase { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f }, ScheduleCase { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f }, ScheduleCase { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f }, ScheduleCase { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() }, kAudioUnitErr_InvalidScope, 0.125f, 4.0f }, ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() }, kAudio_ParamError, 0.125f, 4.0f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 //==============================================================================
 /** The events of `events` in order, as (kind, parameter) pairs. */
@@ -562,9 +466,7 @@ TEST_F (ReportedChanges, ChoosingFromABoxIsAGestureOfOneValue)
 
 TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
 {
-    const std::pair<const char*, const char*> sliders[] { { "formantKnob", ParamID::formant }, { "gainKnob", ParamID::gain }, { "vibRateKnob", ParamID::vibRate },
-                                                          { "vibDepthKnob", ParamID::vibDepth }, { "morvelKnob", ParamID::morvel },
-                                                          { "delayFader", ParamID::delayMix }, { "reverbFader", ParamID::reverbMix } };
+    const std::pair<const char*, const char*> sliders[] { { "formantKnob", ParamID::formant }, { "gainKnob", ParamID::gain }, { "vibRateKnob", ParamID::vibRate }, { "vibDepthKnob", ParamID::vibDepth }, { "morvelKnob", ParamID::morvel }, { "delayFader", ParamID::delayMix }, { "reverbFader", ParamID::reverbMix } };
     for (const auto& [control, id] : sliders)
     {
         auto& slider = inspector->slider (control);
@@ -587,7 +489,7 @@ TEST_F (ReportedChanges, ARestoredStateReportsTheParametersItMovedAndThePreset)
     const auto saved = unit.savePreset();
     unit.setParameter (ParamID::gain, 0.9f);
     unit.setParameter (ParamID::scale, 3.0f);
-    ASSERT_TRUE (testhost::takeEvents().empty());   // the host's own changes are not echoed
+    ASSERT_TRUE (testhost::takeEvents().empty()); // the host's own changes are not echoed
 
     PropertyWatcher watcher (unit);
     ASSERT_EQ (unit.restorePreset (saved), noErr);
@@ -659,7 +561,7 @@ TEST (AudioUnitMidi, EveryKindOfEventArrivesAsItsMidiBytes)
     list.protocol = 1;
     list.numPackets = 1;
     list.packet[0].wordCount = 1;
-    list.packet[0].words[0] = 0x20b10740;   // MIDI 1.0 controller 7 to 64 on channel 2
+    list.packet[0].words[0] = 0x20b10740; // MIDI 1.0 controller 7 to 64 on channel 2
     NoteInstanceID noteId = 0;
     const MusicDeviceNoteParams params { 2, 64.0f, std::numeric_limits<float>::quiet_NaN() };
 
@@ -677,8 +579,8 @@ TEST (AudioUnitMidi, EveryKindOfEventArrivesAsItsMidiBytes)
 
     // The byte 0x45 starts no message and is passed over; a NaN velocity reads as 0.
     const std::vector<std::pair<int, std::vector<juce::uint8>>> expected {
-        { 0, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } }, { 10, { 0xc3, 5 } }, { 20, { 0xb1, 7, 64 } },
-        { 30, { 0x91, 64, 0 } }, { 40, { 0x81, 64, 0 } } };
+        { 0, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } }, { 10, { 0xc3, 5 } }, { 20, { 0xb1, 7, 64 } }, { 30, { 0x91, 64, 0 } }, { 40, { 0x81, 64, 0 } }
+    };
     EXPECT_EQ (got, expected);
 }
 
@@ -709,7 +611,9 @@ struct NonFiniteCase
     float value;
 };
 
-class NonFiniteThroughSetParameter : public testing::TestWithParam<NonFiniteCase> {};
+class NonFiniteThroughSetParameter : public testing::TestWithParam<NonFiniteCase>
+{
+};
 
 TEST_P (NonFiniteThroughSetParameter, KeepsTheRangeAndTheOutputFinite)
 {
@@ -739,8 +643,8 @@ TEST_P (NonFiniteThroughSetParameter, KeepsTheRangeAndTheOutputFinite)
 
     // NaN is ignored; the rest are out of range (the denormal only just) and clamp.
     const auto expected = std::isnan (c.value) ? before : c.value > 0.0f && c.value > info.maxValue ? info.maxValue
-                                                        : c.value < info.minValue ? info.minValue
-                                                        : 0.0f;
+                                                    : c.value < info.minValue                       ? info.minValue
+                                                                                                    : 0.0f;
     EXPECT_EQ (after, expected);
 
     ASSERT_EQ (unit.setParameter (c.id, info.defaultValue), noErr);
@@ -763,7 +667,9 @@ std::vector<NonFiniteCase> nonFiniteCases()
 std::string nameOf (const NonFiniteCase& c)
 {
     const auto value = std::isnan (c.value) ? "NaN" : std::isinf (c.value) ? (c.value > 0 ? "PlusInf" : "MinusInf")
-                     : c.value == 1.0e30f ? "Plus1e30" : c.value == -1.0e30f ? "Minus1e30" : "Denormal";
+                                                : c.value == 1.0e30f       ? "Plus1e30"
+                                                : c.value == -1.0e30f      ? "Minus1e30"
+                                                                           : "Denormal";
     return std::string (c.id) + "_" + value;
 }
 

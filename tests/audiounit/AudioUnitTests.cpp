@@ -87,10 +87,17 @@ TEST_F (AudioUnitTest, ParameterIdentifiersComeFromTheIdStringsAndAreSorted)
 {
     // 31-multiplier hash of each ID string with the top bit cleared, worked out by hand.
     const std::map<AudioUnitParameterID, std::string> expected {
-        { 106079u, ParamID::key },           { 3165055u, ParamID::gain },         { 108280125u, ParamID::range },
-        { 109250890u, ParamID::scale },      { 112386354u, ParamID::voice },      { 389880618u, ParamID::reverbMix },
-        { 450357647u, ParamID::vibRate },    { 816144857u, ParamID::delayMix },   { 1063371764u, ParamID::vibDepth },
-        { 1079117453u, ParamID::morvel },    { 1470039715u, ParamID::formant },
+        { 106079u, ParamID::key },
+        { 3165055u, ParamID::gain },
+        { 108280125u, ParamID::range },
+        { 109250890u, ParamID::scale },
+        { 112386354u, ParamID::voice },
+        { 389880618u, ParamID::reverbMix },
+        { 450357647u, ParamID::vibRate },
+        { 816144857u, ParamID::delayMix },
+        { 1063371764u, ParamID::vibDepth },
+        { 1079117453u, ParamID::morvel },
+        { 1470039715u, ParamID::formant },
     };
 
     AudioUnitParameterID ids[11] {};
@@ -197,10 +204,12 @@ struct RefusedPreset
 {
     const char* what;
     std::function<std::string (const std::string&)> spoil;
-    bool refused;   // false: accepted, but restores nothing
+    bool refused; // false: accepted, but restores nothing
 };
 
-class PresetEdgeCases : public AudioUnitTest, public testing::WithParamInterface<RefusedPreset> {};
+class PresetEdgeCases : public AudioUnitTest, public testing::WithParamInterface<RefusedPreset>
+{
+};
 
 TEST_P (PresetEdgeCases, LeaveEveryParameterAsItWas)
 {
@@ -215,24 +224,8 @@ TEST_P (PresetEdgeCases, LeaveEveryParameterAsItWas)
     EXPECT_EQ (snapshot(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (
-    RefusedPreset { "noPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", ""); }, false },
-    RefusedPreset { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false },
-    RefusedPreset { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true },
-    RefusedPreset { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true },
-    RefusedPreset { "partNotWholeUnit", [] (const std::string& preset) { return withEntry (preset, "name", "<string>Untitled</string><key>part</key><integer>1</integer>"); }, true },
-    RefusedPreset { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true },
-    RefusedPreset { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true },
-    RefusedPreset { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true },
-    RefusedPreset { "badBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>!!!!</data>"); }, true },
-    RefusedPreset { "cutShort", [] (const std::string& preset) { return preset.substr (0, preset.size() / 2); }, true },
-    RefusedPreset { "notXml", [] (const std::string&) { return std::string ("version=0 type=aumu"); }, true },
-    RefusedPreset { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true },
-    RefusedPreset { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true },
-    RefusedPreset { "empty", [] (const std::string&) { return std::string(); }, true },
-    RefusedPreset { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true },
-    RefusedPreset { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (RefusedPreset { "noPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", ""); }, false }, RefusedPreset { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false }, RefusedPreset { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true }, RefusedPreset { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true }, RefusedPreset { "partNotWholeUnit", [] (const std::string& preset) { return withEntry (preset, "name", "<string>Untitled</string><key>part</key><integer>1</integer>"); }, true }, RefusedPreset { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true }, RefusedPreset { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true }, RefusedPreset { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true }, RefusedPreset { "badBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>!!!!</data>"); }, true }, RefusedPreset { "cutShort", [] (const std::string& preset) { return preset.substr (0, preset.size() / 2); }, true }, RefusedPreset { "notXml", [] (const std::string&) { return std::string ("version=0 type=aumu"); }, true }, RefusedPreset { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true }, RefusedPreset { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true }, RefusedPreset { "empty", [] (const std::string&) { return std::string(); }, true }, RefusedPreset { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true }, RefusedPreset { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (AudioUnitTest, DictionaryOfAnotherComponentTypeRestores)
 {

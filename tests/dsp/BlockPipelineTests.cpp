@@ -3,7 +3,9 @@
 
 #include <limits>
 
-class BlockPipeline : public ChainTest {};
+class BlockPipeline : public ChainTest
+{
+};
 
 TEST_F (BlockPipeline, DegenerateBlocksComeBackUntouched)
 {
@@ -29,7 +31,9 @@ TEST_F (BlockPipeline, DegenerateBlocksComeBackUntouched)
     EXPECT_EQ (state.toneState(), tone);
 }
 
-class DefaultsAtTenor : public ChainTest, public testing::WithParamInterface<std::tuple<int, int>> {};
+class DefaultsAtTenor : public ChainTest, public testing::WithParamInterface<std::tuple<int, int>>
+{
+};
 
 TEST_P (DefaultsAtTenor, OutputEqualsInputUpToRounding)
 {
@@ -41,8 +45,7 @@ TEST_P (DefaultsAtTenor, OutputEqualsInputUpToRounding)
     EXPECT_LT (maxDifference (input, output), 1.0e-6f);
 }
 
-INSTANTIATE_TEST_SUITE_P (ChannelsAndBlocks, DefaultsAtTenor, testing::Combine (
-    testing::Values (1, 2), testing::Values (1, 63, 512, 1000)));
+INSTANTIATE_TEST_SUITE_P (ChannelsAndBlocks, DefaultsAtTenor, testing::Combine (testing::Values (1, 2), testing::Values (1, 63, 512, 1000)));
 
 TEST_F (BlockPipeline, VoiceNeverChangesTheOutput)
 {
@@ -107,15 +110,16 @@ struct RawCase
     float equivalent;
 };
 
-class RawValueClamps : public ChainTest, public testing::WithParamInterface<RawCase> {};
+class RawValueClamps : public ChainTest, public testing::WithParamInterface<RawCase>
+{
+};
 
 TEST_P (RawValueClamps, BehaveAsTheClampedValue)
 {
     const auto& c = GetParam();
     const auto input = testutil::makeTestSignal (2, 2048, 44100.0, 5);
 
-    const auto render = [&] (float value)
-    {
+    const auto render = [&] (float value) {
         HalvoraAudioProcessor p;
         p.prepareToPlay (44100.0, 512);
         testutil::setPlain (p, halvora::ParamID::vibDepth, 40.0f);
@@ -135,18 +139,7 @@ TEST_P (RawValueClamps, BehaveAsTheClampedValue)
     EXPECT_TRUE (identical (render (c.raw), render (c.equivalent))) << c.id << " " << c.raw;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RawValueClamps, testing::Values (
-    RawCase { halvora::ParamID::range, 7.0f, 4.0f },
-    RawCase { halvora::ParamID::range, 2.7f, 2.0f },
-    RawCase { halvora::ParamID::key, -3.0f, 0.0f },
-    RawCase { halvora::ParamID::scale, 12.0f, 4.0f },
-    RawCase { halvora::ParamID::vibRate, 20.0f, 10.0f },
-    RawCase { halvora::ParamID::vibRate, 0.0f, 0.1f },
-    RawCase { halvora::ParamID::morvel, 3.0f, 1.0f },
-    RawCase { halvora::ParamID::formant, 3.0f, 1.0f },
-    RawCase { halvora::ParamID::formant, -7.0f, -1.0f },
-    RawCase { halvora::ParamID::vibDepth, 250.0f, 100.0f },
-    RawCase { halvora::ParamID::vibDepth, -20.0f, 0.0f }));
+INSTANTIATE_TEST_SUITE_P (Table, RawValueClamps, testing::Values (RawCase { halvora::ParamID::range, 7.0f, 4.0f }, RawCase { halvora::ParamID::range, 2.7f, 2.0f }, RawCase { halvora::ParamID::key, -3.0f, 0.0f }, RawCase { halvora::ParamID::scale, 12.0f, 4.0f }, RawCase { halvora::ParamID::vibRate, 20.0f, 10.0f }, RawCase { halvora::ParamID::vibRate, 0.0f, 0.1f }, RawCase { halvora::ParamID::morvel, 3.0f, 1.0f }, RawCase { halvora::ParamID::formant, 3.0f, 1.0f }, RawCase { halvora::ParamID::formant, -7.0f, -1.0f }, RawCase { halvora::ParamID::vibDepth, 250.0f, 100.0f }, RawCase { halvora::ParamID::vibDepth, -20.0f, 0.0f }));
 
 TEST_F (BlockPipeline, AnalysisSignalIsTheMeanOfTheFirstTwoChannels)
 {
@@ -201,13 +194,13 @@ TEST_F (BlockPipeline, TrackingWeightFollowsTheCorrectionStrength)
         set (halvora::ParamID::morvel, morvel);
         target (3);
 
-        set (halvora::ParamID::range, 2.0f);   // Tenor
+        set (halvora::ParamID::range, 2.0f); // Tenor
         auto first = sine (220.0f, 1024);
         process (first);
         EXPECT_FLOAT_EQ (state.smoothedHz(), 220.5f);
         EXPECT_EQ (state.lastDetectedHz(), 220.5f);
 
-        set (halvora::ParamID::range, 0.0f);   // Soprano
+        set (halvora::ParamID::range, 0.0f); // Soprano
         auto second = sine (440.0f, 512);
         process (second);
         EXPECT_EQ (state.lastDetectedHz(), 441.0f);
@@ -241,13 +234,12 @@ TEST_F (BlockPipeline, UnpreparedProcessorAssumes44100AndSkipsTheEcho)
     process (block);
     EXPECT_EQ (state.lastDetectedHz(), 441.0f);
     EXPECT_EQ (state.echoWritePos(), 0);
-    EXPECT_GT (block.getMagnitude (0, 512), 0.1f);   // the echo alone would be silent
+    EXPECT_GT (block.getMagnitude (0, 512), 0.1f); // the echo alone would be silent
 }
 
 TEST_F (BlockPipeline, NonFiniteInputIsReadAsSilence)
 {
-    const auto render = [] (bool poison)
-    {
+    const auto render = [] (bool poison) {
         HalvoraAudioProcessor p;
         p.prepareToPlay (44100.0, 256);
         testutil::setPlain (p, halvora::ParamID::delayMix, 50.0f);

@@ -16,174 +16,174 @@
 
 namespace
 {
-    //==============================================================================
-    // The reference: the detector's arithmetic written out the obvious way, one lag at a
-    // time, each sum a single chain in ascending j.
+//==============================================================================
+// The reference: the detector's arithmetic written out the obvious way, one lag at a
+// time, each sum a single chain in ascending j.
 
-    const halvora::VocalRange& rangeOf (int range) { return halvora::vocalRanges[static_cast<size_t> (range)]; }
+const halvora::VocalRange& rangeOf (int range) { return halvora::vocalRanges[static_cast<size_t> (range)]; }
 
-    struct ReferenceWindow
+struct ReferenceWindow
+{
+    int minLag, maxLag;
+};
+
+ReferenceWindow referenceWindow (int numSamples, double sr, int range)
+{
+    const float lowestSearched = std::max (40.0f, rangeOf (range).lowestHz);
+    const float longestLag = static_cast<float> (sr / static_cast<double> (lowestSearched));
+    const float highestSearched = std::min (static_cast<float> (0.45f * static_cast<float> (sr)), rangeOf (range).highestHz);
+    const float shortestLag = static_cast<float> (sr / static_cast<double> (highestSearched));
+
+    const int r1 = static_cast<int> (std::round (shortestLag));
+    const int r2 = static_cast<int> (std::round (longestLag));
+    const int half = numSamples / 2;
+
+    const int minLag = r1 < 2 ? 2 : std::min (r1, half);
+    const int maxLag = r2 < minLag + 2 ? minLag + 2 : std::min (half, r2);
+    return { minLag, maxLag };
+}
+
+std::vector<double> referenceDifferences (const std::vector<float>& x, int minLag, int maxLag)
+{
+    const int numSamples = static_cast<int> (x.size());
+    std::vector<double> diff (static_cast<size_t> (maxLag + 1), 0.0);
+
+    for (int t = minLag; t <= maxLag; ++t)
     {
-        int minLag, maxLag;
-    };
+        double sum = 0.0;
 
-    ReferenceWindow referenceWindow (int numSamples, double sr, int range)
-    {
-        const float lowestSearched = std::max (40.0f, rangeOf (range).lowestHz);
-        const float longestLag = static_cast<float> (sr / static_cast<double> (lowestSearched));
-        const float highestSearched = std::min (static_cast<float> (0.45f * static_cast<float> (sr)), rangeOf (range).highestHz);
-        const float shortestLag = static_cast<float> (sr / static_cast<double> (highestSearched));
+        for (int j = 0; j <= numSamples - t - 1; ++j)
+        {
+            const double d = static_cast<double> (x[static_cast<size_t> (j)]) - static_cast<double> (x[static_cast<size_t> (j + t)]);
+            sum = sum + d * d;
+        }
 
-        const int r1 = static_cast<int> (std::round (shortestLag));
-        const int r2 = static_cast<int> (std::round (longestLag));
-        const int half = numSamples / 2;
-
-        const int minLag = r1 < 2 ? 2 : std::min (r1, half);
-        const int maxLag = r2 < minLag + 2 ? minLag + 2 : std::min (half, r2);
-        return { minLag, maxLag };
+        diff[static_cast<size_t> (t)] = sum;
     }
 
-    std::vector<double> referenceDifferences (const std::vector<float>& x, int minLag, int maxLag)
+    return diff;
+}
+
+float referenceDetect (const std::vector<float>& x, double sr, int range)
+{
+    const int numSamples = static_cast<int> (x.size());
+
+    if (numSamples < 64)
+        return 0.0f;
+
+    const auto [minLag, maxLag] = referenceWindow (numSamples, sr, range);
+
+    if (maxLag <= minLag + 2)
+        return 0.0f;
+
+    const auto diff = referenceDifferences (x, minLag, maxLag);
+    std::vector<double> cmnd (static_cast<size_t> (maxLag + 1), 0.0);
+    double runningSum = 0.0;
+
+    for (int t = minLag; t <= maxLag; ++t)
     {
-        const int numSamples = static_cast<int> (x.size());
-        std::vector<double> diff (static_cast<size_t> (maxLag + 1), 0.0);
+        const int i = t - minLag;
+        runningSum = runningSum + diff[static_cast<size_t> (t)];
+        cmnd[static_cast<size_t> (t)] = runningSum > 0.0 ? (diff[static_cast<size_t> (t)] * (i + 1)) / runningSum : 1.0;
+    }
+
+    int chosen = -1;
+
+    for (int t = minLag + 1; t <= maxLag - 1 && chosen < 0; ++t)
+    {
+        const auto c = cmnd[static_cast<size_t> (t)];
+
+        if (c < 0.2 && c < cmnd[static_cast<size_t> (t - 1)] && c < cmnd[static_cast<size_t> (t + 1)])
+            chosen = t;
+    }
+
+    if (chosen < 0)
+    {
+        double best = 1.0e9;
+        chosen = minLag;
 
         for (int t = minLag; t <= maxLag; ++t)
         {
-            double sum = 0.0;
-
-            for (int j = 0; j <= numSamples - t - 1; ++j)
+            if (cmnd[static_cast<size_t> (t)] < best)
             {
-                const double d = static_cast<double> (x[static_cast<size_t> (j)]) - static_cast<double> (x[static_cast<size_t> (j + t)]);
-                sum = sum + d * d;
-            }
-
-            diff[static_cast<size_t> (t)] = sum;
-        }
-
-        return diff;
-    }
-
-    float referenceDetect (const std::vector<float>& x, double sr, int range)
-    {
-        const int numSamples = static_cast<int> (x.size());
-
-        if (numSamples < 64)
-            return 0.0f;
-
-        const auto [minLag, maxLag] = referenceWindow (numSamples, sr, range);
-
-        if (maxLag <= minLag + 2)
-            return 0.0f;
-
-        const auto diff = referenceDifferences (x, minLag, maxLag);
-        std::vector<double> cmnd (static_cast<size_t> (maxLag + 1), 0.0);
-        double runningSum = 0.0;
-
-        for (int t = minLag; t <= maxLag; ++t)
-        {
-            const int i = t - minLag;
-            runningSum = runningSum + diff[static_cast<size_t> (t)];
-            cmnd[static_cast<size_t> (t)] = runningSum > 0.0 ? (diff[static_cast<size_t> (t)] * (i + 1)) / runningSum : 1.0;
-        }
-
-        int chosen = -1;
-
-        for (int t = minLag + 1; t <= maxLag - 1 && chosen < 0; ++t)
-        {
-            const auto c = cmnd[static_cast<size_t> (t)];
-
-            if (c < 0.2 && c < cmnd[static_cast<size_t> (t - 1)] && c < cmnd[static_cast<size_t> (t + 1)])
+                best = cmnd[static_cast<size_t> (t)];
                 chosen = t;
-        }
-
-        if (chosen < 0)
-        {
-            double best = 1.0e9;
-            chosen = minLag;
-
-            for (int t = minLag; t <= maxLag; ++t)
-            {
-                if (cmnd[static_cast<size_t> (t)] < best)
-                {
-                    best = cmnd[static_cast<size_t> (t)];
-                    chosen = t;
-                }
             }
         }
-
-        const float f = static_cast<float> (sr / chosen);
-
-        if (f < rangeOf (range).lowestHz)
-            return rangeOf (range).lowestHz;
-
-        return std::min (f, rangeOf (range).highestHz);
     }
 
-    //==============================================================================
-    enum class Signal
+    const float f = static_cast<float> (sr / chosen);
+
+    if (f < rangeOf (range).lowestHz)
+        return rangeOf (range).lowestHz;
+
+    return std::min (f, rangeOf (range).highestHz);
+}
+
+//==============================================================================
+enum class Signal
+{
+    noise,    // no period: the global-minimum fallback
+    sung,     // a harmonic voice with vibrato inside the range: the threshold test
+    wideRange // magnitudes from 1 down to 2^-60: squares that do not fit a double
+              // exactly, so a fused multiply-add anywhere would show
+};
+
+std::vector<float> makeSignal (Signal kind, int numSamples, double sr, int range, juce::int64 seed)
+{
+    juce::Random random (seed);
+    std::vector<float> x (static_cast<size_t> (numSamples));
+
+    const auto f0 = std::sqrt (static_cast<double> (rangeOf (range).lowestHz) * rangeOf (range).highestHz)
+                  * (0.8 + 0.4 * random.nextDouble());
+    double phase = 0.0;
+
+    for (int i = 0; i < numSamples; ++i)
     {
-        noise,      // no period: the global-minimum fallback
-        sung,       // a harmonic voice with vibrato inside the range: the threshold test
-        wideRange   // magnitudes from 1 down to 2^-60: squares that do not fit a double
-                    // exactly, so a fused multiply-add anywhere would show
-    };
+        auto& v = x[static_cast<size_t> (i)];
 
-    std::vector<float> makeSignal (Signal kind, int numSamples, double sr, int range, juce::int64 seed)
-    {
-        juce::Random random (seed);
-        std::vector<float> x (static_cast<size_t> (numSamples));
-
-        const auto f0 = std::sqrt (static_cast<double> (rangeOf (range).lowestHz) * rangeOf (range).highestHz)
-                        * (0.8 + 0.4 * random.nextDouble());
-        double phase = 0.0;
-
-        for (int i = 0; i < numSamples; ++i)
+        switch (kind)
         {
-            auto& v = x[static_cast<size_t> (i)];
+            case Signal::noise:
+                v = random.nextFloat() * 2.0f - 1.0f;
+                break;
 
-            switch (kind)
+            case Signal::sung:
             {
-                case Signal::noise:
-                    v = random.nextFloat() * 2.0f - 1.0f;
-                    break;
+                const auto t = i / sr;
+                phase += 2.0 * juce::MathConstants<double>::pi * f0 * (1.0 + 0.01 * std::sin (2.0 * juce::MathConstants<double>::pi * 5.5 * t)) / sr;
+                double s = 0.0;
 
-                case Signal::sung:
-                {
-                    const auto t = i / sr;
-                    phase += 2.0 * juce::MathConstants<double>::pi * f0 * (1.0 + 0.01 * std::sin (2.0 * juce::MathConstants<double>::pi * 5.5 * t)) / sr;
-                    double s = 0.0;
+                for (int h = 1; h <= 6; ++h)
+                    s += std::sin (h * phase) / h;
 
-                    for (int h = 1; h <= 6; ++h)
-                        s += std::sin (h * phase) / h;
-
-                    v = static_cast<float> (0.4 * s) + 0.01f * (random.nextFloat() - 0.5f);
-                    break;
-                }
-
-                case Signal::wideRange:
-                    v = std::ldexp (random.nextFloat() * 2.0f - 1.0f, -random.nextInt (61));
-                    break;
+                v = static_cast<float> (0.4 * s) + 0.01f * (random.nextFloat() - 0.5f);
+                break;
             }
+
+            case Signal::wideRange:
+                v = std::ldexp (random.nextFloat() * 2.0f - 1.0f, -random.nextInt (61));
+                break;
         }
-
-        return x;
     }
 
-    bool sameBits (const std::vector<double>& a, const std::vector<double>& b)
-    {
-        return a.size() == b.size() && std::memcmp (a.data(), b.data(), a.size() * sizeof (double)) == 0;
-    }
+    return x;
+}
 
-    bool sameBits (float a, float b)
-    {
-        return std::memcmp (&a, &b, sizeof (float)) == 0;
-    }
+bool sameBits (const std::vector<double>& a, const std::vector<double>& b)
+{
+    return a.size() == b.size() && std::memcmp (a.data(), b.data(), a.size() * sizeof (double)) == 0;
+}
 
-    std::string kernelName (DifferenceKernel kernel)
-    {
-        return DifferenceKernels::name (kernel);
-    }
+bool sameBits (float a, float b)
+{
+    return std::memcmp (&a, &b, sizeof (float)) == 0;
+}
+
+std::string kernelName (DifferenceKernel kernel)
+{
+    return DifferenceKernels::name (kernel);
+}
 }
 
 //==============================================================================
@@ -198,14 +198,16 @@ struct ExactnessCase
     }
 };
 
-class DetectorExactness : public testing::TestWithParam<ExactnessCase> {};
+class DetectorExactness : public testing::TestWithParam<ExactnessCase>
+{
+};
 
 TEST_P (DetectorExactness, DifferencesAndPitchMatchThePlainArithmetic)
 {
     const auto [kernel, sampleRate] = GetParam();
 
     PitchDetector detector;
-    detector.prepare (256);   // most blocks below are larger: the arrays grow as they must
+    detector.prepare (256); // most blocks below are larger: the arrays grow as they must
 
     if (! detector.useKernel (kernel))
         GTEST_SKIP() << kernelName (kernel) << " is not available on this processor";
@@ -236,31 +238,32 @@ TEST_P (DetectorExactness, DifferencesAndPitchMatchThePlainArithmetic)
             }
 
     EXPECT_EQ (compared, 15 * 5 * 3);
-    EXPECT_GE (detected, compared / 3);   // enough blocks are long enough to search
+    EXPECT_GE (detected, compared / 3); // enough blocks are long enough to search
 }
 
 namespace
 {
-    std::vector<ExactnessCase> everyKernelAndRate()
-    {
-        std::vector<ExactnessCase> cases;
+std::vector<ExactnessCase> everyKernelAndRate()
+{
+    std::vector<ExactnessCase> cases;
 
-        for (auto kernel : DifferenceKernels::all)
-            for (auto sampleRate : { 22050.0, 44100.0, 48000.0, 96000.0, 192000.0 })
-                cases.push_back ({ kernel, sampleRate });
+    for (auto kernel : DifferenceKernels::all)
+        for (auto sampleRate : { 22050.0, 44100.0, 48000.0, 96000.0, 192000.0 })
+            cases.push_back ({ kernel, sampleRate });
 
-        return cases;
-    }
+    return cases;
+}
 }
 
 INSTANTIATE_TEST_SUITE_P (Kernels, DetectorExactness, testing::ValuesIn (everyKernelAndRate()),
-                          [] (const testing::TestParamInfo<ExactnessCase>& test)
-                          {
+                          [] (const testing::TestParamInfo<ExactnessCase>& test) {
                               return kernelName (test.param.kernel) + "_" + std::to_string (static_cast<int> (test.param.sampleRate));
                           });
 
 //==============================================================================
-class KernelShapes : public testing::TestWithParam<DifferenceKernel> {};
+class KernelShapes : public testing::TestWithParam<DifferenceKernel>
+{
+};
 
 TEST_P (KernelShapes, EveryLagGroupAndRaggedEndMatchThePlainSums)
 {

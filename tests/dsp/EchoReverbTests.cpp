@@ -28,7 +28,7 @@ TEST_F (EchoStage, RepeatsComeEvery035SecondsAtThreeTenths)
     EXPECT_FLOAT_EQ (out.getSample (0, 0), 0.5f);
     EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
     EXPECT_FLOAT_EQ (out.getSample (0, 30870), 0.15f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 46305), 0.045f);   // after the write position wrapped
+    EXPECT_FLOAT_EQ (out.getSample (0, 46305), 0.045f); // after the write position wrapped
 
     for (int i = 1; i < 50000; ++i)
     {
@@ -88,7 +88,9 @@ TEST_F (EchoStage, ZeroMixLeavesTheLinesAndPositionAlone)
 }
 
 //==============================================================================
-class ReverbStage : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>> {};
+class ReverbStage : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>>
+{
+};
 
 TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
 {
@@ -139,8 +141,7 @@ TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
     EXPECT_TRUE (identical (out, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbStage, testing::Combine (
-    testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
+INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbStage, testing::Combine (testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
 
 struct EchoCase
 {
@@ -148,7 +149,9 @@ struct EchoCase
     int channels;
 };
 
-class EchoReference : public testing::TestWithParam<EchoCase> {};
+class EchoReference : public testing::TestWithParam<EchoCase>
+{
+};
 
 TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
 {
@@ -200,8 +203,4 @@ TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoReference, testing::Values (
-    EchoCase { 1000.0, 2 },
-    EchoCase { 22050.0, 2 },
-    EchoCase { 44100.0, 1 },
-    EchoCase { 192000.0, 2 }));
+INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoReference, testing::Values (EchoCase { 1000.0, 2 }, EchoCase { 22050.0, 2 }, EchoCase { 44100.0, 1 }, EchoCase { 192000.0, 2 }));

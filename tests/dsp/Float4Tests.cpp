@@ -6,7 +6,7 @@
 #define HALVORA_FLOAT4_PLAIN 1
 namespace plainlanes
 {
- #include "dsp/Float4.h"
+#include "dsp/Float4.h"
 }
 
 using plainlanes::Float4;

@@ -65,7 +65,7 @@ TEST_F (PitchCorrection, SharpNotesMoveUp)
     // B (note 71) in C major is a member; Bb +0.4 semitones rounds to B: unchanged.
     // F# (66.1) in C major: F below (k = -1) and G above (k = +1) tie; the one below wins.
     EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
-    set (halvora::ParamID::key, 7.0f);   // G major has F#: unchanged
+    set (halvora::ParamID::key, 7.0f); // G major has F#: unchanged
     EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), 1.0f, 1.0e-5f);
     set (halvora::ParamID::key, 0.0f);
     set (halvora::ParamID::scale, 1.0f); // C minor: C# (61.2) has C below and D above; C wins
@@ -74,7 +74,7 @@ TEST_F (PitchCorrection, SharpNotesMoveUp)
 
 TEST_F (PitchCorrection, StrengthScalesTheMove)
 {
-    set (halvora::ParamID::morvel, 0.25f);   // strength 0.5
+    set (halvora::ParamID::morvel, 0.25f); // strength 0.5
     EXPECT_NEAR (measuredRatio (466.16f), 0.5f * (0.943874f - 1.0f) + 1.0f, 2.0e-5f);
 }
 
@@ -153,10 +153,12 @@ struct ReplayCase
 {
     const char* name;
     float ratio;
-    std::vector<float> expected;   // in terms of x[i] = i + 1
+    std::vector<float> expected; // in terms of x[i] = i + 1
 };
 
-class BlockReplay : public testing::TestWithParam<ReplayCase> {};
+class BlockReplay : public testing::TestWithParam<ReplayCase>
+{
+};
 
 TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
 {
@@ -166,11 +168,10 @@ TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
     EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (
-    ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },                   // x0 x2 x4 x6 x7 x7 x7 x7
-    ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } },         // x0, mean of x0 and x1, x1 ...
-    ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },           // x0 x2 x4 x6 x7 x7 x7 x7
+                                                                ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } }, // x0, mean of x0 and x1, x1 ...
+                                                                ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)
 {

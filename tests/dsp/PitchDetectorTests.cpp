@@ -10,20 +10,20 @@
 
 namespace
 {
-    std::vector<float> sine (double hz, int numSamples, double sampleRate = 44100.0, float amplitude = 0.5f)
-    {
-        std::vector<float> x ((size_t) numSamples);
-        for (int i = 0; i < numSamples; ++i)
-            x[(size_t) i] = amplitude * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * hz * i / sampleRate));
-        return x;
-    }
+std::vector<float> sine (double hz, int numSamples, double sampleRate = 44100.0, float amplitude = 0.5f)
+{
+    std::vector<float> x ((size_t) numSamples);
+    for (int i = 0; i < numSamples; ++i)
+        x[(size_t) i] = amplitude * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * hz * i / sampleRate));
+    return x;
+}
 
-    float detect (const std::vector<float>& x, int range, double sampleRate = 44100.0)
-    {
-        PitchDetector detector;
-        detector.prepare (static_cast<int> (x.size()));
-        return detector.detect (x.data(), static_cast<int> (x.size()), sampleRate, range);
-    }
+float detect (const std::vector<float>& x, int range, double sampleRate = 44100.0)
+{
+    PitchDetector detector;
+    detector.prepare (static_cast<int> (x.size()));
+    return detector.detect (x.data(), static_cast<int> (x.size()), sampleRate, range);
+}
 }
 
 struct WindowCase
@@ -33,7 +33,9 @@ struct WindowCase
     int minLags[5], maxLags[5];
 };
 
-class LagWindows : public testing::TestWithParam<WindowCase> {};
+class LagWindows : public testing::TestWithParam<WindowCase>
+{
+};
 
 TEST_P (LagWindows, FollowTheRangeAndTheBlock)
 {
@@ -47,10 +49,7 @@ TEST_P (LagWindows, FollowTheRangeAndTheBlock)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, LagWindows, testing::Values (
-    WindowCase { 512,  44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 256, 256, 256 } },
-    WindowCase { 2048, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 337, 450, 535 } },
-    WindowCase { 2048, 48000.0, { 46, 61, 92, 122, 145 }, { 183, 245, 367, 490, 583 } }));
+INSTANTIATE_TEST_SUITE_P (Worked, LagWindows, testing::Values (WindowCase { 512, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 256, 256, 256 } }, WindowCase { 2048, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 337, 450, 535 } }, WindowCase { 2048, 48000.0, { 46, 61, 92, 122, 145 }, { 183, 245, 367, 490, 583 } }));
 
 TEST (PitchDetector, ShortestBlocksThatDetect)
 {
@@ -76,7 +75,9 @@ struct SineCase
     float expected;
 };
 
-class SineDetection : public testing::TestWithParam<SineCase> {};
+class SineDetection : public testing::TestWithParam<SineCase>
+{
+};
 
 TEST_P (SineDetection, FindsTheWorkedLag)
 {
@@ -84,12 +85,11 @@ TEST_P (SineDetection, FindsTheWorkedLag)
     EXPECT_EQ (detect (sine (c.hz, c.numSamples), c.range), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, SineDetection, testing::Values (
-    SineCase { 220.0, 1024, 2, static_cast<float> (44100.0 / 200) },    // 220.5, threshold test
-    SineCase { 440.0, 512, 0, static_cast<float> (44100.0 / 100) },     // 441.0
-    SineCase { 300.0, 512, 1, static_cast<float> (44100.0 / 147) },     // 300.0
-    SineCase { 110.0, 512, 4, static_cast<float> (44100.0 / 256) },     // window too short: global minimum at its end
-    SineCase { 110.0, 2048, 4, static_cast<float> (44100.0 / 401) }));  // 109.975
+INSTANTIATE_TEST_SUITE_P (Worked, SineDetection, testing::Values (SineCase { 220.0, 1024, 2, static_cast<float> (44100.0 / 200) },   // 220.5, threshold test
+                                                                  SineCase { 440.0, 512, 0, static_cast<float> (44100.0 / 100) },    // 441.0
+                                                                  SineCase { 300.0, 512, 1, static_cast<float> (44100.0 / 147) },    // 300.0
+                                                                  SineCase { 110.0, 512, 4, static_cast<float> (44100.0 / 256) },    // window too short: global minimum at its end
+                                                                  SineCase { 110.0, 2048, 4, static_cast<float> (44100.0 / 401) })); // 109.975
 
 TEST (PitchDetector, SilenceFallsBackToTheShortestLagAndIsClamped)
 {

@@ -9,7 +9,7 @@
 #define HALVORA_FLOAT4_PLAIN 1
 namespace plainlanes
 {
- #include "dsp/VoiceReverb.cpp"
+#include "dsp/VoiceReverb.cpp"
 }
 
 static_assert (HALVORA_FLOAT4_SSE == 0, "the reverb above must be the plain-lane build");

@@ -23,7 +23,9 @@ struct SettledCase
     float expected;
 };
 
-class SettledLevels : public ToneStage, public testing::WithParamInterface<SettledCase> {};
+class SettledLevels : public ToneStage, public testing::WithParamInterface<SettledCase>
+{
+};
 
 TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
 {
@@ -31,8 +33,7 @@ TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
     EXPECT_EQ (settled (1.0f), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::Values (
-    SettledCase { 0, 0.6f }, SettledCase { 1, 0.8f }, SettledCase { 2, 1.0f }, SettledCase { 3, 1.3f }, SettledCase { 4, 1.6f }));
+INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::Values (SettledCase { 0, 0.6f }, SettledCase { 1, 0.8f }, SettledCase { 2, 1.0f }, SettledCase { 3, 1.3f }, SettledCase { 4, 1.6f }));
 
 TEST_F (ToneStage, GainScalesTheWholeOutput)
 {
@@ -48,7 +49,7 @@ TEST_F (ToneStage, NegativeFormantSaturates)
     set (halvora::ParamID::range, 2.0f);
     set (halvora::ParamID::formant, -1.0f);
     EXPECT_NEAR (settled (1.0f), 1.0f, 1.0e-6f);
-    EXPECT_NEAR (settled (0.1f), std::tanh (0.5f) / std::tanh (5.0f), 1.0e-6f);   // about 0.462
+    EXPECT_NEAR (settled (0.1f), std::tanh (0.5f) / std::tanh (5.0f), 1.0e-6f); // about 0.462
     set (halvora::ParamID::formant, -0.5f);
     // drive 3, saturation mix 0.65: 0.2 * 0.35 + tanh(0.6) / tanh(3) * 0.65
     EXPECT_NEAR (settled (0.2f), 0.2f * 0.35f + std::tanh (0.6f) / std::tanh (3.0f) * 0.65f, 1.0e-6f);
@@ -56,7 +57,7 @@ TEST_F (ToneStage, NegativeFormantSaturates)
 
 TEST_F (ToneStage, PositiveFormantLeansOnTheLowBand)
 {
-    set (halvora::ParamID::formant, 1.0f);   // Soprano: y = 0.6 * lp
+    set (halvora::ParamID::formant, 1.0f); // Soprano: y = 0.6 * lp
     juce::AudioBuffer<float> block (1, 3);
     block.clear();
     block.setSample (0, 0, 1.0f);
@@ -93,9 +94,9 @@ TEST_F (ToneStage, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
     auto block = constant (2, 4410, 1.0f);
     process (block);
 
-    EXPECT_FLOAT_EQ (block.getSample (0, 0), 1.0f);                      // phase 0
-    EXPECT_NEAR (block.getSample (0, 1102), 1.5f, 1.0e-4f);              // a quarter period: depth 100 % swings to 1.5
-    EXPECT_NEAR (block.getSample (0, 3307), 0.5f, 1.0e-4f);              // three quarters: 0.5
+    EXPECT_FLOAT_EQ (block.getSample (0, 0), 1.0f);         // phase 0
+    EXPECT_NEAR (block.getSample (0, 1102), 1.5f, 1.0e-4f); // a quarter period: depth 100 % swings to 1.5
+    EXPECT_NEAR (block.getSample (0, 3307), 0.5f, 1.0e-4f); // three quarters: 0.5
     for (int i = 0; i < 4410; ++i)
         ASSERT_EQ (block.getSample (0, i), block.getSample (1, i)) << i; // both channels swing together
 
@@ -117,7 +118,9 @@ struct ToneCase
     double sampleRate;
 };
 
-class ToneStageReference : public testing::TestWithParam<ToneCase> {};
+class ToneStageReference : public testing::TestWithParam<ToneCase>
+{
+};
 
 TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
 {
@@ -159,7 +162,7 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
         const auto length = lengths[blockIndex];
         const auto depth = juce::jmin (1.0f, raw (halvora::ParamID::vibDepth) / 100.0f) * 0.5f;
         auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
-        input.applyGain (2.5f);   // well into the saturation's curve
+        input.applyGain (2.5f); // well into the saturation's curve
         auto output = input;
         juce::MidiBuffer midi;
         processor.processBlock (output, midi);
@@ -176,8 +179,8 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
                 const auto x = input.getSample (c, i);
                 lp = (lp + x) * 0.5f;
                 const auto v = saturation > 0.0f ? x * (1.0f - mix) + std::tanh (drive * x) * norm * mix
-                             : darkening > 0.0f ? x * (1.0f - darkening) + darkening * lp
-                             : x;
+                             : darkening > 0.0f  ? x * (1.0f - darkening) + darkening * lp
+                                                 : x;
                 const auto y = lp * low + (v - lp) * high;
                 const auto expected = ((std::sin (phase) * depth + 1.0f) * y) * gain;
                 ASSERT_EQ (output.getSample (c, i), expected) << "block of " << length << ", channel " << c << ", sample " << i;
@@ -191,10 +194,4 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Settings, ToneStageReference, testing::Values (
-    ToneCase { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 },
-    ToneCase { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 },
-    ToneCase { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 },
-    ToneCase { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 },
-    ToneCase { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 },
-    ToneCase { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 }));
+INSTANTIATE_TEST_SUITE_P (Settings, ToneStageReference, testing::Values (ToneCase { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 }, ToneCase { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 }, ToneCase { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 }, ToneCase { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 }, ToneCase { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 }, ToneCase { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 }));

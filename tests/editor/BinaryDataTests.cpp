@@ -29,12 +29,14 @@ struct Picture
 
 const Picture pictures[] {
     { "quillane_board_png", "quillane_board.png", BinaryData::quillane_board_png, BinaryData::quillane_board_pngSize, 1850, 1152 },
-    { "gold_knobs_png",     "gold_knobs.png",     BinaryData::gold_knobs_png,     BinaryData::gold_knobs_pngSize,      500,  500 },
+    { "gold_knobs_png", "gold_knobs.png", BinaryData::gold_knobs_png, BinaryData::gold_knobs_pngSize, 500, 500 },
 };
 
 } // namespace
 
-class BinaryDataPictures : public testing::TestWithParam<Picture> {};
+class BinaryDataPictures : public testing::TestWithParam<Picture>
+{
+};
 
 TEST_P (BinaryDataPictures, FoundByResourceNameWithItsFileName)
 {
@@ -77,7 +79,7 @@ TEST_P (BinaryDataPictures, DecodesAtItsDesignedSize)
 }
 
 INSTANTIATE_TEST_SUITE_P (BinaryData, BinaryDataPictures, testing::ValuesIn (pictures),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (BinaryData, TableListsBothPicturesInOrder)
 {

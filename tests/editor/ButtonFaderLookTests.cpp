@@ -22,8 +22,7 @@ juce::Image paintButton (const ButtonState& state)
                          juce::TextButton::textColourOffId, juce::TextButton::textColourOnId })
             button.setColour (id, juce::Colours::red);
 
-    return pixels::paint (40, 22, [&] (juce::Graphics& g)
-    {
+    return pixels::paint (40, 22, [&] (juce::Graphics& g) {
         look.drawButtonBackground (g, button, button.findColour (juce::TextButton::buttonColourId),
                                    state.highlighted, state.down);
         look.drawButtonText (g, button, state.highlighted, state.down);
@@ -46,7 +45,7 @@ int whitest (const juce::Image& image)
     return best;
 }
 
-const juce::Colour thumbGold { 0xFFDBBC58 };    // the gold brightened by 0.2
+const juce::Colour thumbGold { 0xFFDBBC58 };     // the gold brightened by 0.2
 const juce::Colour grooveOnBlack { 0xFF947A26 }; // the gold at alpha 0.7 over the black body
 
 bool isThumb (juce::Colour c) { return pixels::near (c, thumbGold, 4); }
@@ -56,8 +55,7 @@ juce::Image paintFader (int w, int h, float position)
 {
     FaderLookAndFeel look;
     juce::Slider slider (juce::Slider::LinearVertical, juce::Slider::NoTextBox);
-    return pixels::paint (w, h, [&] (juce::Graphics& g)
-    {
+    return pixels::paint (w, h, [&] (juce::Graphics& g) {
         look.drawLinearSlider (g, 0, 12, w, h - 24, position, 12.0f, static_cast<float> (h - 12),
                                juce::Slider::LinearVertical, slider);
     });
@@ -134,7 +132,9 @@ struct ButtonVariant
     ButtonState state;
 };
 
-class OnButtonLookIgnores : public testing::TestWithParam<ButtonVariant> {};
+class OnButtonLookIgnores : public testing::TestWithParam<ButtonVariant>
+{
+};
 
 TEST_P (OnButtonLookIgnores, DrawsLikeThePlainButton)
 {
@@ -150,13 +150,8 @@ TEST_P (OnButtonLookIgnores, DrawsLikeThePlainButton)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, OnButtonLookIgnores, testing::Values (
-    ButtonVariant { "Hover",           { false, true,  false, true,  false } },
-    ButtonVariant { "Press",           { false, false, true,  true,  false } },
-    ButtonVariant { "HoverAndPress",   { false, true,  true,  true,  false } },
-    ButtonVariant { "Disabled",        { false, false, false, false, false } },
-    ButtonVariant { "ColourIds",       { false, false, false, true,  true } }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Look, OnButtonLookIgnores, testing::Values (ButtonVariant { "Hover", { false, true, false, true, false } }, ButtonVariant { "Press", { false, false, true, true, false } }, ButtonVariant { "HoverAndPress", { false, true, true, true, false } }, ButtonVariant { "Disabled", { false, false, false, false, false } }, ButtonVariant { "ColourIds", { false, false, false, true, true } }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 struct FaderWidth
 {
@@ -165,7 +160,9 @@ struct FaderWidth
     int thumbWholePixels; // across the thumb's middle: the circle spans 0.05 w to 0.95 w
 };
 
-class FaderLookWidths : public testing::TestWithParam<FaderWidth> {};
+class FaderLookWidths : public testing::TestWithParam<FaderWidth>
+{
+};
 
 TEST_P (FaderLookWidths, GrooveAQuarterWideLessFourAndThumbNineTenths)
 {
@@ -190,19 +187,15 @@ TEST_P (FaderLookWidths, GrooveAQuarterWideLessFourAndThumbNineTenths)
     EXPECT_NEAR (centre.y, 250.0f, 0.3f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, FaderLookWidths, testing::Values (
-    FaderWidth { 24, 11, 2, 20 },
-    FaderWidth { 32, 14, 4, 28 },
-    FaderWidth { 16,  0, 0, 14 },
-    FaderWidth { 12,  0, 0, 10 }),
-    [] (const auto& testInfo) { return "Width" + std::to_string (testInfo.param.width); });
+INSTANTIATE_TEST_SUITE_P (Look, FaderLookWidths, testing::Values (FaderWidth { 24, 11, 2, 20 }, FaderWidth { 32, 14, 4, 28 }, FaderWidth { 16, 0, 0, 14 }, FaderWidth { 12, 0, 0, 10 }),
+                          [] (const auto& testInfo) { return "Width" + std::to_string (testInfo.param.width); });
 
 TEST (FaderLook, GrooveRunsTheTrackInsetByTwo)
 {
     // The track is y 12 to 308, the groove y 14 to 306 with ends rounded 3 pixels deep.
     // Thumb at the bottom, so the groove's top end shows; at the top for its bottom end.
     const auto thumbDown = paintFader (24, 320, 308.0f);
-    EXPECT_TRUE (pixels::near (pixels::at (thumbDown, 11, 12), design::gold, 3));     // body edge
+    EXPECT_TRUE (pixels::near (pixels::at (thumbDown, 11, 12), design::gold, 3)); // body edge
     EXPECT_EQ (pixels::at (thumbDown, 11, 13), juce::Colours::black);
     EXPECT_NE (pixels::at (thumbDown, 11, 14), juce::Colours::black);
     EXPECT_TRUE (pixels::near (pixels::at (thumbDown, 11, 17), grooveOnBlack, 3));
@@ -211,7 +204,7 @@ TEST (FaderLook, GrooveRunsTheTrackInsetByTwo)
     EXPECT_TRUE (pixels::near (pixels::at (thumbUp, 12, 302), grooveOnBlack, 3));
     EXPECT_NE (pixels::at (thumbUp, 12, 305), juce::Colours::black);
     EXPECT_EQ (pixels::at (thumbUp, 12, 306), juce::Colours::black);
-    EXPECT_TRUE (pixels::near (pixels::at (thumbUp, 12, 307), design::gold, 3));     // body edge
+    EXPECT_TRUE (pixels::near (pixels::at (thumbUp, 12, 307), design::gold, 3)); // body edge
 }
 
 TEST (FaderLook, ThumbIsTwentyOnePointSixAcrossStartingOnePointTwoIn)

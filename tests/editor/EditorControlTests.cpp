@@ -29,7 +29,9 @@ struct ControlBounds
     int x, y, w, h;
 };
 
-class EditorLayout : public EditorTest, public testing::WithParamInterface<ControlBounds> {};
+class EditorLayout : public EditorTest, public testing::WithParamInterface<ControlBounds>
+{
+};
 
 TEST_P (EditorLayout, FixedBounds)
 {
@@ -43,34 +45,8 @@ TEST_P (EditorLayout, FixedBounds)
     EXPECT_EQ (control->getBounds(), juce::Rectangle<int> (c.x, c.y, c.w, c.h));
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::Values (
-    ControlBounds { "formantKnob",   325,  -30, 150, 150 },
-    ControlBounds { "gainKnob",      725,  -30, 150, 150 },
-    ControlBounds { "vibRateKnob",   100,  160, 300, 300 },
-    ControlBounds { "vibDepthKnob",  800,  150, 300, 300 },
-    ControlBounds { "morvelKnob",    530,  415, 140, 140 },
-    ControlBounds { "formantLabel",  280,  128, 240,  28 },
-    ControlBounds { "gainLabel",     680,  128, 240,  28 },
-    ControlBounds { "vibRateLabel",  130,  393, 240,  28 },
-    ControlBounds { "vibDepthLabel", 830,  383, 240,  28 },
-    ControlBounds { "morvelLabel",   480,  563, 240,  28 },
-    ControlBounds { "rangeLabel",     85,   40, 160,  28 },
-    ControlBounds { "rangeBox",       60,   64, 210,  40 },
-    ControlBounds { "voiceLabel",    955,   40, 160,  28 },
-    ControlBounds { "voiceBox",      930,   64, 210,  40 },
-    ControlBounds { "keyLabel",       85,  490, 160,  28 },
-    ControlBounds { "keyBox",         60,  522, 210,  40 },
-    ControlBounds { "scaleLabel",    955,  490, 160,  28 },
-    ControlBounds { "scaleBox",      930,  522, 210,  40 },
-    ControlBounds { "onButton1",     249,   40,  40,  22 },
-    ControlBounds { "onButton2",    1119,   40,  40,  22 },
-    ControlBounds { "onButton3",     249,  490,  40,  22 },
-    ControlBounds { "onButton4",    1119,  490,  40,  22 },
-    ControlBounds { "delayFader",     40,  140,  24, 320 },
-    ControlBounds { "reverbFader",  1136,  140,  24, 320 },
-    ControlBounds { "delayLabel",     72,  140,  32, 320 },
-    ControlBounds { "reverbLabel",  1096,  140,  32, 320 }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::Values (ControlBounds { "formantKnob", 325, -30, 150, 150 }, ControlBounds { "gainKnob", 725, -30, 150, 150 }, ControlBounds { "vibRateKnob", 100, 160, 300, 300 }, ControlBounds { "vibDepthKnob", 800, 150, 300, 300 }, ControlBounds { "morvelKnob", 530, 415, 140, 140 }, ControlBounds { "formantLabel", 280, 128, 240, 28 }, ControlBounds { "gainLabel", 680, 128, 240, 28 }, ControlBounds { "vibRateLabel", 130, 393, 240, 28 }, ControlBounds { "vibDepthLabel", 830, 383, 240, 28 }, ControlBounds { "morvelLabel", 480, 563, 240, 28 }, ControlBounds { "rangeLabel", 85, 40, 160, 28 }, ControlBounds { "rangeBox", 60, 64, 210, 40 }, ControlBounds { "voiceLabel", 955, 40, 160, 28 }, ControlBounds { "voiceBox", 930, 64, 210, 40 }, ControlBounds { "keyLabel", 85, 490, 160, 28 }, ControlBounds { "keyBox", 60, 522, 210, 40 }, ControlBounds { "scaleLabel", 955, 490, 160, 28 }, ControlBounds { "scaleBox", 930, 522, 210, 40 }, ControlBounds { "onButton1", 249, 40, 40, 22 }, ControlBounds { "onButton2", 1119, 40, 40, 22 }, ControlBounds { "onButton3", 249, 490, 40, 22 }, ControlBounds { "onButton4", 1119, 490, 40, 22 }, ControlBounds { "delayFader", 40, 140, 24, 320 }, ControlBounds { "reverbFader", 1136, 140, 24, 320 }, ControlBounds { "delayLabel", 72, 140, 32, 320 }, ControlBounds { "reverbLabel", 1096, 140, 32, 320 }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
 struct SliderBinding
@@ -82,7 +58,9 @@ struct SliderBinding
     float elsewhere; // a value away from the default
 };
 
-class EditorSliders : public EditorTest, public testing::WithParamInterface<SliderBinding> {};
+class EditorSliders : public EditorTest, public testing::WithParamInterface<SliderBinding>
+{
+};
 
 TEST_P (EditorSliders, TakeTheParameterRangeStepAndText)
 {
@@ -117,15 +95,8 @@ TEST_P (EditorSliders, FollowTheParameterAndDoubleClickReturnsToDefault)
     EXPECT_NEAR (slider.getValue(), c.defaultValue, 1e-6);
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::Values (
-    SliderBinding { "formantKnob",  halvora::ParamID::formant,   -1.0,   1.0, 0.001, 0.0, "0.000",  0.5f },
-    SliderBinding { "gainKnob",     halvora::ParamID::gain,     -24.0,  24.0, 0.01,  0.0, "0.00",  12.0f },
-    SliderBinding { "vibRateKnob",  halvora::ParamID::vibRate,    0.1,  10.0, 0.001, 5.0, "5.000",  8.0f },
-    SliderBinding { "vibDepthKnob", halvora::ParamID::vibDepth,   0.0, 100.0, 0.01,  0.0, "0.00",  40.0f },
-    SliderBinding { "morvelKnob",   halvora::ParamID::morvel,     0.0,   1.0, 0.001, 0.5, "0.500",  0.9f },
-    SliderBinding { "delayFader",   halvora::ParamID::delayMix,   0.0, 100.0, 0.1,   0.0, "0.0",   60.0f },
-    SliderBinding { "reverbFader",  halvora::ParamID::reverbMix,  0.0, 100.0, 0.1,   0.0, "0.0",   25.0f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::Values (SliderBinding { "formantKnob", halvora::ParamID::formant, -1.0, 1.0, 0.001, 0.0, "0.000", 0.5f }, SliderBinding { "gainKnob", halvora::ParamID::gain, -24.0, 24.0, 0.01, 0.0, "0.00", 12.0f }, SliderBinding { "vibRateKnob", halvora::ParamID::vibRate, 0.1, 10.0, 0.001, 5.0, "5.000", 8.0f }, SliderBinding { "vibDepthKnob", halvora::ParamID::vibDepth, 0.0, 100.0, 0.01, 0.0, "0.00", 40.0f }, SliderBinding { "morvelKnob", halvora::ParamID::morvel, 0.0, 1.0, 0.001, 0.5, "0.500", 0.9f }, SliderBinding { "delayFader", halvora::ParamID::delayMix, 0.0, 100.0, 0.1, 0.0, "0.0", 60.0f }, SliderBinding { "reverbFader", halvora::ParamID::reverbMix, 0.0, 100.0, 0.1, 0.0, "0.0", 25.0f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, KnobsAreRotaryWithoutTextBoxOrFocusAndWithWheel)
 {
@@ -199,11 +170,13 @@ struct BoxBinding
 {
     const char* name;
     const char* id;
-    int openAt;          // the parameter's choice index when the window opens
-    const char* shown;   // what the box shows then
+    int openAt;        // the parameter's choice index when the window opens
+    const char* shown; // what the box shows then
 };
 
-class EditorBoxes : public EditorTest, public testing::WithParamInterface<BoxBinding> {};
+class EditorBoxes : public EditorTest, public testing::WithParamInterface<BoxBinding>
+{
+};
 
 TEST_P (EditorBoxes, ListTheParameterChoicesInOrder)
 {
@@ -248,26 +221,22 @@ TEST_P (EditorBoxes, ChoosingAnItemSetsTheParameter)
     EXPECT_EQ (box.getSelectedItemIndex(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::Values (
-    BoxBinding { "rangeBox", halvora::ParamID::range, 3, halvora::rangeNames[3] },
-    BoxBinding { "voiceBox", halvora::ParamID::voice, 1, halvora::voiceNames[1] },
-    BoxBinding { "keyBox",   halvora::ParamID::key,   2, halvora::keyNames[2] },
-    BoxBinding { "scaleBox", halvora::ParamID::scale, 4, halvora::scaleNames[4] }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::Values (BoxBinding { "rangeBox", halvora::ParamID::range, 3, halvora::rangeNames[3] }, BoxBinding { "voiceBox", halvora::ParamID::voice, 1, halvora::voiceNames[1] }, BoxBinding { "keyBox", halvora::ParamID::key, 2, halvora::keyNames[2] }, BoxBinding { "scaleBox", halvora::ParamID::scale, 4, halvora::scaleNames[4] }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, BoxesAreCentredBlackAndGoldWithThePopupLook)
 {
     // Only these IDs use the framework's named gold (0xFFFFD700), not the product gold.
     const std::pair<int, juce::Colour> boxColours[] {
-        { juce::ComboBox::backgroundColourId,             juce::Colour (0xFF000000) },
-        { juce::ComboBox::outlineColourId,                juce::Colour (0xFFFFD700) },
-        { juce::ComboBox::textColourId,                   juce::Colour (0xFFFFFFFF) },
-        { juce::ComboBox::arrowColourId,                  juce::Colour (0xFFFFD700) },
-        { juce::ComboBox::buttonColourId,                 juce::Colour (0xFF000000) },
-        { juce::PopupMenu::backgroundColourId,            juce::Colour (0xFF000000) },
+        { juce::ComboBox::backgroundColourId, juce::Colour (0xFF000000) },
+        { juce::ComboBox::outlineColourId, juce::Colour (0xFFFFD700) },
+        { juce::ComboBox::textColourId, juce::Colour (0xFFFFFFFF) },
+        { juce::ComboBox::arrowColourId, juce::Colour (0xFFFFD700) },
+        { juce::ComboBox::buttonColourId, juce::Colour (0xFF000000) },
+        { juce::PopupMenu::backgroundColourId, juce::Colour (0xFF000000) },
         { juce::PopupMenu::highlightedBackgroundColourId, juce::Colour (0xFFFFD700) },
-        { juce::PopupMenu::highlightedTextColourId,       juce::Colour (0xFF000000) },
-        { juce::PopupMenu::textColourId,                  juce::Colour (0xFFFFFFFF) },
+        { juce::PopupMenu::highlightedTextColourId, juce::Colour (0xFF000000) },
+        { juce::PopupMenu::textColourId, juce::Colour (0xFFFFFFFF) },
     };
 
     for (const auto* name : { "rangeBox", "voiceBox", "keyBox", "scaleBox" })
@@ -303,7 +272,9 @@ struct LabelText
     float height;
 };
 
-class EditorLabels : public EditorTest, public testing::WithParamInterface<LabelText> {};
+class EditorLabels : public EditorTest, public testing::WithParamInterface<LabelText>
+{
+};
 
 TEST_P (EditorLabels, BoldGoldCentredText)
 {
@@ -320,19 +291,8 @@ TEST_P (EditorLabels, BoldGoldCentredText)
     EXPECT_EQ (&label.getLookAndFeel(), &juce::LookAndFeel::getDefaultLookAndFeel());
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorLabels, testing::Values (
-    LabelText { "formantLabel",  "Formant",        28.0f },
-    LabelText { "gainLabel",     "Gain",           28.0f },
-    LabelText { "vibRateLabel",  "Vibrato Rate",   28.0f },
-    LabelText { "vibDepthLabel", "Vibrato Depth",  28.0f },
-    LabelText { "morvelLabel",   "Morvel",         28.0f },
-    LabelText { "rangeLabel",    "Range",          28.0f },
-    LabelText { "voiceLabel",    "Voice",          28.0f },
-    LabelText { "keyLabel",      "Key",            28.0f },
-    LabelText { "scaleLabel",    "Scale",          28.0f },
-    LabelText { "delayLabel",    "D\nE\nL\nA\nY",   20.0f },
-    LabelText { "reverbLabel",   "R\nE\nV\nE\nR\nB", 20.0f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLabels, testing::Values (LabelText { "formantLabel", "Formant", 28.0f }, LabelText { "gainLabel", "Gain", 28.0f }, LabelText { "vibRateLabel", "Vibrato Rate", 28.0f }, LabelText { "vibDepthLabel", "Vibrato Depth", 28.0f }, LabelText { "morvelLabel", "Morvel", 28.0f }, LabelText { "rangeLabel", "Range", 28.0f }, LabelText { "voiceLabel", "Voice", 28.0f }, LabelText { "keyLabel", "Key", 28.0f }, LabelText { "scaleLabel", "Scale", 28.0f }, LabelText { "delayLabel", "D\nE\nL\nA\nY", 20.0f }, LabelText { "reverbLabel", "R\nE\nV\nE\nR\nB", 20.0f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, KnobLookSharesTheDecodedKnobPicture)
 {

@@ -11,28 +11,23 @@
 /** Reaches the editor's private controls, looks and pictures, for tests that check them. */
 struct HalvoraEditorInspector
 {
-    explicit HalvoraEditorInspector (HalvoraAudioProcessorEditor& e) : editor (e) {}
+    explicit HalvoraEditorInspector (HalvoraAudioProcessorEditor& e)
+        : editor (e)
+    {
+    }
 
-    GoldKnobLAF& goldKnobLAF()              { return editor.goldKnobLAF; }
-    HLPopupLAF& popupLAF()                  { return editor.popupLAF; }
-    OnButtonLookAndFeel& onButtonLAF()      { return editor.onButtonLAF; }
-    FaderLookAndFeel& faderLAF()            { return editor.faderLAF; }
-    juce::Image& boardImage()               { return editor.boardImage; }
-    juce::Image& knobSourceImage()          { return editor.knobSourceImage; }
+    GoldKnobLAF& goldKnobLAF() { return editor.goldKnobLAF; }
+    HLPopupLAF& popupLAF() { return editor.popupLAF; }
+    OnButtonLookAndFeel& onButtonLAF() { return editor.onButtonLAF; }
+    FaderLookAndFeel& faderLAF() { return editor.faderLAF; }
+    juce::Image& boardImage() { return editor.boardImage; }
+    juce::Image& knobSourceImage() { return editor.knobSourceImage; }
 
     /** Every control of the window by its member name, in declaration order. */
     std::vector<std::pair<juce::String, juce::Component*>> controls()
     {
         auto& e = editor;
-        return { { "formantKnob", &e.formantKnob }, { "gainKnob", &e.gainKnob }, { "vibRateKnob", &e.vibRateKnob },
-                 { "vibDepthKnob", &e.vibDepthKnob }, { "morvelKnob", &e.morvelKnob },
-                 { "formantLabel", &e.formantLabel }, { "gainLabel", &e.gainLabel }, { "vibRateLabel", &e.vibRateLabel },
-                 { "vibDepthLabel", &e.vibDepthLabel }, { "morvelLabel", &e.morvelLabel }, { "rangeLabel", &e.rangeLabel },
-                 { "voiceLabel", &e.voiceLabel }, { "keyLabel", &e.keyLabel }, { "scaleLabel", &e.scaleLabel },
-                 { "rangeBox", &e.rangeBox }, { "voiceBox", &e.voiceBox }, { "keyBox", &e.keyBox }, { "scaleBox", &e.scaleBox },
-                 { "onButton1", &e.onButton1 }, { "onButton2", &e.onButton2 }, { "onButton3", &e.onButton3 },
-                 { "onButton4", &e.onButton4 }, { "delayFader", &e.delayFader }, { "reverbFader", &e.reverbFader },
-                 { "delayLabel", &e.delayLabel }, { "reverbLabel", &e.reverbLabel } };
+        return { { "formantKnob", &e.formantKnob }, { "gainKnob", &e.gainKnob }, { "vibRateKnob", &e.vibRateKnob }, { "vibDepthKnob", &e.vibDepthKnob }, { "morvelKnob", &e.morvelKnob }, { "formantLabel", &e.formantLabel }, { "gainLabel", &e.gainLabel }, { "vibRateLabel", &e.vibRateLabel }, { "vibDepthLabel", &e.vibDepthLabel }, { "morvelLabel", &e.morvelLabel }, { "rangeLabel", &e.rangeLabel }, { "voiceLabel", &e.voiceLabel }, { "keyLabel", &e.keyLabel }, { "scaleLabel", &e.scaleLabel }, { "rangeBox", &e.rangeBox }, { "voiceBox", &e.voiceBox }, { "keyBox", &e.keyBox }, { "scaleBox", &e.scaleBox }, { "onButton1", &e.onButton1 }, { "onButton2", &e.onButton2 }, { "onButton3", &e.onButton3 }, { "onButton4", &e.onButton4 }, { "delayFader", &e.delayFader }, { "reverbFader", &e.reverbFader }, { "delayLabel", &e.delayLabel }, { "reverbLabel", &e.reverbLabel } };
     }
 
     juce::Component* control (const juce::String& name)
@@ -44,10 +39,10 @@ struct HalvoraEditorInspector
         return nullptr;
     }
 
-    juce::Slider& slider (const juce::String& name)     { return as<juce::Slider> (name); }
-    juce::Label& label (const juce::String& name)       { return as<juce::Label> (name); }
-    juce::ComboBox& box (const juce::String& name)      { return as<juce::ComboBox> (name); }
-    juce::TextButton& onButton (int number)             { return as<juce::TextButton> ("onButton" + juce::String (number)); }
+    juce::Slider& slider (const juce::String& name) { return as<juce::Slider> (name); }
+    juce::Label& label (const juce::String& name) { return as<juce::Label> (name); }
+    juce::ComboBox& box (const juce::String& name) { return as<juce::ComboBox> (name); }
+    juce::TextButton& onButton (int number) { return as<juce::TextButton> ("onButton" + juce::String (number)); }
 
     HalvoraAudioProcessorEditor& editor;
 
@@ -90,7 +85,7 @@ protected:
     HalvoraEditorInspector& inspect() { return *inspector; }
 
     void set (const char* id, float plain) { testutil::setPlain (processor, id, plain); }
-    float get (const char* id)             { return testutil::getPlain (processor, id); }
+    float get (const char* id) { return testutil::getPlain (processor, id); }
 
     HalvoraAudioProcessor processor;
     std::unique_ptr<HalvoraAudioProcessorEditor> editor;
@@ -122,8 +117,8 @@ inline juce::Image paint (int w, int h, const std::function<void (juce::Graphics
     return image;
 }
 
-inline bool isBlack (juce::Colour c)         { return c.getRed() == 0 && c.getGreen() == 0 && c.getBlue() == 0; }
-inline bool isTransparent (juce::Colour c)   { return c.getAlpha() == 0; }
+inline bool isBlack (juce::Colour c) { return c.getRed() == 0 && c.getGreen() == 0 && c.getBlue() == 0; }
+inline bool isTransparent (juce::Colour c) { return c.getAlpha() == 0; }
 
 /** Each of the four channels within `tolerance` of the expected colour. */
 inline bool near (juce::Colour actual, juce::Colour expected, int tolerance)
@@ -216,8 +211,8 @@ inline juce::Colour at (const juce::Image& image, int x, int y)
 
 namespace design
 {
-    /** The product gold of titles and looks. */
-    inline const juce::Colour gold { halvora::productGoldArgb };
+/** The product gold of titles and looks. */
+inline const juce::Colour gold { halvora::productGoldArgb };
 }
 
 /** A mouse event on `target` at `position`, pressed at `downPosition`, as the desktop's main

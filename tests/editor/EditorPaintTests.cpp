@@ -6,8 +6,16 @@ namespace
 
 // Parts of the side bands that no control covers (see the layout): only the black fill shows there.
 const juce::Rectangle<int> bandsWithoutControls[] {
-    { 0, 0, 118, 40 },  { 0, 104, 118, 36 }, { 0, 140, 40, 320 }, { 0, 460, 118, 30 }, { 0, 562, 118, 38 },
-    { 1082, 0, 118, 40 }, { 1082, 104, 118, 36 }, { 1160, 140, 40, 320 }, { 1082, 460, 118, 30 }, { 1082, 562, 118, 38 },
+    { 0, 0, 118, 40 },
+    { 0, 104, 118, 36 },
+    { 0, 140, 40, 320 },
+    { 0, 460, 118, 30 },
+    { 0, 562, 118, 38 },
+    { 1082, 0, 118, 40 },
+    { 1082, 104, 118, 36 },
+    { 1160, 140, 40, 320 },
+    { 1082, 460, 118, 30 },
+    { 1082, 562, 118, 38 },
 };
 
 // The middle of the artwork, between the knobs and titles: the lettering and the waveform bars.
@@ -61,7 +69,9 @@ struct FitCase
     float x, y, w, h; // where the artwork lands, worked out from the aspect ratios
 };
 
-class EditorBackgroundFit : public EditorTest, public testing::WithParamInterface<FitCase> {};
+class EditorBackgroundFit : public EditorTest, public testing::WithParamInterface<FitCase>
+{
+};
 
 TEST_P (EditorBackgroundFit, AspectCorrectAndCentred)
 {
@@ -99,13 +109,11 @@ TEST_P (EditorBackgroundFit, AspectCorrectAndCentred)
 }
 
 INSTANTIATE_TEST_SUITE_P (Editor, EditorBackgroundFit, testing::Values (
-    // 600 x 1850 / 1152 = 963.54 wide, (1200 - 963.54) / 2 = 118.23 from the left.
-    FitCase { "ShippedSize",       1200, 600, 1850, 1152, 118.23f, 0.0f, 963.54f, 600.0f },
-    // A square window is narrower than the picture: full width, 600 / 1.6059 = 373.62 high.
-    FitCase { "SquareWindow",       600, 600, 1850, 1152, 0.0f, 113.19f, 600.0f, 373.62f },
-    FitCase { "SameAspect",        1200, 600, 1000, 500, 0.0f, 0.0f, 1200.0f, 600.0f },
-    FitCase { "TallPicture",       1200, 600, 300, 600, 450.0f, 0.0f, 300.0f, 600.0f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+                                                           // 600 x 1850 / 1152 = 963.54 wide, (1200 - 963.54) / 2 = 118.23 from the left.
+                                                           FitCase { "ShippedSize", 1200, 600, 1850, 1152, 118.23f, 0.0f, 963.54f, 600.0f },
+                                                           // A square window is narrower than the picture: full width, 600 / 1.6059 = 373.62 high.
+                                                           FitCase { "SquareWindow", 600, 600, 1850, 1152, 0.0f, 113.19f, 600.0f, 373.62f }, FitCase { "SameAspect", 1200, 600, 1000, 500, 0.0f, 0.0f, 1200.0f, 600.0f }, FitCase { "TallPicture", 1200, 600, 300, 600, 450.0f, 0.0f, 300.0f, 600.0f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (EditorTest, MissingArtworkLeavesBlackBehindEveryControl)
 {
@@ -144,10 +152,10 @@ TEST_F (EditorTest, TitlesAndCaptionsPaintInTheProductGold)
 
         // Solid glyph pixels are the gold itself, and the edges are the same gold, fainter.
         EXPECT_GT (pixels::count (label, [] (juce::Colour c) { return pixels::near (c, design::gold, 2); }), 20);
-        EXPECT_EQ (pixels::count (label, [] (juce::Colour c)
-                   {
+        EXPECT_EQ (pixels::count (label, [] (juce::Colour c) {
                        return c.getAlpha() > 100 && ! pixels::near (c.withAlpha (1.0f), design::gold, 6);
-                   }), 0);
+                   }),
+                   0);
     }
 
     // The captions read downwards, one letter a line of 20 pixels: much taller than wide.

@@ -15,8 +15,7 @@ juce::Image knobPicture()
 juce::Image paintKnob (GoldKnobLAF& look, int w, int h, float position)
 {
     juce::Slider slider;
-    return pixels::paint (w, h, [&] (juce::Graphics& g)
-    {
+    return pixels::paint (w, h, [&] (juce::Graphics& g) {
         look.drawRotarySlider (g, 0, 0, w, h, position, 0.0f, 1.0f, slider);
     });
 }
@@ -79,7 +78,9 @@ struct PointerCase
     float dx, dy; // unit direction, y pointing down
 };
 
-class GoldKnobLookFallback : public testing::TestWithParam<PointerCase> {};
+class GoldKnobLookFallback : public testing::TestWithParam<PointerCase>
+{
+};
 
 TEST_P (GoldKnobLookFallback, PointerTurnsWithTheValue)
 {
@@ -90,8 +91,7 @@ TEST_P (GoldKnobLookFallback, PointerTurnsWithTheValue)
     const auto image = paintKnob (look, 151, 151, c.position);
 
     // Pointer pixels are those in the pointer gold well inside the rim.
-    const auto onPointer = [] (int x, int y, juce::Colour colour)
-    {
+    const auto onPointer = [] (int x, int y, juce::Colour colour) {
         return isPointer (colour) && std::hypot (x - 74.5, y - 74.5) < 70.0;
     };
 
@@ -118,11 +118,8 @@ TEST_P (GoldKnobLookFallback, PointerTurnsWithTheValue)
     EXPECT_NEAR (reach, 63.42, 1.5);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, GoldKnobLookFallback, testing::Values (
-    PointerCase { "LowerLeftAtZero",  0.0f, -0.7071f, 0.7071f },
-    PointerCase { "StraightUpAtHalf", 0.5f,  0.0f,   -1.0f },
-    PointerCase { "LowerRightAtOne",  1.0f,  0.7071f, 0.7071f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Look, GoldKnobLookFallback, testing::Values (PointerCase { "LowerLeftAtZero", 0.0f, -0.7071f, 0.7071f }, PointerCase { "StraightUpAtHalf", 0.5f, 0.0f, -1.0f }, PointerCase { "LowerRightAtOne", 1.0f, 0.7071f, 0.7071f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (GoldKnobLook, FallbackPointerStartsOnTheIntegerCentre)
 {

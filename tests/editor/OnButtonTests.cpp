@@ -29,8 +29,7 @@ protected:
         for (int n = 1; n <= 4; ++n)
         {
             auto& button = inspect().onButton (n);
-            button.onClick = [handler = button.onClick, this, n]
-            {
+            button.onClick = [handler = button.onClick, this, n] {
                 ++runs[static_cast<size_t> (n - 1)];
                 handler();
             };
@@ -75,10 +74,12 @@ struct ClickCase
     const char* what;
     int before; // the button on before the click, 0 for none
     int clicked;
-    int after;  // the button on after it, 0 for none; also the target sent
+    int after; // the button on after it, 0 for none; also the target sent
 };
 
-class OnButtonClicks : public OnButtonTest, public testing::WithParamInterface<ClickCase> {};
+class OnButtonClicks : public OnButtonTest, public testing::WithParamInterface<ClickCase>
+{
+};
 
 TEST_P (OnButtonClicks, AtMostOneOnAndItsNumberSentOnce)
 {
@@ -101,17 +102,8 @@ TEST_P (OnButtonClicks, AtMostOneOnAndItsNumberSentOnce)
         EXPECT_EQ (runs[static_cast<size_t> (n - 1)], n == c.clicked ? 1 : 0) << "handler of ON " << n;
 }
 
-INSTANTIATE_TEST_SUITE_P (OnButton, OnButtonClicks, testing::Values (
-    ClickCase { "NoneOnClick2",   0, 2, 2 },
-    ClickCase { "NoneOnClick1",   0, 1, 1 },
-    ClickCase { "NoneOnClick4",   0, 4, 4 },
-    ClickCase { "OneOnClick3",    1, 3, 3 },
-    ClickCase { "ThreeOnClick1",  3, 1, 1 },
-    ClickCase { "FourOnClick2",   4, 2, 2 },
-    ClickCase { "TwoOnClick4",    2, 4, 4 },
-    ClickCase { "TwoOnClick2",    2, 2, 0 },
-    ClickCase { "FourOnClick4",   4, 4, 0 }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (OnButton, OnButtonClicks, testing::Values (ClickCase { "NoneOnClick2", 0, 2, 2 }, ClickCase { "NoneOnClick1", 0, 1, 1 }, ClickCase { "NoneOnClick4", 0, 4, 4 }, ClickCase { "OneOnClick3", 1, 3, 3 }, ClickCase { "ThreeOnClick1", 3, 1, 1 }, ClickCase { "FourOnClick2", 4, 2, 2 }, ClickCase { "TwoOnClick4", 2, 4, 4 }, ClickCase { "TwoOnClick2", 2, 2, 0 }, ClickCase { "FourOnClick4", 4, 4, 0 }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (OnButtonTest, ASequenceOfClicksKeepsTheLastNumberSent)
 {

@@ -15,8 +15,7 @@ struct ItemLook
 juce::Image paintItem (int w, int h, const ItemLook& item)
 {
     HLPopupLAF look;
-    return pixels::paint (w, h, [&] (juce::Graphics& g)
-    {
+    return pixels::paint (w, h, [&] (juce::Graphics& g) {
         look.drawPopupMenuItem (g, { 0, 0, w, h }, item.separator, item.active, item.highlighted, item.ticked,
                                 item.subMenu, item.text, item.shortcut, item.icon, item.colour);
     });
@@ -55,7 +54,9 @@ struct HighlightCase
     juce::Rectangle<int> expected;
 };
 
-class PopupLookHighlight : public testing::TestWithParam<HighlightCase> {};
+class PopupLookHighlight : public testing::TestWithParam<HighlightCase>
+{
+};
 
 TEST_P (PopupLookHighlight, FaintGoldInsetByTwo)
 {
@@ -75,10 +76,8 @@ TEST_P (PopupLookHighlight, FaintGoldInsetByTwo)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, PopupLookHighlight, testing::Values (
-    HighlightCase { "ThirtyHighGetsTwentySix", 30, { 2, 2, 196, 26 } },
-    HighlightCase { "ThreeHighGetsNone",        3, {} }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Look, PopupLookHighlight, testing::Values (HighlightCase { "ThirtyHighGetsTwentySix", 30, { 2, 2, 196, 26 } }, HighlightCase { "ThreeHighGetsNone", 3, {} }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 struct TextColourCase
 {
@@ -88,7 +87,9 @@ struct TextColourCase
     float alphaScale;
 };
 
-class PopupLookText : public testing::TestWithParam<TextColourCase> {};
+class PopupLookText : public testing::TestWithParam<TextColourCase>
+{
+};
 
 TEST_P (PopupLookText, ColourAndAlpha)
 {
@@ -126,12 +127,8 @@ TEST_P (PopupLookText, ColourAndAlpha)
     EXPECT_GT (strongPixels, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, PopupLookText, testing::Values (
-    TextColourCase { "WhiteWhenActive",          false, true,  juce::Colours::white, 1.0f },
-    TextColourCase { "HalfAlphaWhiteWhenInactive", false, false, juce::Colours::white, 128.0f / 255.0f },
-    TextColourCase { "OwnColour",                true,  true,  juce::Colour (0xFFFF0000), 1.0f },
-    TextColourCase { "OwnColourHalfAlphaWhenInactive", true, false, juce::Colour (0xFFFF0000), 128.0f / 255.0f }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+INSTANTIATE_TEST_SUITE_P (Look, PopupLookText, testing::Values (TextColourCase { "WhiteWhenActive", false, true, juce::Colours::white, 1.0f }, TextColourCase { "HalfAlphaWhiteWhenInactive", false, false, juce::Colours::white, 128.0f / 255.0f }, TextColourCase { "OwnColour", true, true, juce::Colour (0xFFFF0000), 1.0f }, TextColourCase { "OwnColourHalfAlphaWhenInactive", true, false, juce::Colour (0xFFFF0000), 128.0f / 255.0f }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (PopupLook, TextSitsOnOneLineInsideTenPixelMargins)
 {
@@ -175,11 +172,16 @@ TEST (PopupLook, TickSubMenuShortcutIconAndSeparatorFlagAreNotDrawn)
         plain.highlighted = highlighted;
         const auto reference = paintItem (200, 30, plain);
 
-        ItemLook ticked = plain;        ticked.ticked = true;
-        ItemLook subMenu = plain;       subMenu.subMenu = true;
-        ItemLook shortcut = plain;      shortcut.shortcut = "Ctrl+D";
-        ItemLook withIcon = plain;      withIcon.icon = &icon;
-        ItemLook separator = plain;     separator.separator = true;
+        ItemLook ticked = plain;
+        ticked.ticked = true;
+        ItemLook subMenu = plain;
+        subMenu.subMenu = true;
+        ItemLook shortcut = plain;
+        shortcut.shortcut = "Ctrl+D";
+        ItemLook withIcon = plain;
+        withIcon.icon = &icon;
+        ItemLook separator = plain;
+        separator.separator = true;
 
         for (const auto& variant : { ticked, subMenu, shortcut, withIcon, separator })
             EXPECT_TRUE (pixels::identical (paintItem (200, 30, variant), reference));

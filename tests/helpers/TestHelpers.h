@@ -7,17 +7,20 @@
 /** Reaches the processor's private processing state, for tests that check it. */
 struct HalvoraProcessorInspector
 {
-    explicit HalvoraProcessorInspector (HalvoraAudioProcessor& p) : processor (p) {}
+    explicit HalvoraProcessorInspector (HalvoraAudioProcessor& p)
+        : processor (p)
+    {
+    }
 
     juce::AudioBuffer<float>& analysisBuffer() { return processor.analysisBuffer; }
-    std::vector<float>& toneState()             { return processor.tone.toneState; }
-    double& currentSampleRate()                 { return processor.currentSampleRate; }
-    float& vibratoPhase()                       { return processor.tone.vibratoPhase; }
-    juce::AudioBuffer<float>& echoBuffer()      { return processor.echo.echoBuffer; }
-    int& echoWritePos()                         { return processor.echo.echoWritePos; }
-    juce::Reverb::Parameters& reverbParams()    { return processor.reverbBlend.reverbParams; }
-    float& lastDetectedHz()                     { return processor.pitchTracking.lastDetectedHz; }
-    float& smoothedHz()                         { return processor.pitchTracking.smoothedHz; }
+    std::vector<float>& toneState() { return processor.tone.toneState; }
+    double& currentSampleRate() { return processor.currentSampleRate; }
+    float& vibratoPhase() { return processor.tone.vibratoPhase; }
+    juce::AudioBuffer<float>& echoBuffer() { return processor.echo.echoBuffer; }
+    int& echoWritePos() { return processor.echo.echoWritePos; }
+    juce::Reverb::Parameters& reverbParams() { return processor.reverbBlend.reverbParams; }
+    float& lastDetectedHz() { return processor.pitchTracking.lastDetectedHz; }
+    float& smoothedHz() { return processor.pitchTracking.smoothedHz; }
 
     HalvoraAudioProcessor& processor;
 };

@@ -16,32 +16,32 @@
 
 namespace
 {
-    int fail (const juce::String& message)
-    {
-        std::cerr << "halvora-host-check: " << message << "\n";
-        return 1;
-    }
+int fail (const juce::String& message)
+{
+    std::cerr << "halvora-host-check: " << message << "\n";
+    return 1;
+}
 
-    /** LV2 names a parameter by a URI ending in its ID; VST3 by the ID string's hash. */
-    juce::HostedAudioProcessorParameter* findById (juce::AudioPluginInstance& plugin, const juce::String& id)
-    {
-        const auto vst3Id = juce::String (id.hashCode() & 0x7fffffff);
+/** LV2 names a parameter by a URI ending in its ID; VST3 by the ID string's hash. */
+juce::HostedAudioProcessorParameter* findById (juce::AudioPluginInstance& plugin, const juce::String& id)
+{
+    const auto vst3Id = juce::String (id.hashCode() & 0x7fffffff);
 
-        for (auto* p : plugin.getParameters())
-            if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
-                if (hosted->getParameterID().endsWith (":" + id) || hosted->getParameterID() == vst3Id)
-                    return hosted;
+    for (auto* p : plugin.getParameters())
+        if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
+            if (hosted->getParameterID().endsWith (":" + id) || hosted->getParameterID() == vst3Id)
+                return hosted;
 
-        return nullptr;
-    }
+    return nullptr;
+}
 
-    std::vector<float> values (juce::AudioPluginInstance& plugin)
-    {
-        std::vector<float> result;
-        for (auto* p : plugin.getParameters())
-            result.push_back (p->getValue());
-        return result;
-    }
+std::vector<float> values (juce::AudioPluginInstance& plugin)
+{
+    std::vector<float> result;
+    for (auto* p : plugin.getParameters())
+        result.push_back (p->getValue());
+    return result;
+}
 }
 
 /** Makes a stereo test file from a mono one: the right channel a little quieter and later. */
@@ -93,8 +93,7 @@ int checkNonFiniteValues (juce::AudioPluginFormatManager& formats, const juce::P
                             -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f, std::numeric_limits<float>::denorm_min() };
 
     // Parameter changes travel with the audio, so a few blocks follow each one.
-    const auto renderIsFinite = [&]
-    {
+    const auto renderIsFinite = [&] {
         for (int b = 0; b < 4; ++b)
         {
             for (int c = 0; c < buffer.getNumChannels(); ++c)
@@ -204,8 +203,7 @@ int main (int argc, char* argv[])
     // exchanges them in run()), so each step below runs one silent block.
     juce::AudioBuffer<float> silence (channels, blockSize);
     juce::MidiBuffer midi;
-    const auto runSilentBlock = [&] (juce::AudioPluginInstance& p)
-    {
+    const auto runSilentBlock = [&] (juce::AudioPluginInstance& p) {
         silence.clear();
         p.processBlock (silence, midi);
     };

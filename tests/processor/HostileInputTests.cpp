@@ -79,7 +79,8 @@ std::string presetDocument (const std::string& entries)
          + "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"
            "<plist version=\"1.0\"><dict>"
            "<key>version</key><integer>0</integer>"
-           "<key>type</key>" + integer (d.componentType)
+           "<key>type</key>"
+         + integer (d.componentType)
          + "<key>subtype</key>" + integer (d.componentSubType)
          + "<key>manufacturer</key>" + integer (d.componentManufacturer)
          + "<key>name</key><string>Hostile</string>"
@@ -102,12 +103,16 @@ std::string keys (int count)
     return result;
 }
 
-enum class Door { state, preset };
+enum class Door
+{
+    state,
+    preset
+};
 enum class Outcome
 {
-    refused,        // nothing changes; a preset's restore reports an error
-    stateIgnored,   // a preset that reads fine around a state that is refused
-    harmless        // taken, and every parameter stays valid
+    refused,      // nothing changes; a preset's restore reports an error
+    stateIgnored, // a preset that reads fine around a state that is refused
+    harmless      // taken, and every parameter stays valid
 };
 
 struct HostileInput
@@ -124,39 +129,39 @@ const std::string gainSix = "<PARAM id=\"gain\" value=\"6\"/>";
 
 const HostileInput hostileInputs[] {
     // Nesting: the framework's reader recurses once per level.
-    { "StateNestedUnknownElements",  Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<a>", "</a>", 100000)); } },
-    { "StateNestedParams",           Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<PARAM id=\"gain\" value=\"6\">", "</PARAM>", 100000)); } },
-    { "StateNestedSelfClosingTail",  Door::state,  Outcome::refused,  [] { return stateDocument ("", nest ("<a>", "</a>", 20000, gainSix)); } },
-    { "StateNestedUnclosed",         Door::state,  Outcome::refused,  [] { return declaration + "<PARAMS>" + repeat ("<a>", 200000); } },
-    { "StateNestedJustBelowLimit",   Door::state,  Outcome::harmless, [] { return stateDocument ("", nest ("<a>", "</a>", 62, gainSix)); } },
-    { "PresetNestedArrays",          Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<array>", "</array>", 100000)); } },
-    { "PresetNestedDictionaries",    Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<dict><key>k</key>", "</dict>", 100000, "<true/>")); } },
-    { "PresetNestedStrings",         Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key>" + nest ("<string>", "</string>", 100000)); } },
-    { "PresetStateNestedInside",     Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", nest ("<a>", "</a>", 100000))); } },
+    { "StateNestedUnknownElements", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<a>", "</a>", 100000)); } },
+    { "StateNestedParams", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<PARAM id=\"gain\" value=\"6\">", "</PARAM>", 100000)); } },
+    { "StateNestedSelfClosingTail", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<a>", "</a>", 20000, gainSix)); } },
+    { "StateNestedUnclosed", Door::state, Outcome::refused, [] { return declaration + "<PARAMS>" + repeat ("<a>", 200000); } },
+    { "StateNestedJustBelowLimit", Door::state, Outcome::harmless, [] { return stateDocument ("", nest ("<a>", "</a>", 62, gainSix)); } },
+    { "PresetNestedArrays", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<array>", "</array>", 100000)); } },
+    { "PresetNestedDictionaries", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<dict><key>k</key>", "</dict>", 100000, "<true/>")); } },
+    { "PresetNestedStrings", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<string>", "</string>", 100000)); } },
+    { "PresetStateNestedInside", Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", nest ("<a>", "</a>", 100000))); } },
 
     // Floods: each new attribute, key or child is checked against all earlier ones.
-    { "StateRootAttributeFlood",     Door::state,  Outcome::refused,  [] { return stateDocument (attributes (100000), gainSix); } },
-    { "StateChildAttributeFlood",    Door::state,  Outcome::refused,  [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"" + attributes (100000) + "/>"); } },
-    { "StateChildFlood",             Door::state,  Outcome::refused,  [] { return stateDocument ("", repeat (gainSix, 200000)); } },
-    { "StateManyUnknownChildren",    Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("<PARAM id=\"other\" value=\"1\"/>", 4000) + gainSix); } },
-    { "StateReferenceFloodInValue",  Door::state,  Outcome::refused,  [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("&amp;", 200000) + "\"/>"); } },
-    { "StateReferenceFloodInText",   Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("&amp;x", 200000) + gainSix); } },
-    { "StateUnknownEntities",        Door::state,  Outcome::refused,  [] { return stateDocument ("", repeat ("&e;", 200000) + gainSix); } },
-    { "StateInternalDocumentType",   Door::state,  Outcome::refused,  [] { return declaration + "<!DOCTYPE PARAMS [<!ENTITY e \"" + repeat ("x", 100000) + "\">]>" + "<PARAMS>" + repeat ("&e;", 1000) + gainSix + "</PARAMS>"; } },
-    { "StateCommentFlood",           Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("<!---->", 200000) + gainSix); } },
-    { "PresetKeyFlood",              Door::preset, Outcome::refused,  [] { return presetDocument (keys (150000)); } },
-    { "PresetArrayItemFlood",        Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
-    { "PresetManyDictionaries",      Door::preset, Outcome::refused,  [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
-    { "PresetKeysJustBelowLimit",    Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
+    { "StateRootAttributeFlood", Door::state, Outcome::refused, [] { return stateDocument (attributes (100000), gainSix); } },
+    { "StateChildAttributeFlood", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"" + attributes (100000) + "/>"); } },
+    { "StateChildFlood", Door::state, Outcome::refused, [] { return stateDocument ("", repeat (gainSix, 200000)); } },
+    { "StateManyUnknownChildren", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("<PARAM id=\"other\" value=\"1\"/>", 4000) + gainSix); } },
+    { "StateReferenceFloodInValue", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("&amp;", 200000) + "\"/>"); } },
+    { "StateReferenceFloodInText", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("&amp;x", 200000) + gainSix); } },
+    { "StateUnknownEntities", Door::state, Outcome::refused, [] { return stateDocument ("", repeat ("&e;", 200000) + gainSix); } },
+    { "StateInternalDocumentType", Door::state, Outcome::refused, [] { return declaration + "<!DOCTYPE PARAMS [<!ENTITY e \"" + repeat ("x", 100000) + "\">]>" + "<PARAMS>" + repeat ("&e;", 1000) + gainSix + "</PARAMS>"; } },
+    { "StateCommentFlood", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("<!---->", 200000) + gainSix); } },
+    { "PresetKeyFlood", Door::preset, Outcome::refused, [] { return presetDocument (keys (150000)); } },
+    { "PresetArrayItemFlood", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
+    { "PresetManyDictionaries", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
+    { "PresetKeysJustBelowLimit", Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
 
     // Huge single values.
-    { "StateExponentBeyondAnInt",    Door::state,  Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"1e99999999999\"/><PARAM id=\"formant\" value=\"-1e-99999999999\"/>"); } },
-    { "StateHugeNumber",             Door::state,  Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
-    { "StateHugeUnknownAttribute",   Door::state,  Outcome::harmless, [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
-    { "StateHugeText",               Door::state,  Outcome::harmless, [] { return stateDocument ("", repeat ("x", 4 << 20) + gainSix); } },
-    { "PresetHugeData",              Door::preset, Outcome::harmless, [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
-    { "PresetHugeString",            Door::preset, Outcome::harmless, [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
-    { "PresetStateWithHugeNumber",   Door::preset, Outcome::harmless, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
+    { "StateExponentBeyondAnInt", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"1e99999999999\"/><PARAM id=\"formant\" value=\"-1e-99999999999\"/>"); } },
+    { "StateHugeNumber", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
+    { "StateHugeUnknownAttribute", Door::state, Outcome::harmless, [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
+    { "StateHugeText", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("x", 4 << 20) + gainSix); } },
+    { "PresetHugeData", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
+    { "PresetHugeString", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
+    { "PresetStateWithHugeNumber", Door::preset, Outcome::harmless, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
 };
 
 /** Runs a job on a thread whose stack is as small as some hosts give their loading threads. */
@@ -166,7 +171,10 @@ public:
     static constexpr size_t stackSize = 256 * 1024;
 
     explicit SmallStackThread (std::function<void()> jobToRun)
-        : Thread ("hostile restore", stackSize), job (std::move (jobToRun)) {}
+        : Thread ("hostile restore", stackSize),
+          job (std::move (jobToRun))
+    {
+    }
 
     void run() override { job(); }
 
@@ -191,7 +199,9 @@ std::vector<float> snapshot (juce::AudioProcessor& processor)
 
 } // namespace
 
-class HostileRestore : public testing::TestWithParam<HostileInput> {};
+class HostileRestore : public testing::TestWithParam<HostileInput>
+{
+};
 
 TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
 {
@@ -206,8 +216,7 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
 
     OSStatus status = noErr;
 
-    SmallStackThread::runAndWait ([&]
-    {
+    SmallStackThread::runAndWait ([&] {
         if (input.door == Door::state)
         {
             const auto block = frameState (text);
@@ -255,8 +264,7 @@ TEST (HostileRestore, InputsJustBelowTheLimitsStillRestore)
 {
     HalvoraAudioProcessor processor;
 
-    SmallStackThread::runAndWait ([&]
-    {
+    SmallStackThread::runAndWait ([&] {
         const auto block = frameState (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
         processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
     });
@@ -281,8 +289,7 @@ TEST (HostileRestore, EveryFuzzingFindingIsHarmlessOnASmallStack)
             const auto before = snapshot (processor);
             OSStatus status = noErr;
 
-            SmallStackThread::runAndWait ([&]
-            {
+            SmallStackThread::runAndWait ([&] {
                 if (juce::String (door) == "state")
                     processor.setStateInformation (bytes.getData(), static_cast<int> (bytes.getSize()));
                 else
@@ -319,7 +326,9 @@ struct TextCase
 
 void PrintTo (const TextCase& c, std::ostream* os) { *os << c.name; }
 
-class XmlTextCheckCases : public testing::TestWithParam<TextCase> {};
+class XmlTextCheckCases : public testing::TestWithParam<TextCase>
+{
+};
 
 TEST_P (XmlTextCheckCases, AcceptsWhatTheReaderTakesSafelyAndRefusesTheRest)
 {
@@ -334,48 +343,8 @@ TEST_P (XmlTextCheckCases, AcceptsWhatTheReaderTakesSafelyAndRefusesTheRest)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (
-    TextCase { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true },
-    TextCase { "NoDeclaration", "<PARAMS/>", true },
-    TextCase { "PropertyListHeader", presetDocument (""), true },
-    TextCase { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true },
-    TextCase { "SpaceAfterTagOpen", "<a>< b/></a>", true },
-    TextCase { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true },
-    TextCase { "UnterminatedReferenceAfterRoot", "<a/>&#x", false },
-    TextCase { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false },
-    TextCase { "Depth64", nest ("<a>", "</a>", 64), true },
-    TextCase { "Depth65", nest ("<a>", "</a>", 65), false },
-    TextCase { "Attributes64", "<a" + attributes (64) + "/>", true },
-    TextCase { "Attributes65", "<a" + attributes (65) + "/>", false },
-    TextCase { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true },
-    TextCase { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false },
-    TextCase { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false },
-    TextCase { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true },
-    TextCase { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false },
-    TextCase { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true },
-    TextCase { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false },
-    TextCase { "UnknownEntity", "<a>&nbsp;</a>", false },
-    TextCase { "ReferenceToZero", "<a>&#0;</a>", false },
-    TextCase { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false },
-    TextCase { "ReferenceToSurrogate", "<a>&#xD800;</a>", false },
-    TextCase { "ReferenceWithoutDigits", "<a>&#;</a>", false },
-    TextCase { "ReferenceWithLetters", "<a>&#1a;</a>", false },
-    TextCase { "UnterminatedReference", "<a>&#12", false },
-    TextCase { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false },
-    TextCase { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false },
-    TextCase { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false },
-    TextCase { "UnquotedAttribute", "<a x=1/>", false },
-    TextCase { "AttributeWithoutValue", "<a x/>", false },
-    TextCase { "UnterminatedAttribute", "<a x=\"1", false },
-    TextCase { "UnterminatedComment", "<a><!-- x</a>", false },
-    TextCase { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false },
-    TextCase { "EmptyProcessingInstruction", "<?><a/>", false },
-    TextCase { "UnterminatedCdata", "<a><![CDATA[x</a>", false },
-    TextCase { "NeverClosed", "<a><b>", false },
-    TextCase { "NoRoot", "text", false },
-    TextCase { "Empty", "", false },
-    TextCase { "InvalidUtf8", "<a>\xc3\x28</a>", false }),
-    [] (const testing::TestParamInfo<TextCase>& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (TextCase { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true }, TextCase { "NoDeclaration", "<PARAMS/>", true }, TextCase { "PropertyListHeader", presetDocument (""), true }, TextCase { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true }, TextCase { "SpaceAfterTagOpen", "<a>< b/></a>", true }, TextCase { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true }, TextCase { "UnterminatedReferenceAfterRoot", "<a/>&#x", false }, TextCase { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false }, TextCase { "Depth64", nest ("<a>", "</a>", 64), true }, TextCase { "Depth65", nest ("<a>", "</a>", 65), false }, TextCase { "Attributes64", "<a" + attributes (64) + "/>", true }, TextCase { "Attributes65", "<a" + attributes (65) + "/>", false }, TextCase { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true }, TextCase { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false }, TextCase { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false }, TextCase { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true }, TextCase { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false }, TextCase { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true }, TextCase { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false }, TextCase { "UnknownEntity", "<a>&nbsp;</a>", false }, TextCase { "ReferenceToZero", "<a>&#0;</a>", false }, TextCase { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false }, TextCase { "ReferenceToSurrogate", "<a>&#xD800;</a>", false }, TextCase { "ReferenceWithoutDigits", "<a>&#;</a>", false }, TextCase { "ReferenceWithLetters", "<a>&#1a;</a>", false }, TextCase { "UnterminatedReference", "<a>&#12", false }, TextCase { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false }, TextCase { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false }, TextCase { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false }, TextCase { "UnquotedAttribute", "<a x=1/>", false }, TextCase { "AttributeWithoutValue", "<a x/>", false }, TextCase { "UnterminatedAttribute", "<a x=\"1", false }, TextCase { "UnterminatedComment", "<a><!-- x</a>", false }, TextCase { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false }, TextCase { "EmptyProcessingInstruction", "<?><a/>", false }, TextCase { "UnterminatedCdata", "<a><![CDATA[x</a>", false }, TextCase { "NeverClosed", "<a><b>", false }, TextCase { "NoRoot", "text", false }, TextCase { "Empty", "", false }, TextCase { "InvalidUtf8", "<a>\xc3\x28</a>", false }),
+                          [] (const testing::TestParamInfo<TextCase>& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (XmlTextCheck, StopsAtTheFirstZeroByteAsTheReaderDoes)
 {

@@ -22,11 +22,16 @@ struct ParameterBounds
 };
 
 const ParameterBounds parameters[] {
-    { halvora::ParamID::formant, 0.0f, -1.0f, 1.0f }, { halvora::ParamID::gain, 0.0f, -24.0f, 24.0f },
-    { halvora::ParamID::vibRate, 5.0f, 0.1f, 10.0f }, { halvora::ParamID::vibDepth, 0.0f, 0.0f, 100.0f },
-    { halvora::ParamID::delayMix, 0.0f, 0.0f, 100.0f }, { halvora::ParamID::reverbMix, 0.0f, 0.0f, 100.0f },
-    { halvora::ParamID::morvel, 0.5f, 0.0f, 1.0f }, { halvora::ParamID::range, 0.0f, 0.0f, 4.0f },
-    { halvora::ParamID::voice, 0.0f, 0.0f, 1.0f }, { halvora::ParamID::key, 0.0f, 0.0f, 11.0f },
+    { halvora::ParamID::formant, 0.0f, -1.0f, 1.0f },
+    { halvora::ParamID::gain, 0.0f, -24.0f, 24.0f },
+    { halvora::ParamID::vibRate, 5.0f, 0.1f, 10.0f },
+    { halvora::ParamID::vibDepth, 0.0f, 0.0f, 100.0f },
+    { halvora::ParamID::delayMix, 0.0f, 0.0f, 100.0f },
+    { halvora::ParamID::reverbMix, 0.0f, 0.0f, 100.0f },
+    { halvora::ParamID::morvel, 0.5f, 0.0f, 1.0f },
+    { halvora::ParamID::range, 0.0f, 0.0f, 4.0f },
+    { halvora::ParamID::voice, 0.0f, 0.0f, 1.0f },
+    { halvora::ParamID::key, 0.0f, 0.0f, 11.0f },
     { halvora::ParamID::scale, 0.0f, 0.0f, 4.0f },
 };
 
@@ -105,7 +110,9 @@ constexpr auto infinity = std::numeric_limits<float>::infinity();
 
 } // namespace
 
-class NonFiniteRawValue : public testing::TestWithParam<ParameterBounds> {};
+class NonFiniteRawValue : public testing::TestWithParam<ParameterBounds>
+{
+};
 
 TEST_P (NonFiniteRawValue, NanReadsAsTheDefaultAndInfinitiesAsTheBounds)
 {

@@ -18,13 +18,13 @@ struct ContinuousRow
 };
 
 const ContinuousRow continuous[] {
-    { "formant",   "Formant",            -1.0f,   1.0f, 0.001f, 0.0f },
-    { "gain",      "Gain (dB)",         -24.0f,  24.0f, 0.01f,  0.0f },
-    { "vibRate",   "Vibrato Rate (Hz)",   0.1f,  10.0f, 0.001f, 5.0f },
-    { "vibDepth",  "Vibrato Depth (%)",   0.0f, 100.0f, 0.01f,  0.0f },
-    { "delayMix",  "Delay",               0.0f, 100.0f, 0.1f,   0.0f },
-    { "reverbMix", "Reverb",              0.0f, 100.0f, 0.1f,   0.0f },
-    { "morvel",    "Morvel",              0.0f,   1.0f, 0.001f, 0.5f },
+    { "formant", "Formant", -1.0f, 1.0f, 0.001f, 0.0f },
+    { "gain", "Gain (dB)", -24.0f, 24.0f, 0.01f, 0.0f },
+    { "vibRate", "Vibrato Rate (Hz)", 0.1f, 10.0f, 0.001f, 5.0f },
+    { "vibDepth", "Vibrato Depth (%)", 0.0f, 100.0f, 0.01f, 0.0f },
+    { "delayMix", "Delay", 0.0f, 100.0f, 0.1f, 0.0f },
+    { "reverbMix", "Reverb", 0.0f, 100.0f, 0.1f, 0.0f },
+    { "morvel", "Morvel", 0.0f, 1.0f, 0.001f, 0.5f },
 };
 
 struct ChoiceRow
@@ -37,7 +37,7 @@ struct ChoiceRow
 const ChoiceRow choices[] {
     { "range", "Range", { "Soprano", "Alto", "Tenor", "Baritone", "Bass" } },
     { "voice", "Voice", { "Female", "Male" } },
-    { "key",   "Key",   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" } },
+    { "key", "Key", { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" } },
     { "scale", "Scale", { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" } },
 };
 
@@ -113,7 +113,9 @@ struct ConversionCase
     float plain;
 };
 
-class ParameterConversion : public testing::TestWithParam<ConversionCase> {};
+class ParameterConversion : public testing::TestWithParam<ConversionCase>
+{
+};
 
 TEST_P (ParameterConversion, NormalisedToPlain)
 {
@@ -125,17 +127,9 @@ TEST_P (ParameterConversion, NormalisedToPlain)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.plain, 1.0e-5f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, ParameterConversion, testing::Values (
-    ConversionCase { "vibRate", 0.0f, 0.1f },
-    ConversionCase { "vibRate", 1.0f, 10.0f },
-    ConversionCase { "vibRate", 0.5f, 5.05f },
-    ConversionCase { "gain", 0.0f, -24.0f },
-    ConversionCase { "gain", 0.75f, 12.0f },
-    ConversionCase { "formant", 0.25f, -0.5f },
-    ConversionCase { "range", 0.5f, 2.0f },    // "Tenor"
-    ConversionCase { "voice", 1.0f, 1.0f },    // "Male"
-    ConversionCase { "key", 6.0f / 11.0f, 6.0f },
-    ConversionCase { "scale", 1.0f, 4.0f }));
+INSTANTIATE_TEST_SUITE_P (Table, ParameterConversion, testing::Values (ConversionCase { "vibRate", 0.0f, 0.1f }, ConversionCase { "vibRate", 1.0f, 10.0f }, ConversionCase { "vibRate", 0.5f, 5.05f }, ConversionCase { "gain", 0.0f, -24.0f }, ConversionCase { "gain", 0.75f, 12.0f }, ConversionCase { "formant", 0.25f, -0.5f }, ConversionCase { "range", 0.5f, 2.0f }, // "Tenor"
+                                                                       ConversionCase { "voice", 1.0f, 1.0f },                                                                                                                                                                                                                                                               // "Male"
+                                                                       ConversionCase { "key", 6.0f / 11.0f, 6.0f }, ConversionCase { "scale", 1.0f, 4.0f }));
 
 struct SnapCase
 {
@@ -144,7 +138,9 @@ struct SnapCase
     float held;
 };
 
-class ParameterSnapping : public testing::TestWithParam<SnapCase> {};
+class ParameterSnapping : public testing::TestWithParam<SnapCase>
+{
+};
 
 TEST_P (ParameterSnapping, PlainValuesSnapToTheStepGridAndClamp)
 {
@@ -154,14 +150,7 @@ TEST_P (ParameterSnapping, PlainValuesSnapToTheStepGridAndClamp)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.held, 1.0e-5f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, ParameterSnapping, testing::Values (
-    SnapCase { "gain", 3.004f, 3.0f },
-    SnapCase { "gain", 3.006f, 3.01f },
-    SnapCase { "delayMix", 33.33f, 33.3f },
-    SnapCase { "reverbMix", 99.96f, 100.0f },
-    SnapCase { "morvel", 0.1234f, 0.123f },
-    SnapCase { "vibDepth", 150.0f, 100.0f },
-    SnapCase { "formant", -3.0f, -1.0f }));
+INSTANTIATE_TEST_SUITE_P (Table, ParameterSnapping, testing::Values (SnapCase { "gain", 3.004f, 3.0f }, SnapCase { "gain", 3.006f, 3.01f }, SnapCase { "delayMix", 33.33f, 33.3f }, SnapCase { "reverbMix", 99.96f, 100.0f }, SnapCase { "morvel", 0.1234f, 0.123f }, SnapCase { "vibDepth", 150.0f, 100.0f }, SnapCase { "formant", -3.0f, -1.0f }));
 
 TEST (Parameters, ChoiceRawValuesAreIndices)
 {
@@ -188,8 +177,11 @@ TEST (Parameters, HostTextIsThePlainValueWithTheStepsDecimals)
 TEST (Vocabulary, VocalRangesScalesTargetsAndGoldAsDesigned)
 {
     const halvora::VocalRange ranges[] {
-        { 261.6f, 1046.5f, 1.6f, 0.6f }, { 196.0f, 784.0f, 1.3f, 0.8f }, { 130.8f, 523.3f, 1.0f, 1.0f },
-        { 98.0f, 392.0f, 0.9f, 1.3f },   { 82.4f, 330.0f, 0.7f, 1.6f },
+        { 261.6f, 1046.5f, 1.6f, 0.6f },
+        { 196.0f, 784.0f, 1.3f, 0.8f },
+        { 130.8f, 523.3f, 1.0f, 1.0f },
+        { 98.0f, 392.0f, 0.9f, 1.3f },
+        { 82.4f, 330.0f, 0.7f, 1.6f },
     };
 
     for (size_t i = 0; i < 5; ++i)

@@ -50,7 +50,9 @@ struct LayoutCase
     bool accepted;
 };
 
-class BusLayouts : public testing::TestWithParam<LayoutCase> {};
+class BusLayouts : public testing::TestWithParam<LayoutCase>
+{
+};
 
 TEST_P (BusLayouts, OnlyEqualMonoOrStereo)
 {
@@ -62,15 +64,7 @@ TEST_P (BusLayouts, OnlyEqualMonoOrStereo)
     EXPECT_EQ (processor.checkBusesLayoutSupported (layout), c.accepted) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, BusLayouts, testing::Values (
-    LayoutCase { "mono/mono", Set::mono(), Set::mono(), true },
-    LayoutCase { "stereo/stereo", Set::stereo(), Set::stereo(), true },
-    LayoutCase { "mono/stereo", Set::mono(), Set::stereo(), false },
-    LayoutCase { "stereo/mono", Set::stereo(), Set::mono(), false },
-    LayoutCase { "disabled/stereo", Set::disabled(), Set::stereo(), false },
-    LayoutCase { "disabled/disabled", Set::disabled(), Set::disabled(), false },
-    LayoutCase { "5.1/5.1", Set::create5point1(), Set::create5point1(), false },
-    LayoutCase { "quad/quad", Set::quadraphonic(), Set::quadraphonic(), false }));
+INSTANTIATE_TEST_SUITE_P (Table, BusLayouts, testing::Values (LayoutCase { "mono/mono", Set::mono(), Set::mono(), true }, LayoutCase { "stereo/stereo", Set::stereo(), Set::stereo(), true }, LayoutCase { "mono/stereo", Set::mono(), Set::stereo(), false }, LayoutCase { "stereo/mono", Set::stereo(), Set::mono(), false }, LayoutCase { "disabled/stereo", Set::disabled(), Set::stereo(), false }, LayoutCase { "disabled/disabled", Set::disabled(), Set::disabled(), false }, LayoutCase { "5.1/5.1", Set::create5point1(), Set::create5point1(), false }, LayoutCase { "quad/quad", Set::quadraphonic(), Set::quadraphonic(), false }));
 
 TEST (ProcessorShell, RefusedLayoutLeavesTheCurrentOne)
 {
@@ -92,10 +86,17 @@ TEST (ProcessorShell, RawValueHandlesReadTheDefaults)
 {
     HalvoraAudioProcessor processor;
     const std::pair<const char*, float> defaults[] {
-        { halvora::ParamID::formant, 0.0f }, { halvora::ParamID::gain, 0.0f }, { halvora::ParamID::vibRate, 5.0f },
-        { halvora::ParamID::vibDepth, 0.0f }, { halvora::ParamID::delayMix, 0.0f }, { halvora::ParamID::reverbMix, 0.0f },
-        { halvora::ParamID::morvel, 0.5f }, { halvora::ParamID::range, 0.0f }, { halvora::ParamID::voice, 0.0f },
-        { halvora::ParamID::key, 0.0f }, { halvora::ParamID::scale, 0.0f },
+        { halvora::ParamID::formant, 0.0f },
+        { halvora::ParamID::gain, 0.0f },
+        { halvora::ParamID::vibRate, 5.0f },
+        { halvora::ParamID::vibDepth, 0.0f },
+        { halvora::ParamID::delayMix, 0.0f },
+        { halvora::ParamID::reverbMix, 0.0f },
+        { halvora::ParamID::morvel, 0.5f },
+        { halvora::ParamID::range, 0.0f },
+        { halvora::ParamID::voice, 0.0f },
+        { halvora::ParamID::key, 0.0f },
+        { halvora::ParamID::scale, 0.0f },
     };
 
     for (const auto& [id, value] : defaults)

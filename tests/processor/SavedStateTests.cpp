@@ -75,10 +75,17 @@ TEST (SavedState, DefaultDocumentHasElevenChildrenInIdByteOrder)
     EXPECT_EQ (xml->getNumAttributes(), 0);
 
     const std::pair<const char*, double> expected[] {
-        { halvora::ParamID::delayMix, 0.0 }, { halvora::ParamID::formant, 0.0 }, { halvora::ParamID::gain, 0.0 },
-        { halvora::ParamID::key, 0.0 }, { halvora::ParamID::morvel, 0.5 }, { halvora::ParamID::range, 0.0 },
-        { halvora::ParamID::reverbMix, 0.0 }, { halvora::ParamID::scale, 0.0 }, { halvora::ParamID::vibDepth, 0.0 },
-        { halvora::ParamID::vibRate, 5.0 }, { halvora::ParamID::voice, 0.0 },
+        { halvora::ParamID::delayMix, 0.0 },
+        { halvora::ParamID::formant, 0.0 },
+        { halvora::ParamID::gain, 0.0 },
+        { halvora::ParamID::key, 0.0 },
+        { halvora::ParamID::morvel, 0.5 },
+        { halvora::ParamID::range, 0.0 },
+        { halvora::ParamID::reverbMix, 0.0 },
+        { halvora::ParamID::scale, 0.0 },
+        { halvora::ParamID::vibDepth, 0.0 },
+        { halvora::ParamID::vibRate, 5.0 },
+        { halvora::ParamID::voice, 0.0 },
     };
 
     ASSERT_EQ (xml->getNumChildElements(), 11);
@@ -149,7 +156,9 @@ struct RestoreCase
     float expected;
 };
 
-class RestoreClamping : public testing::TestWithParam<RestoreCase> {};
+class RestoreClamping : public testing::TestWithParam<RestoreCase>
+{
+};
 
 TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
 {
@@ -160,20 +169,10 @@ TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (GetParam().id)->load(), GetParam().expected, 1.0e-5f) << GetParam().xml;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                      // no value: default
-    RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },       // not a number reads 0
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 4.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
-    RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },      // NaN reads as 0
-    RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f },
-    RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f }));
+INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f }, RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f }, // no value: default
+                                                                   RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                                                                                                                                                                                                       // not a number reads 0
+                                                                   RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 4.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                                                        // NaN reads as 0
+                                                                   RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f }));
 
 struct IgnoredBlock
 {
@@ -181,7 +180,9 @@ struct IgnoredBlock
     std::vector<juce::uint8> bytes;
 };
 
-class IgnoredBlocks : public testing::TestWithParam<IgnoredBlock> {};
+class IgnoredBlocks : public testing::TestWithParam<IgnoredBlock>
+{
+};
 
 TEST_P (IgnoredBlocks, ChangeNothing)
 {
@@ -195,34 +196,23 @@ TEST_P (IgnoredBlocks, ChangeNothing)
 
 namespace
 {
-    std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = SavedState::binaryXmlMagic)
-    {
-        juce::MemoryOutputStream out;
-        out.writeInt (static_cast<int> (magic));
-        out.writeInt (length);
-        out.write (text.data(), text.size());
-        out.writeByte (0);
+std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = SavedState::binaryXmlMagic)
+{
+    juce::MemoryOutputStream out;
+    out.writeInt (static_cast<int> (magic));
+    out.writeInt (length);
+    out.write (text.data(), text.size());
+    out.writeByte (0);
 
-        const auto* data = static_cast<const juce::uint8*> (out.getData());
-        return { data, data + out.getDataSize() };
-    }
-
-    const std::string gainSix = "<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>";
+    const auto* data = static_cast<const juce::uint8*> (out.getData());
+    return { data, data + out.getDataSize() };
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (
-    IgnoredBlock { "empty", {} },
-    IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) },
-    IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) },
-    IgnoredBlock { "lengthZero", framed (0, gainSix) },
-    IgnoredBlock { "lengthNegative", framed (-5, gainSix) },
-    IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) },
-    IgnoredBlock { "notXml", framed (14, "not xml at all") },
-    IgnoredBlock { "brokenTag", framed (2, "<<") },
-    IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") },
-    IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") },
-    IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+const std::string gainSix = "<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>";
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (IgnoredBlock { "empty", {} }, IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) }, IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) }, IgnoredBlock { "lengthZero", framed (0, gainSix) }, IgnoredBlock { "lengthNegative", framed (-5, gainSix) }, IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) }, IgnoredBlock { "notXml", framed (14, "not xml at all") }, IgnoredBlock { "brokenTag", framed (2, "<<") }, IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }, IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") }, IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)
 {

@@ -11,14 +11,14 @@ extern "C" void __libc_free (void*);
 
 namespace
 {
-    thread_local bool counting = false;
-    std::atomic<int> allocations { 0 };
+thread_local bool counting = false;
+std::atomic<int> allocations { 0 };
 
-    void note() noexcept
-    {
-        if (counting)
-            allocations.fetch_add (1, std::memory_order_relaxed);
-    }
+void note() noexcept
+{
+    if (counting)
+        allocations.fetch_add (1, std::memory_order_relaxed);
+}
 }
 
 void AllocationCounter::start() noexcept
@@ -33,10 +33,22 @@ int AllocationCounter::stop() noexcept
     return allocations.load();
 }
 
-extern "C" void* malloc (size_t size)              { note(); return __libc_malloc (size); }
-extern "C" void* calloc (size_t n, size_t size)    { note(); return __libc_calloc (n, size); }
-extern "C" void* realloc (void* p, size_t size)    { note(); return __libc_realloc (p, size); }
-extern "C" void free (void* p)                     { __libc_free (p); }
+extern "C" void* malloc (size_t size)
+{
+    note();
+    return __libc_malloc (size);
+}
+extern "C" void* calloc (size_t n, size_t size)
+{
+    note();
+    return __libc_calloc (n, size);
+}
+extern "C" void* realloc (void* p, size_t size)
+{
+    note();
+    return __libc_realloc (p, size);
+}
+extern "C" void free (void* p) { __libc_free (p); }
 
 void* operator new (size_t size)
 {

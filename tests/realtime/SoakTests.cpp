@@ -39,7 +39,7 @@ public:
     {
         if (remaining <= 0)
         {
-            kind = random.nextInt (10);   // mostly voice
+            kind = random.nextInt (10); // mostly voice
             remaining = 1 + random.nextInt (static_cast<int> (sampleRate));
         }
 
@@ -49,11 +49,13 @@ public:
 
             switch (kind)
             {
-                case 0:  break;                                                      // silence
-                case 1:  left = random.nextFloat() * 2.0f - 1.0f;                    // full-scale noise
-                         right = random.nextFloat() * 2.0f - 1.0f; break;
-                case 2:  left = right = 1.0f; break;                                 // DC
-                case 3:  left = right = (i & 1) ? 1.0e-39f : -1.0e-39f; break;       // denormal level
+                case 0: break; // silence
+                case 1:
+                    left = random.nextFloat() * 2.0f - 1.0f; // full-scale noise
+                    right = random.nextFloat() * 2.0f - 1.0f;
+                    break;
+                case 2: left = right = 1.0f; break;                           // DC
+                case 3: left = right = (i & 1) ? 1.0e-39f : -1.0e-39f; break; // denormal level
                 default:
                 {
                     vibrato += 2.0 * juce::MathConstants<double>::pi * 5.5 / sampleRate;

@@ -12,15 +12,15 @@
 
 namespace
 {
-    constexpr int blocksToRender = 2000;
+constexpr int blocksToRender = 2000;
 
-    OSStatus countNotification (void* userData, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
-    {
-        static_cast<std::atomic<int>*> (userData)->fetch_add (1, std::memory_order_relaxed);
-        return noErr;
-    }
+OSStatus countNotification (void* userData, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
+{
+    static_cast<std::atomic<int>*> (userData)->fetch_add (1, std::memory_order_relaxed);
+    return noErr;
+}
 
-    void ignoreProperty (void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {}
+void ignoreProperty (void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {}
 }
 
 TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
@@ -39,8 +39,7 @@ TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
     int delivered = 0, failedRenders = 0, nonFinite = 0;
 
     // The audio thread: renders, and counts what each block was handed.
-    std::thread audio ([&]
-    {
+    std::thread audio ([&] {
         // Rendering starts once the others run, so that they all overlap.
         while (threadsStarted < 3)
             std::this_thread::yield();
@@ -62,8 +61,7 @@ TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
     });
 
     // Two MIDI senders, each with its own kinds of event.
-    const auto sender = [&] (int channel)
-    {
+    const auto sender = [&] (int channel) {
         const UInt8 message[] { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 };
         const MusicDeviceNoteParams params { 2, 60.0f, 90.0f };
         ++threadsStarted;
@@ -78,7 +76,8 @@ TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
             };
 
             for (auto status : results)
-                (status == noErr ? accepted : status == kAudio_MemFullError ? refused : unexpected)++;
+                (status == noErr ? accepted : status == kAudio_MemFullError ? refused
+                                                                            : unexpected)++;
 
             if ((i % 64) == 0)
                 std::this_thread::yield();
@@ -88,8 +87,7 @@ TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
     std::thread first (sender, 0), second (sender, 1);
 
     // Another host thread adds and removes a render notification and property listeners.
-    std::thread host ([&]
-    {
+    std::thread host ([&] {
         const auto addNotify = unit.method<AudioUnitAddRenderNotifyProc> (kAudioUnitAddRenderNotifySelect);
         const auto removeNotify = unit.method<AudioUnitRemoveRenderNotifyProc> (kAudioUnitRemoveRenderNotifySelect);
         const auto addListener = unit.method<AudioUnitAddPropertyListenerProc> (kAudioUnitAddPropertyListenerSelect);
@@ -123,5 +121,5 @@ TEST (AudioUnitThreads, MidiFromTwoThreadsWhileRendering)
     EXPECT_EQ (unexpected, 0);
     EXPECT_GT (accepted, 0);
     EXPECT_EQ (delivered, accepted.load());
-    EXPECT_EQ (notified % 2, 0);   // a render's notifications come in before-and-after pairs
+    EXPECT_EQ (notified % 2, 0); // a render's notifications come in before-and-after pairs
 }

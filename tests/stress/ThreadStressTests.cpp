@@ -12,17 +12,17 @@
 
 namespace
 {
-    constexpr int blocksToRender = 3000;
+constexpr int blocksToRender = 3000;
 
-    /** Runs a function on the message thread and waits for it. */
-    void onMessageThread (std::function<void()> function)
-    {
-        juce::MessageManager::getInstance()->callFunctionOnMessageThread ([] (void* f) -> void*
-        {
-            (*static_cast<std::function<void()>*> (f))();
-            return nullptr;
-        }, &function);
-    }
+/** Runs a function on the message thread and waits for it. */
+void onMessageThread (std::function<void()> function)
+{
+    juce::MessageManager::getInstance()->callFunctionOnMessageThread ([] (void* f) -> void* {
+        (*static_cast<std::function<void()>*> (f))();
+        return nullptr;
+    },
+                                                                      &function);
+}
 }
 
 TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
@@ -35,8 +35,7 @@ TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
     const auto params = processor.getParameters();
 
     // The audio thread: blocks of varying size over a voice-like signal.
-    std::thread audio ([&]
-    {
+    std::thread audio ([&] {
         const auto signal = testutil::makeTestSignal (2, 44100, 44100.0, 3);
         juce::AudioBuffer<float> block (2, 1024);
         juce::MidiBuffer midi;
@@ -65,8 +64,7 @@ TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
     });
 
     // Host automation of every parameter.
-    std::thread automation ([&]
-    {
+    std::thread automation ([&] {
         juce::Random random (2);
         while (! renderingDone)
             for (auto* p : params)
@@ -74,8 +72,7 @@ TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
     });
 
     // ON buttons.
-    std::thread buttons ([&]
-    {
+    std::thread buttons ([&] {
         juce::Random random (3);
         while (! renderingDone)
         {
@@ -85,8 +82,7 @@ TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
     });
 
     // Saving and restoring, as hosts do from their own threads.
-    std::thread states ([&]
-    {
+    std::thread states ([&] {
         while (! renderingDone)
         {
             juce::MemoryBlock state;
@@ -100,8 +96,7 @@ TEST (ThreadStress, RenderWhileEverythingElseHappensAtOnce)
     std::atomic<int> editors { 0 };
     std::unique_ptr<juce::AudioProcessorEditor> editor;
 
-    std::thread ui ([&]
-    {
+    std::thread ui ([&] {
         while (! renderingDone)
         {
             onMessageThread ([&] { editor.reset (processor.createEditor()); });

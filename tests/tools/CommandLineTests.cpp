@@ -6,49 +6,49 @@
 
 namespace
 {
-    /** What a small table of options was told. */
-    struct Heard
-    {
-        juce::StringArray positional;
-        juce::String name, spelledAs, error;
-        bool flag = false;
+/** What a small table of options was told. */
+struct Heard
+{
+    juce::StringArray positional;
+    juce::String name, spelledAs, error;
+    bool flag = false;
+};
+
+Heard parseLine (const char* line)
+{
+    Heard heard;
+    const halvora::cli::OptionTable table {
+        { "-f", "--flag", nullptr, "raise the flag", [&] (const juce::String&, const juce::String&) {
+             heard.flag = true;
+             return juce::String();
+         } },
+        { "-n", "--name", "NAME", "a name\nthat takes two lines", [&] (const juce::String& spelled, const juce::String& value) {
+             heard.name = value;
+             heard.spelledAs = spelled;
+             return value == "bad" ? juce::String ("no bad names") : juce::String();
+         } },
     };
 
-    Heard parseLine (const char* line)
-    {
-        Heard heard;
-        const halvora::cli::OptionTable table {
-            { "-f", "--flag", nullptr, "raise the flag", [&] (const juce::String&, const juce::String&)
-              {
-                  heard.flag = true;
-                  return juce::String();
-              } },
-            { "-n", "--name", "NAME", "a name\nthat takes two lines", [&] (const juce::String& spelled, const juce::String& value)
-              {
-                  heard.name = value;
-                  heard.spelledAs = spelled;
-                  return value == "bad" ? juce::String ("no bad names") : juce::String();
-              } },
-        };
+    if (auto error = halvora::cli::parse (table, juce::StringArray::fromTokens (line, " ", ""), heard.positional))
+        heard.error = *error;
 
-        if (auto error = halvora::cli::parse (table, juce::StringArray::fromTokens (line, " ", ""), heard.positional))
-            heard.error = *error;
-
-        return heard;
-    }
-
-    struct ParseCase
-    {
-        const char* line;
-        const char* error;        // empty when the line is fine
-        const char* positional;   // joined with '|'
-        const char* name;
-        const char* spelledAs;
-        bool flag;
-    };
+    return heard;
 }
 
-class CommandLineParse : public testing::TestWithParam<ParseCase> {};
+struct ParseCase
+{
+    const char* line;
+    const char* error;      // empty when the line is fine
+    const char* positional; // joined with '|'
+    const char* name;
+    const char* spelledAs;
+    bool flag;
+};
+}
+
+class CommandLineParse : public testing::TestWithParam<ParseCase>
+{
+};
 
 TEST_P (CommandLineParse, TakesOptionsValuesAndFiles)
 {
@@ -65,18 +65,7 @@ TEST_P (CommandLineParse, TakesOptionsValuesAndFiles)
     EXPECT_EQ (heard.flag, c.flag) << c.line;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, CommandLineParse, testing::Values (
-    ParseCase { "a -n x b", "", "a|b", "x", "-n", false },
-    ParseCase { "--name=x=y -f", "", "", "x=y", "--name", true },
-    ParseCase { "--name= a", "", "a", "", "--name", false },
-    ParseCase { "-- -f --name", "", "-f|--name", "", "", false },
-    ParseCase { "- --flag", "", "-", "", "", true },
-    ParseCase { "--name -f", "", "", "-f", "--name", false },
-    ParseCase { "--flag=1", "unknown option '--flag=1'", "", "", "", false },
-    ParseCase { "-n=x", "unknown option '-n=x'", "", "", "", false },
-    ParseCase { "--nope a", "unknown option '--nope'", "", "", "", false },
-    ParseCase { "a --name", "option '--name' needs a value", "", "", "", false },
-    ParseCase { "--name bad -f", "no bad names", "", "", "", false }));
+INSTANTIATE_TEST_SUITE_P (Table, CommandLineParse, testing::Values (ParseCase { "a -n x b", "", "a|b", "x", "-n", false }, ParseCase { "--name=x=y -f", "", "", "x=y", "--name", true }, ParseCase { "--name= a", "", "a", "", "--name", false }, ParseCase { "-- -f --name", "", "-f|--name", "", "", false }, ParseCase { "- --flag", "", "-", "", "", true }, ParseCase { "--name -f", "", "", "-f", "--name", false }, ParseCase { "--flag=1", "unknown option '--flag=1'", "", "", "", false }, ParseCase { "-n=x", "unknown option '-n=x'", "", "", "", false }, ParseCase { "--nope a", "unknown option '--nope'", "", "", "", false }, ParseCase { "a --name", "option '--name' needs a value", "", "", "", false }, ParseCase { "--name bad -f", "no bad names", "", "", "", false }));
 
 TEST (CommandLine, HelpPutsTheTextInItsOwnColumn)
 {
@@ -115,8 +104,7 @@ TEST (AtomicWrite, WritesWholeOrLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ (target.loadFileAsString(), "first");
 
     // A writer that fails half-way: the old contents stay, and nothing else is left behind.
-    const auto error = halvora::writeAtomically (target, [] (std::unique_ptr<juce::FileOutputStream> stream)
-    {
+    const auto error = halvora::writeAtomically (target, [] (std::unique_ptr<juce::FileOutputStream> stream) {
         stream->writeText ("half", false, false, nullptr);
         return juce::String ("stopped");
     });

@@ -24,7 +24,9 @@ juce::StringArray passThrough (const juce::File& in, const juce::File& out, int 
 
 } // namespace
 
-class RenderPassThrough : public testing::TestWithParam<std::tuple<int, int>> {};
+class RenderPassThrough : public testing::TestWithParam<std::tuple<int, int>>
+{
+};
 
 TEST_P (RenderPassThrough, FloatWavComesBackWithItsLengthRateAndChannels)
 {
@@ -47,8 +49,7 @@ TEST_P (RenderPassThrough, FloatWavComesBackWithItsLengthRateAndChannels)
             ASSERT_NEAR (output.getSample (c, i), input.getSample (c, i), 1.0e-6f) << c << " " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P (ChannelsAndBlocks, RenderPassThrough, testing::Combine (
-    testing::Values (1, 2), testing::Values (1, 333, 512, 8192)));
+INSTANTIATE_TEST_SUITE_P (ChannelsAndBlocks, RenderPassThrough, testing::Combine (testing::Values (1, 2), testing::Values (1, 333, 512, 8192)));
 
 TEST (RenderCommand, ListParamsShowsAllEleven)
 {
@@ -64,12 +65,14 @@ TEST (RenderCommand, ListParamsShowsAllEleven)
 struct ErrorCase
 {
     const char* what;
-    juce::StringArray args;   // "IN" and "OUT" stand for the test's files
+    juce::StringArray args; // "IN" and "OUT" stand for the test's files
     int status;
     const char* message;
 };
 
-class RenderErrors : public testing::TestWithParam<ErrorCase> {};
+class RenderErrors : public testing::TestWithParam<ErrorCase>
+{
+};
 
 TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
 {
@@ -88,8 +91,7 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     deepState << deepText;
     deepState.writeByte (0);
     dir.file ("deep.bin").replaceWithData (deepState.getData(), deepState.getDataSize());
-    dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + juce::String::repeatedString ("<array>", 100000)
-                                                + juce::String::repeatedString ("</array>", 100000) + "</plist>");
+    dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + juce::String::repeatedString ("<array>", 100000) + juce::String::repeatedString ("</array>", 100000) + "</plist>");
 
     juce::StringArray args;
     for (auto a : GetParam().args)
@@ -103,24 +105,8 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     EXPECT_FALSE (dir.file ("sub").exists());
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (
-    ErrorCase { "unknown option", { "--loud", "DIR/in.wav", "DIR/out.wav" }, 2, "--loud" },
-    ErrorCase { "unknown parameter", { "-p", "volume=3", "DIR/in.wav", "DIR/out.wav" }, 2, "volume" },
-    ErrorCase { "bad number", { "-p", "gain=loud", "DIR/in.wav", "DIR/out.wav" }, 2, "loud" },
-    ErrorCase { "bad choice", { "-p", "key=H", "DIR/in.wav", "DIR/out.wav" }, 2, "'H'" },
-    ErrorCase { "block size", { "--block", "70000", "DIR/in.wav", "DIR/out.wav" }, 2, "block size" },
-    ErrorCase { "output format", { "DIR/in.wav", "DIR/out.mp3" }, 2, "out.mp3" },
-    ErrorCase { "float flac", { "--bits", "32", "DIR/in.wav", "DIR/out.flac" }, 2, "32-bit" },
-    ErrorCase { "missing input", { "DIR/none.wav", "DIR/out.wav" }, 1, "none.wav" },
-    ErrorCase { "unreadable input", { "DIR/garbage.wav", "DIR/out.wav" }, 1, "garbage.wav" },
-    ErrorCase { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" },
-    ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" },
-    ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" },
-    ErrorCase { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" },
-    ErrorCase { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" },
-    ErrorCase { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" },
-    ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
-    [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
+INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (ErrorCase { "unknown option", { "--loud", "DIR/in.wav", "DIR/out.wav" }, 2, "--loud" }, ErrorCase { "unknown parameter", { "-p", "volume=3", "DIR/in.wav", "DIR/out.wav" }, 2, "volume" }, ErrorCase { "bad number", { "-p", "gain=loud", "DIR/in.wav", "DIR/out.wav" }, 2, "loud" }, ErrorCase { "bad choice", { "-p", "key=H", "DIR/in.wav", "DIR/out.wav" }, 2, "'H'" }, ErrorCase { "block size", { "--block", "70000", "DIR/in.wav", "DIR/out.wav" }, 2, "block size" }, ErrorCase { "output format", { "DIR/in.wav", "DIR/out.mp3" }, 2, "out.mp3" }, ErrorCase { "float flac", { "--bits", "32", "DIR/in.wav", "DIR/out.flac" }, 2, "32-bit" }, ErrorCase { "missing input", { "DIR/none.wav", "DIR/out.wav" }, 1, "none.wav" }, ErrorCase { "unreadable input", { "DIR/garbage.wav", "DIR/out.wav" }, 1, "garbage.wav" }, ErrorCase { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" }, ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" }, ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" }, ErrorCase { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" }, ErrorCase { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" }, ErrorCase { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" }, ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
+                          [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
 
 TEST (RenderCommand, FailureNeverSpoilsAnExistingOutput)
 {
@@ -161,15 +147,22 @@ struct BoundsCase
     float maximumHeld;
 };
 
-class RenderBounds : public testing::TestWithParam<BoundsCase> {};
+class RenderBounds : public testing::TestWithParam<BoundsCase>
+{
+};
 
 // A value equal to a bound is inside the range; one step beyond it is clamped to the bound with a warning.
 TEST_P (RenderBounds, EqualIsInsideAndOneStepBeyondWarns)
 {
     const auto& c = GetParam();
-    const struct { const char* typed; float held; bool warns; } tries[] {
-        { c.minimum, c.minimumHeld, false }, { c.maximum, c.maximumHeld, false },
-        { c.below, c.minimumHeld, true }, { c.above, c.maximumHeld, true } };
+    const struct
+    {
+        const char* typed;
+        float held;
+        bool warns;
+    } tries[] {
+        { c.minimum, c.minimumHeld, false }, { c.maximum, c.maximumHeld, false }, { c.below, c.minimumHeld, true }, { c.above, c.maximumHeld, true }
+    };
 
     for (const auto& t : tries)
     {
@@ -183,17 +176,17 @@ TEST_P (RenderBounds, EqualIsInsideAndOneStepBeyondWarns)
 
 // The ranges and steps of the eleven parameters; a choice's bounds are its first and last index.
 const BoundsCase boundsCases[] {
-    { ParamID::formant,   "-1",  "1",   "-1.001", "1.001",  -1.0f,  1.0f },
-    { ParamID::gain,      "-24", "24",  "-24.01", "24.01",  -24.0f, 24.0f },
-    { ParamID::vibRate,   "0.1", "10",  "0.099",  "10.001", 0.1f,   10.0f },
-    { ParamID::vibDepth,  "0",   "100", "-0.01",  "100.01", 0.0f,   100.0f },
-    { ParamID::delayMix,  "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
-    { ParamID::reverbMix, "0",   "100", "-0.1",   "100.1",  0.0f,   100.0f },
-    { ParamID::morvel,    "0",   "1",   "-0.001", "1.001",  0.0f,   1.0f },
-    { ParamID::range,     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
-    { ParamID::voice,     "0",   "1",   "-1",     "2",      0.0f,   1.0f },
-    { ParamID::key,       "0",   "11",  "-1",     "12",     0.0f,   11.0f },
-    { ParamID::scale,     "0",   "4",   "-1",     "5",      0.0f,   4.0f },
+    { ParamID::formant, "-1", "1", "-1.001", "1.001", -1.0f, 1.0f },
+    { ParamID::gain, "-24", "24", "-24.01", "24.01", -24.0f, 24.0f },
+    { ParamID::vibRate, "0.1", "10", "0.099", "10.001", 0.1f, 10.0f },
+    { ParamID::vibDepth, "0", "100", "-0.01", "100.01", 0.0f, 100.0f },
+    { ParamID::delayMix, "0", "100", "-0.1", "100.1", 0.0f, 100.0f },
+    { ParamID::reverbMix, "0", "100", "-0.1", "100.1", 0.0f, 100.0f },
+    { ParamID::morvel, "0", "1", "-0.001", "1.001", 0.0f, 1.0f },
+    { ParamID::range, "0", "4", "-1", "5", 0.0f, 4.0f },
+    { ParamID::voice, "0", "1", "-1", "2", 0.0f, 1.0f },
+    { ParamID::key, "0", "11", "-1", "12", 0.0f, 11.0f },
+    { ParamID::scale, "0", "4", "-1", "5", 0.0f, 4.0f },
 };
 
 INSTANTIATE_TEST_SUITE_P (EveryParameter, RenderBounds, testing::ValuesIn (boundsCases),
@@ -203,8 +196,7 @@ INSTANTIATE_TEST_SUITE_P (EveryParameter, RenderBounds, testing::ValuesIn (bound
 // nothing; every one a step outside names itself in a warning of its own.
 TEST (RenderCommand, BoundsWarnOnlyOutside)
 {
-    const auto run = [] (const char* BoundsCase::* which)
-    {
+    const auto run = [] (const char* BoundsCase::*which) {
         TempFolder dir;
         juce::StringArray args { "--save-state", dir.file ("s.bin").getFullPathName() };
 
@@ -293,7 +285,7 @@ TEST (RenderCommand, PitchLogAndPlotShowWhatTheCorrectionDid)
 {
     TempFolder dir;
     juce::AudioBuffer<float> input (1, 44100);
-    for (int i = 0; i < 44100; ++i)   // A#4, off C major: pulled down toward A4
+    for (int i = 0; i < 44100; ++i) // A#4, off C major: pulled down toward A4
         input.setSample (0, i, 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * 466.16 * i / 44100.0)));
     writeWav (dir.file ("in.wav"), input, 44100.0);
 
@@ -309,8 +301,8 @@ TEST (RenderCommand, PitchLogAndPlotShowWhatTheCorrectionDid)
     const auto last = juce::StringArray::fromTokens (lines[lines.size() - 1], ",", "");
     ASSERT_EQ (last.size(), 5);
     EXPECT_NEAR (last[0].getDoubleValue(), (lines.size() - 2) * 512 / 44100.0, 1.0e-5);
-    EXPECT_NEAR (last[2].getDoubleValue(), 466.0, 3.0);   // the smoothed estimate sits on the sung note
-    EXPECT_NEAR (last[3].getDoubleValue(), 440.0, 3.0);   // snapped to A4
+    EXPECT_NEAR (last[2].getDoubleValue(), 466.0, 3.0); // the smoothed estimate sits on the sung note
+    EXPECT_NEAR (last[3].getDoubleValue(), 440.0, 3.0); // snapped to A4
     EXPECT_NEAR (last[4].getDoubleValue(), 0.944, 0.005);
 
     const auto plot = juce::ImageFileFormat::loadFrom (dir.file ("p.png"));

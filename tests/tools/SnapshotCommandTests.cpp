@@ -4,23 +4,23 @@
 
 namespace
 {
-    testutil::CommandResult runSnapshot (const juce::StringArray& args)
+testutil::CommandResult runSnapshot (const juce::StringArray& args)
+{
+    juce::StringArray command { HALVORA_SNAPSHOT_PATH };
+    command.addArray (args);
+
+    juce::ChildProcess process;
+    testutil::CommandResult result;
+
+    if (process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
     {
-        juce::StringArray command { HALVORA_SNAPSHOT_PATH };
-        command.addArray (args);
-
-        juce::ChildProcess process;
-        testutil::CommandResult result;
-
-        if (process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
-        {
-            result.output = process.readAllProcessOutput();
-            process.waitForProcessToFinish (60000);
-            result.exitCode = static_cast<int> (process.getExitCode());
-        }
-
-        return result;
+        result.output = process.readAllProcessOutput();
+        process.waitForProcessToFinish (60000);
+        result.exitCode = static_cast<int> (process.getExitCode());
     }
+
+    return result;
+}
 }
 
 TEST (SnapshotCommand, PaintsTheWindowWithItsSettings)
@@ -47,7 +47,9 @@ TEST (SnapshotCommand, PaintsTheWindowWithItsSettings)
     EXPECT_EQ (image.getPixelAt (5, 300), juce::Colours::black);
 }
 
-class SnapshotErrors : public testing::TestWithParam<std::tuple<const char*, int>> {};
+class SnapshotErrors : public testing::TestWithParam<std::tuple<const char*, int>>
+{
+};
 
 TEST_P (SnapshotErrors, ExitStatusAndNoFile)
 {
@@ -62,11 +64,4 @@ TEST_P (SnapshotErrors, ExitStatusAndNoFile)
     EXPECT_FALSE (dir.file ("x.png").exists());
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, SnapshotErrors, testing::Values (
-    std::make_tuple ("-p volume=3 OUT", 2),
-    std::make_tuple ("-p key=H OUT", 2),
-    std::make_tuple ("--on loud OUT", 2),
-    std::make_tuple ("--frobnicate OUT", 2),
-    std::make_tuple ("", 2),
-    std::make_tuple ("OUT /tmp/second.png", 2),
-    std::make_tuple ("/nonexistent-folder/x.png", 1)));
+INSTANTIATE_TEST_SUITE_P (Table, SnapshotErrors, testing::Values (std::make_tuple ("-p volume=3 OUT", 2), std::make_tuple ("-p key=H OUT", 2), std::make_tuple ("--on loud OUT", 2), std::make_tuple ("--frobnicate OUT", 2), std::make_tuple ("", 2), std::make_tuple ("OUT /tmp/second.png", 2), std::make_tuple ("/nonexistent-folder/x.png", 1)));

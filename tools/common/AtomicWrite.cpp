@@ -23,8 +23,7 @@ juce::String writeAtomically (const juce::File& target, const StreamFiller& fill
 
 juce::String writeAtomically (const juce::File& target, const void* data, size_t size)
 {
-    const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream)
-    {
+    const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) {
         const auto written = stream->write (data, size);
         stream->flush();
         return written && stream->getStatus().wasOk() ? juce::String() : juce::String ("cannot write");

@@ -20,10 +20,10 @@ struct Option
     */
     using Handler = std::function<juce::String (const juce::String& spelled, const juce::String& value)>;
 
-    const char* shortName;   // "-p", or nullptr
-    const char* longName;    // "--param"
-    const char* valueName;   // "ID=VALUE" when a value follows, nullptr for a flag
-    juce::String help;       // lines of --help, '\n' between them; empty keeps it out of --help
+    const char* shortName; // "-p", or nullptr
+    const char* longName;  // "--param"
+    const char* valueName; // "ID=VALUE" when a value follows, nullptr for a flag
+    juce::String help;     // lines of --help, '\n' between them; empty keeps it out of --help
     Handler handle;
 };
 

@@ -34,31 +34,31 @@ namespace
     // Every selector of the component interface and of the music device. The three
     // without a method belong to format converters and in-place offline units.
     const SelectorRow selectorTable[] {
-        { kAudioUnitInitializeSelect,                          "Initialize",                           true },
-        { kAudioUnitUninitializeSelect,                        "Uninitialize",                         true },
-        { kAudioUnitGetPropertyInfoSelect,                     "GetPropertyInfo",                      true },
-        { kAudioUnitGetPropertySelect,                         "GetProperty",                          true },
-        { kAudioUnitSetPropertySelect,                         "SetProperty",                          true },
-        { kAudioUnitGetParameterSelect,                        "GetParameter",                         true },
-        { kAudioUnitSetParameterSelect,                        "SetParameter",                         true },
-        { kAudioUnitResetSelect,                               "Reset",                                true },
-        { kAudioUnitAddPropertyListenerSelect,                 "AddPropertyListener",                  true },
-        { kAudioUnitRemovePropertyListenerSelect,              "RemovePropertyListener",               true },
-        { kAudioUnitRenderSelect,                              "Render",                               true },
-        { kAudioUnitAddRenderNotifySelect,                     "AddRenderNotify",                      true },
-        { kAudioUnitRemoveRenderNotifySelect,                  "RemoveRenderNotify",                   true },
-        { kAudioUnitScheduleParametersSelect,                  "ScheduleParameters",                   true },
-        { kAudioUnitRemovePropertyListenerWithUserDataSelect,  "RemovePropertyListenerWithUserData",   true },
-        { kAudioUnitComplexRenderSelect,                       "ComplexRender",                        false },
-        { kAudioUnitProcessSelect,                             "Process",                              false },
-        { kAudioUnitProcessMultipleSelect,                     "ProcessMultiple",                      false },
-        { kMusicDeviceMIDIEventSelect,                         "MIDIEvent",                            true },
-        { kMusicDeviceSysExSelect,                             "SysEx",                                true },
-        { kMusicDevicePrepareInstrumentSelect,                 "PrepareInstrument",                    true },
-        { kMusicDeviceReleaseInstrumentSelect,                 "ReleaseInstrument",                    true },
-        { kMusicDeviceStartNoteSelect,                         "StartNote",                            true },
-        { kMusicDeviceStopNoteSelect,                          "StopNote",                             true },
-        { kMusicDeviceMIDIEventListSelect,                     "MIDIEventList",                        true },
+        { kAudioUnitInitializeSelect, "Initialize", true },
+        { kAudioUnitUninitializeSelect, "Uninitialize", true },
+        { kAudioUnitGetPropertyInfoSelect, "GetPropertyInfo", true },
+        { kAudioUnitGetPropertySelect, "GetProperty", true },
+        { kAudioUnitSetPropertySelect, "SetProperty", true },
+        { kAudioUnitGetParameterSelect, "GetParameter", true },
+        { kAudioUnitSetParameterSelect, "SetParameter", true },
+        { kAudioUnitResetSelect, "Reset", true },
+        { kAudioUnitAddPropertyListenerSelect, "AddPropertyListener", true },
+        { kAudioUnitRemovePropertyListenerSelect, "RemovePropertyListener", true },
+        { kAudioUnitRenderSelect, "Render", true },
+        { kAudioUnitAddRenderNotifySelect, "AddRenderNotify", true },
+        { kAudioUnitRemoveRenderNotifySelect, "RemoveRenderNotify", true },
+        { kAudioUnitScheduleParametersSelect, "ScheduleParameters", true },
+        { kAudioUnitRemovePropertyListenerWithUserDataSelect, "RemovePropertyListenerWithUserData", true },
+        { kAudioUnitComplexRenderSelect, "ComplexRender", false },
+        { kAudioUnitProcessSelect, "Process", false },
+        { kAudioUnitProcessMultipleSelect, "ProcessMultiple", false },
+        { kMusicDeviceMIDIEventSelect, "MIDIEvent", true },
+        { kMusicDeviceSysExSelect, "SysEx", true },
+        { kMusicDevicePrepareInstrumentSelect, "PrepareInstrument", true },
+        { kMusicDeviceReleaseInstrumentSelect, "ReleaseInstrument", true },
+        { kMusicDeviceStartNoteSelect, "StartNote", true },
+        { kMusicDeviceStopNoteSelect, "StopNote", true },
+        { kMusicDeviceMIDIEventListSelect, "MIDIEventList", true },
     };
 
     //==============================================================================
@@ -183,8 +183,7 @@ namespace
         const AUPreset factory { 0, nullptr };
         unit.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &factory, sizeof (factory));
         auto calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
-                                                            { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } },
+        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } },
                        "choosing a preset calls every listener of the present preset, with the instance", describe (calls));
 
         const UInt32 frames = 512, defaultFrames = 1156;
@@ -199,10 +198,7 @@ namespace
         takePropertyCalls();
         unit.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &rate, sizeof (rate));
         calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 },
-                                                            { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
-                                                            { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 },
-                                                            { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } },
+        checker.check (calls == std::vector<PropertyCall> { { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } },
                        "a new sample rate changes the stream format and rate of both buses", describe (calls));
         unit.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &defaultRate, sizeof (defaultRate));
 
@@ -235,9 +231,7 @@ namespace
         takePropertyCalls();
         unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &restore, sizeof (restore));
         calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
-                                                            { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
-                                                            { a, self, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } },
+        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } },
                        "a restored preset is heard as a new present preset and a new saved state", describe (calls));
 
         removeWithData (unit.record, kAudioUnitProperty_PresentPreset, &propertyListener, b);
@@ -357,8 +351,7 @@ namespace
         HostEventLog::take();
         unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &restore, sizeof (restore));
         heard = HostEventLog::take();
-        const auto fromThisUnit = std::all_of (heard.begin(), heard.end(), [&] (const AudioUnitEvent& e)
-                                               { return e.mArgument.mParameter.mAudioUnit == reinterpret_cast<AudioUnit> (unit.record); });
+        const auto fromThisUnit = std::all_of (heard.begin(), heard.end(), [&] (const AudioUnitEvent& e) { return e.mArgument.mParameter.mAudioUnit == reinterpret_cast<AudioUnit> (unit.record); });
         checker.check (heard.size() == 1 && HostEventLog::count (heard, kAudioUnitEvent_ParameterValueChange, id) == 1 && fromThisUnit,
                        "a restore that moves a parameter tells the host's event listeners, once",
                        juce::String (heard.size()) + " events");
@@ -391,8 +384,7 @@ namespace
         // Two threads send while this one renders.
         std::atomic<bool> done { false };
         std::atomic<int> unexpected { 0 };
-        const auto send = [&] (int channel)
-        {
+        const auto send = [&] (int channel) {
             const UInt8 message[] { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 };
             for (int i = 0; ! done; ++i)
             {

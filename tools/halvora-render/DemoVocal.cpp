@@ -9,14 +9,21 @@ namespace
 {
     struct SungNote
     {
-        double midi;      // fractional note number: most sit between semitones
+        double midi; // fractional note number: most sit between semitones
         double seconds;
     };
 
     // A short phrase around middle C, every note out of tune or out of C major.
     constexpr SungNote phrase[] {
-        { 62.35, 0.85 }, { 63.10, 0.75 }, { 65.40, 0.95 }, { 66.20, 0.70 },
-        { 68.30, 1.10 }, { 66.60, 0.80 }, { 64.55, 0.90 }, { 63.70, 0.60 }, { 61.25, 1.35 },
+        { 62.35, 0.85 },
+        { 63.10, 0.75 },
+        { 65.40, 0.95 },
+        { 66.20, 0.70 },
+        { 68.30, 1.10 },
+        { 66.60, 0.80 },
+        { 64.55, 0.90 },
+        { 63.70, 0.60 },
+        { 61.25, 1.35 },
     };
 
     constexpr double twoPi = 6.283185307179586;
@@ -26,8 +33,7 @@ namespace
     // A rough "ah" vowel: the harmonics near the first two formants come out louder.
     double vowelGain (double hz)
     {
-        const auto formant = [hz] (double centre, double width, double level)
-        {
+        const auto formant = [hz] (double centre, double width, double level) {
             const auto d = (hz - centre) / width;
             return level * std::exp (-d * d);
         };

@@ -17,8 +17,8 @@ namespace
     const juce::Colour correctedColour { 0xff7bd88f };
 
     /** The three pitches of a row the plot draws, in the order of its legend. */
-    float detectedHz (const PitchRow& r)  { return r.pitch.detectedHz; }
-    float smoothedHz (const PitchRow& r)  { return r.pitch.smoothedHz; }
+    float detectedHz (const PitchRow& r) { return r.pitch.detectedHz; }
+    float smoothedHz (const PitchRow& r) { return r.pitch.smoothedHz; }
     float correctedHz (const PitchRow& r) { return r.pitch.smoothedHz * r.pitch.ratio; }
 
     /** Where the plot's axes put a time and a note. */
@@ -169,7 +169,9 @@ juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSec
 
     const auto [lowNote, highNote] = noteSpan (rows);
     const PlotArea area { { 70.0f, 50.0f, static_cast<float> (width) - 100.0f, static_cast<float> (height) - 100.0f },
-                          juce::jmax (1.0e-3, durationSeconds), lowNote, highNote };
+                          juce::jmax (1.0e-3, durationSeconds),
+                          lowNote,
+                          highNote };
 
     g.setFont (juce::FontOptions (14.0f));
     drawScaleLines (g, area, settings);

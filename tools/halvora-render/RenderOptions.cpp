@@ -17,15 +17,16 @@ namespace
         juce::String list;
 
         for (size_t t = 0; t < onTargetNames.size(); ++t)
-            list << (t == 0 ? "" : t + 1 == onTargetNames.size() ? " or " : ", ") << onTargetNames[t];
+            list << (t == 0 ? "" : t + 1 == onTargetNames.size() ? " or "
+                                                                 : ", ")
+                 << onTargetNames[t];
 
         return list;
     }
 
     cli::Option::Handler storeIn (juce::String& field)
     {
-        return [&field] (const juce::String&, const juce::String& value)
-        {
+        return [&field] (const juce::String&, const juce::String& value) {
             field = value;
             return juce::String();
         };
@@ -33,8 +34,7 @@ namespace
 
     cli::Option::Handler raise (bool& flag)
     {
-        return [&flag] (const juce::String&, const juce::String&)
-        {
+        return [&flag] (const juce::String&, const juce::String&) {
             flag = true;
             return juce::String();
         };
@@ -43,8 +43,7 @@ namespace
     /** Every option of halvora-render, in the order --help lists them. */
     cli::OptionTable renderOptionTable (RenderOptions& opts)
     {
-        const auto setBlockSize = [&opts] (const juce::String&, const juce::String& value)
-        {
+        const auto setBlockSize = [&opts] (const juce::String&, const juce::String& value) {
             const auto n = parseInteger (value);
 
             if (! n || *n < 1 || *n > 65536)
@@ -54,8 +53,7 @@ namespace
             return juce::String();
         };
 
-        const auto setBits = [&opts] (const juce::String&, const juce::String& value)
-        {
+        const auto setBits = [&opts] (const juce::String&, const juce::String& value) {
             const auto n = parseInteger (value);
 
             if (! n || (*n != 16 && *n != 24 && *n != 32))
@@ -69,18 +67,18 @@ namespace
             paramOption (opts.params, "set a parameter before processing (repeatable); VALUE is the\n"
                                       "plain value, or for a choice its text (\"F#\") or index"),
             onOption (opts.onTarget),
-            { nullptr, "--block",       "N",        "samples per processBlock call (default 512, 1 to 65536)", setBlockSize },
-            { nullptr, "--state",       "FILE",     "restore a saved state (raw block or .aupreset) before the -p settings", storeIn (opts.statePath) },
-            { nullptr, "--save-state",  "FILE",     "write the state after the settings (.aupreset: as an Audio Unit preset)", storeIn (opts.saveStatePath) },
-            { nullptr, "--bits",        "16|24|32", "output sample format; 32 is IEEE float (default)", setBits },
-            { nullptr, "--pitch-csv",   "FILE",     "write what the pitch stages did, one row per block", storeIn (opts.pitchCsvPath) },
-            { nullptr, "--pitch-plot",  "FILE.png", "draw the same: detected, smoothed and corrected pitch", storeIn (opts.pitchPlotPath) },
-            { nullptr, "--list-params", nullptr,    "print the eleven parameters", raise (opts.listParams) },
-            { "-q",    "--quiet",       nullptr,    "no progress output", raise (opts.quiet) },
-            { nullptr, "--demo",        nullptr,    "use the built-in demo vocal as input", raise (opts.demo) },
-            { nullptr, "--demo-input",  "FILE",     "with --demo, also write the demo vocal itself to FILE", storeIn (opts.demoInputPath) },
-            { "-h",    "--help",        nullptr,    "print this help", raise (opts.help) },
-            { nullptr, "--version",     nullptr,    "print the version", raise (opts.version) },
+            { nullptr, "--block", "N", "samples per processBlock call (default 512, 1 to 65536)", setBlockSize },
+            { nullptr, "--state", "FILE", "restore a saved state (raw block or .aupreset) before the -p settings", storeIn (opts.statePath) },
+            { nullptr, "--save-state", "FILE", "write the state after the settings (.aupreset: as an Audio Unit preset)", storeIn (opts.saveStatePath) },
+            { nullptr, "--bits", "16|24|32", "output sample format; 32 is IEEE float (default)", setBits },
+            { nullptr, "--pitch-csv", "FILE", "write what the pitch stages did, one row per block", storeIn (opts.pitchCsvPath) },
+            { nullptr, "--pitch-plot", "FILE.png", "draw the same: detected, smoothed and corrected pitch", storeIn (opts.pitchPlotPath) },
+            { nullptr, "--list-params", nullptr, "print the eleven parameters", raise (opts.listParams) },
+            { "-q", "--quiet", nullptr, "no progress output", raise (opts.quiet) },
+            { nullptr, "--demo", nullptr, "use the built-in demo vocal as input", raise (opts.demo) },
+            { nullptr, "--demo-input", "FILE", "with --demo, also write the demo vocal itself to FILE", storeIn (opts.demoInputPath) },
+            { "-h", "--help", nullptr, "print this help", raise (opts.help) },
+            { nullptr, "--version", nullptr, "print the version", raise (opts.version) },
         };
     }
 
@@ -168,30 +166,28 @@ std::optional<ParamSetting> parseParamArgument (const juce::String& text)
 
 cli::Option paramOption (juce::Array<ParamSetting>& settings, const juce::String& help)
 {
-    return { "-p", "--param", "ID=VALUE", help, [&settings] (const juce::String& spelled, const juce::String& value)
-    {
-        const auto setting = parseParamArgument (value);
+    return { "-p", "--param", "ID=VALUE", help, [&settings] (const juce::String& spelled, const juce::String& value) {
+                const auto setting = parseParamArgument (value);
 
-        if (! setting)
-            return "expected ID=VALUE after " + spelled + ", got '" + value + "'";
+                if (! setting)
+                    return "expected ID=VALUE after " + spelled + ", got '" + value + "'";
 
-        settings.add (*setting);
-        return juce::String();
-    } };
+                settings.add (*setting);
+                return juce::String();
+            } };
 }
 
 cli::Option onOption (int& onTarget)
 {
-    return { nullptr, "--on", "BUTTON", "press an ON button: " + onTargetList(), [&onTarget] (const juce::String&, const juce::String& value)
-    {
-        const auto target = parseOnButton (value);
+    return { nullptr, "--on", "BUTTON", "press an ON button: " + onTargetList(), [&onTarget] (const juce::String&, const juce::String& value) {
+                const auto target = parseOnButton (value);
 
-        if (! target)
-            return "unknown ON button '" + value + "' (use " + onTargetList() + ")";
+                if (! target)
+                    return "unknown ON button '" + value + "' (use " + onTargetList() + ")";
 
-        onTarget = *target;
-        return juce::String();
-    } };
+                onTarget = *target;
+                return juce::String();
+            } };
 }
 
 //==============================================================================

@@ -21,16 +21,16 @@ struct ParamSetting
 struct RenderOptions
 {
     juce::Array<ParamSetting> params;
-    int onTarget = 0;              // MvTarget value 0 to 4
+    int onTarget = 0; // MvTarget value 0 to 4
     int blockSize = 512;
-    std::optional<int> bits;       // unset: the output format's best
+    std::optional<int> bits; // unset: the output format's best
     juce::String statePath;
     juce::String saveStatePath;
-    juce::String inputPath;        // empty with --demo
+    juce::String inputPath; // empty with --demo
     juce::String outputPath;
-    juce::String demoInputPath;    // --demo-input: also write the demo vocal itself
-    juce::String pitchCsvPath;     // one row per block: what the pitch stages did
-    juce::String pitchPlotPath;    // the same drawn as a PNG
+    juce::String demoInputPath; // --demo-input: also write the demo vocal itself
+    juce::String pitchCsvPath;  // one row per block: what the pitch stages did
+    juce::String pitchPlotPath; // the same drawn as a PNG
     bool demo = false;
     bool listParams = false;
     bool quiet = false;

@@ -76,7 +76,11 @@ namespace
     class ProgressBar
     {
     public:
-        ProgressBar (std::ostream& stream, bool enabled) : err (stream), active (enabled) {}
+        ProgressBar (std::ostream& stream, bool enabled)
+            : err (stream),
+              active (enabled)
+        {
+        }
 
         void update (juce::int64 done, juce::int64 total)
         {
@@ -134,7 +138,8 @@ namespace
         if (isAUPresetPath (path) || AUPresetState::looksLikePropertyList (data.getData(), data.getSize()))
         {
             if (AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), data.getData(),
-                                                        data.getSize()) != noErr)
+                                                        data.getSize())
+                != noErr)
                 return Failure { exitFileError, "'" + path + "' is not a Halvora .aupreset" };
 
             return std::nullopt;
@@ -168,9 +173,9 @@ namespace
     /** What is rendered: an audio file, or the demo vocal. */
     struct Input
     {
-        std::unique_ptr<juce::AudioFormatReader> reader;   // null for the demo vocal
+        std::unique_ptr<juce::AudioFormatReader> reader; // null for the demo vocal
         juce::AudioBuffer<float> demo;
-        juce::String name;                                 // as error messages name it
+        juce::String name; // as error messages name it
         int channels = 1;
         double sampleRate = DemoVocal::sampleRate;
         juce::int64 length = 0;
@@ -251,8 +256,7 @@ namespace
 
         ProgressBar progress (err, showProgress);
 
-        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String
-        {
+        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String {
             std::unique_ptr<juce::AudioFormatWriter> writer (output.format->createWriterFor (
                 stream.get(), input.sampleRate, static_cast<unsigned int> (input.channels), output.bits, {}, 0));
 
@@ -272,8 +276,7 @@ namespace
 
     std::optional<Failure> writeBuffer (const juce::AudioBuffer<float>& buffer, double sampleRate, const juce::File& target)
     {
-        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String
-        {
+        const auto error = writeAtomically (target, [&] (std::unique_ptr<juce::FileOutputStream> stream) -> juce::String {
             std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
                 stream.get(), sampleRate, static_cast<unsigned int> (buffer.getNumChannels()), 32, {}, 0));
 
@@ -309,8 +312,7 @@ namespace
 
         if (options.pitchPlotPath.isNotEmpty())
         {
-            const auto raw = [&processor] (const char* id)
-            {
+            const auto raw = [&processor] (const char* id) {
                 auto* p = findParameter (processor, id);
                 return p != nullptr ? p->convertFrom0to1 (p->getValue()) : 0.0f;
             };
