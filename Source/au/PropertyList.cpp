@@ -43,7 +43,18 @@ namespace
                 return std::nullopt;
             }
 
-            object->setProperty (juce::Identifier (key), *value);
+            // A key given twice is no dictionary a host writes; replacing the first value
+            // would also make the framework compare two empty <data> blocks through a null
+            // pointer.
+            const juce::Identifier name (key);
+
+            if (object->hasProperty (name))
+            {
+                error = "the key '" + key + "' given twice";
+                return std::nullopt;
+            }
+
+            object->setProperty (name, *value);
             pendingKey = nullptr;
         }
 

@@ -152,6 +152,7 @@ const HostileInput hostileInputs[] {
     { "PresetKeyFlood", Door::preset, Outcome::refused, [] { return presetDocument (keys (150000)); } },
     { "PresetArrayItemFlood", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
     { "PresetManyDictionaries", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
+    { "PresetDuplicateEmptyData", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><data></data><key>x</key><data></data>"); } },
     { "PresetKeysJustBelowLimit", Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
 
     // Huge single values.
