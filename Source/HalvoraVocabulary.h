@@ -19,20 +19,22 @@ namespace halvora
 /** Parameter IDs: what hosts automate and saved states store. Never change one: saved
     projects and presets name their values by these strings.
 */
+// clang-format off
 namespace ParamID
 {
-    inline constexpr const char* formant = "formant";
-    inline constexpr const char* gain = "gain";
-    inline constexpr const char* vibRate = "vibRate";
-    inline constexpr const char* vibDepth = "vibDepth";
-    inline constexpr const char* delayMix = "delayMix";
+    inline constexpr const char* formant   = "formant";
+    inline constexpr const char* gain      = "gain";
+    inline constexpr const char* vibRate   = "vibRate";
+    inline constexpr const char* vibDepth  = "vibDepth";
+    inline constexpr const char* delayMix  = "delayMix";
     inline constexpr const char* reverbMix = "reverbMix";
-    inline constexpr const char* morvel = "morvel";
-    inline constexpr const char* range = "range";
-    inline constexpr const char* voice = "voice";
-    inline constexpr const char* key = "key";
-    inline constexpr const char* scale = "scale";
+    inline constexpr const char* morvel    = "morvel";
+    inline constexpr const char* range     = "range";
+    inline constexpr const char* voice     = "voice";
+    inline constexpr const char* key       = "key";
+    inline constexpr const char* scale     = "scale";
 }
+// clang-format on
 
 /** The eleven IDs in registration order, which is each parameter's index in the processor. */
 inline constexpr std::array<const char*, 11> parameterIDs { ParamID::formant, ParamID::gain, ParamID::vibRate,
@@ -49,21 +51,25 @@ struct ContinuousParameter
     float minimum, maximum, step, defaultValue;
 };
 
+// clang-format off
 inline constexpr std::array<ContinuousParameter, 7> continuousParameters { {
-    { ParamID::formant, "Formant", -1.0f, 1.0f, 0.001f, 0.0f },
-    { ParamID::gain, "Gain (dB)", -24.0f, 24.0f, 0.01f, 0.0f },
-    { ParamID::vibRate, "Vibrato Rate (Hz)", 0.1f, 10.0f, 0.001f, 5.0f },
-    { ParamID::vibDepth, "Vibrato Depth (%)", 0.0f, 100.0f, 0.01f, 0.0f },
-    { ParamID::delayMix, "Delay", 0.0f, 100.0f, 0.1f, 0.0f },
-    { ParamID::reverbMix, "Reverb", 0.0f, 100.0f, 0.1f, 0.0f },
-    { ParamID::morvel, "Morvel", 0.0f, 1.0f, 0.001f, 0.5f },
+    { ParamID::formant,   "Formant",             -1.0f,   1.0f, 0.001f, 0.0f },
+    { ParamID::gain,      "Gain (dB)",          -24.0f,  24.0f, 0.01f,  0.0f },
+    { ParamID::vibRate,   "Vibrato Rate (Hz)",    0.1f,  10.0f, 0.001f, 5.0f },
+    { ParamID::vibDepth,  "Vibrato Depth (%)",    0.0f, 100.0f, 0.01f,  0.0f },
+    { ParamID::delayMix,  "Delay",                0.0f, 100.0f, 0.1f,   0.0f },
+    { ParamID::reverbMix, "Reverb",               0.0f, 100.0f, 0.1f,   0.0f },
+    { ParamID::morvel,    "Morvel",               0.0f,   1.0f, 0.001f, 0.5f },
 } };
+// clang-format on
 
 //==============================================================================
-inline constexpr std::array<const char*, 5> rangeNames { "Soprano", "Alto", "Tenor", "Baritone", "Bass" };
-inline constexpr std::array<const char*, 2> voiceNames { "Female", "Male" };
-inline constexpr std::array<const char*, 12> keyNames { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
-inline constexpr std::array<const char*, 5> scaleNames { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" };
+// clang-format off
+inline constexpr std::array<const char*, 5>  rangeNames { "Soprano", "Alto", "Tenor", "Baritone", "Bass" };
+inline constexpr std::array<const char*, 2>  voiceNames { "Female", "Male" };
+inline constexpr std::array<const char*, 12> keyNames   { "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B" };
+inline constexpr std::array<const char*, 5>  scaleNames { "Major", "Minor", "Dorian", "Mixolydian", "Chromatic" };
+// clang-format on
 
 /** A choice parameter: its value is the index into `choices`, and its default is 0. */
 struct ChoiceParameter
@@ -74,12 +80,14 @@ struct ChoiceParameter
     int numChoices;
 };
 
+// clang-format off
 inline constexpr std::array<ChoiceParameter, 4> choiceParameters { {
     { ParamID::range, "Range", rangeNames.data(), static_cast<int> (rangeNames.size()) },
     { ParamID::voice, "Voice", voiceNames.data(), static_cast<int> (voiceNames.size()) },
-    { ParamID::key, "Key", keyNames.data(), static_cast<int> (keyNames.size()) },
+    { ParamID::key,   "Key",   keyNames.data(),   static_cast<int> (keyNames.size()) },
     { ParamID::scale, "Scale", scaleNames.data(), static_cast<int> (scaleNames.size()) },
 } };
+// clang-format on
 
 //==============================================================================
 /** Which pitch classes each scale holds, counted in semitones up from the key, in the
@@ -103,13 +111,15 @@ struct VocalRange
 };
 
 /** In the order of rangeNames. */
+// clang-format off
 inline constexpr std::array<VocalRange, 5> vocalRanges { {
-    { 261.6f, 1046.5f, 1.6f, 0.6f }, // Soprano
-    { 196.0f, 784.0f, 1.3f, 0.8f },  // Alto
-    { 130.8f, 523.3f, 1.0f, 1.0f },  // Tenor
-    { 98.0f, 392.0f, 0.9f, 1.3f },   // Baritone
-    { 82.4f, 330.0f, 0.7f, 1.6f },   // Bass
+    { 261.6f, 1046.5f, 1.6f, 0.6f },   // Soprano
+    { 196.0f,  784.0f, 1.3f, 0.8f },   // Alto
+    { 130.8f,  523.3f, 1.0f, 1.0f },   // Tenor
+    {  98.0f,  392.0f, 0.9f, 1.3f },   // Baritone
+    {  82.4f,  330.0f, 0.7f, 1.6f },   // Bass
 } };
+// clang-format on
 
 //==============================================================================
 /** The editor's ON buttons, by the names the tools use, in MvTarget order (0 is none). */
