@@ -242,7 +242,8 @@ TEST (PropertyListenerRemoval, AListenerMayRemoveItselfWhileItIsCalled)
 struct NotifyCall
 {
     AudioUnitRenderActionFlags flags;
-    const AudioTimeStamp* time;
+    bool hasTime;       // the time stamp lives only as long as the render call,
+    Float64 sampleTime; // so the call is logged with a copy of what it said
     UInt32 bus, frames;
     AudioBufferList* data;
 };
@@ -252,7 +253,7 @@ struct NotifyLog
     static OSStatus notify (void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time, UInt32 bus, UInt32 frames,
                             AudioBufferList* data)
     {
-        static_cast<NotifyLog*> (userData)->calls.push_back ({ *flags, time, bus, frames, data });
+        static_cast<NotifyLog*> (userData)->calls.push_back ({ *flags, time != nullptr, time != nullptr ? time->mSampleTime : 0.0, bus, frames, data });
         return noErr;
     }
 
@@ -285,8 +286,8 @@ TEST (RenderNotifications, BeforeAndAfterEachRenderWithItsArguments)
             EXPECT_EQ (call.frames, frames);
             EXPECT_EQ (call.bus, 0u);
             EXPECT_EQ (call.data, unit.outputList());
-            ASSERT_NE (call.time, nullptr);
-            EXPECT_EQ (call.time->mSampleTime, 1000.0);
+            ASSERT_TRUE (call.hasTime);
+            EXPECT_EQ (call.sampleTime, 1000.0);
         }
     }
 }
