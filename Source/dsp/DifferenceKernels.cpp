@@ -14,12 +14,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#define HALVORA_X86_KERNELS 1
-#else
-#define HALVORA_X86_KERNELS 0
-#endif
-
 namespace
 {
 /** A vector of doubles, one lag per lane, and the integer vector of the same size
@@ -185,29 +179,7 @@ void computeScalar (const double* x, int numSamples, int minLag, int maxLag, dou
     sumAllLags<1, 4> (x, numSamples, minLag, maxLag, diff);
 }
 
-#if HALVORA_X86_KERNELS
-/** What the processor offers, asked once when the plug-in is loaded (the question
-    runs CPUID, which a virtual machine may trap), never on the audio thread.
-*/
-struct InstructionSets
-{
-    bool avx2 = false, avx512 = false;
-    bool fast512 = false; // 512-bit arithmetic without the first AVX-512 chips' clock penalty
-};
-
-const InstructionSets processor = [] {
-    __builtin_cpu_init();
-    InstructionSets sets;
-    sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
-    sets.avx512 = __builtin_cpu_supports ("avx512f") != 0;
-
-    // AVX512-IFMA arrived with the generations (Ice Lake, Zen 4 and later) whose clock
-    // stays up under 512-bit floating point; earlier ones slow the whole core down for
-    // it, and there the 256-bit kernel is the better default.
-    sets.fast512 = sets.avx512 && __builtin_cpu_supports ("avx512ifma") != 0;
-    return sets;
-}();
-
+#if HALVORA_X86_PATHS
 void computeSse2 (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
 {
     sumAllLags<2, 4> (x, numSamples, minLag, maxLag, diff);
@@ -228,76 +200,21 @@ void computeSse2 (const double* x, int numSamples, int minLag, int maxLag, doubl
 }
 
 //==============================================================================
-bool DifferenceKernels::isAvailable (DifferenceKernel kernel) noexcept
-{
-    switch (kernel)
-    {
-        case DifferenceKernel::scalar:
-            return true;
-
-#if HALVORA_X86_KERNELS
-        case DifferenceKernel::sse2:
-            return true;
-
-        case DifferenceKernel::avx2:
-            return processor.avx2;
-
-        case DifferenceKernel::avx512:
-            return processor.avx512;
-#else
-        case DifferenceKernel::sse2:
-        case DifferenceKernel::avx2:
-        case DifferenceKernel::avx512:
-            return false;
-#endif
-    }
-
-    return false;
-}
-
-DifferenceKernel DifferenceKernels::fastestAvailable() noexcept
-{
-#if HALVORA_X86_KERNELS
-    if (processor.fast512)
-        return DifferenceKernel::avx512;
-
-    if (processor.avx2)
-        return DifferenceKernel::avx2;
-
-    return DifferenceKernel::sse2;
-#else
-    return DifferenceKernel::scalar;
-#endif
-}
-
-const char* DifferenceKernels::name (DifferenceKernel kernel) noexcept
-{
-    switch (kernel)
-    {
-        case DifferenceKernel::scalar: return "scalar";
-        case DifferenceKernel::sse2: return "sse2";
-        case DifferenceKernel::avx2: return "avx2";
-        case DifferenceKernel::avx512: return "avx512";
-    }
-
-    return "?";
-}
-
 void DifferenceKernels::compute (DifferenceKernel kernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
 {
-#if HALVORA_X86_KERNELS
+#if HALVORA_X86_PATHS
     switch (kernel)
     {
         case DifferenceKernel::sse2: computeSse2 (x, numSamples, minLag, maxLag, diff); return;
         case DifferenceKernel::avx2:
-            if (processor.avx2)
+            if (isAvailable (kernel))
             {
                 computeAvx2 (x, numSamples, minLag, maxLag, diff);
                 return;
             }
             break;
         case DifferenceKernel::avx512:
-            if (processor.avx512)
+            if (isAvailable (kernel))
             {
                 computeAvx512 (x, numSamples, minLag, maxLag, diff);
                 return;

@@ -1,9 +1,9 @@
 #include "ToneStage.h"
 #include "Clamp.h"
 #include "HalvoraVocabulary.h"
+#include "VectorMath.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace halvora
 {
@@ -42,7 +42,7 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     const auto highWeight = range.highWeight;
     const auto lowWeight = range.lowWeight;
     const auto gain = settings.gainFactor;
-    const auto norm = saturation > 0.0f ? 1.0f / std::tanh (drive) : 0.0f;
+    const auto norm = saturation > 0.0f ? 1.0f / VectorMath::tanh (drive) : 0.0f;
     const auto numSamples = buffer.getNumSamples();
 
     // With no vibrato depth the factor s * 0 + 1 is exactly 1 for any finite sine, so the
@@ -55,9 +55,9 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
             phase -= twoPiFloat;
     };
 
-    // In chunks, so that the sine and the tanh each run in a tight loop of their own
-    // instead of the filter state being saved and restored around every call. Every
-    // channel swings with the same vibrato, so one sine per sample serves them all.
+    // In chunks, so that the sines and the tanh run over whole arrays in vector lanes
+    // instead of one library call per sample inside the filter loop. Every channel swings
+    // with the same vibrato, so one sine per sample serves them all.
     for (int start = 0; start < numSamples; start += toneChunkLength)
     {
         const auto length = std::min (toneChunkLength, numSamples - start);
@@ -68,9 +68,11 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
         {
             for (int i = 0; i < length; ++i)
             {
-                sines[i] = std::sin (phase);
+                sines[i] = phase;
                 advance (phase);
             }
+
+            VectorMath::sin (sines, sines, length, mathPath);
         }
 
         for (int c = 0; c < buffer.getNumChannels(); ++c)
@@ -80,8 +82,12 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
             auto lp = toneState[static_cast<size_t> (c)];
 
             if (saturation > 0.0f)
+            {
                 for (int i = 0; i < length; ++i)
-                    shaped[i] = std::tanh (drive * samples[i]);
+                    shaped[i] = drive * samples[i];
+
+                VectorMath::tanh (shaped, shaped, length, mathPath);
+            }
 
             // Without sines the phase moves on in the first channel's loop, beside the
             // filter, rather than in a loop of its own.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VectorMath.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <array>
@@ -38,6 +40,11 @@ public:
 
     std::vector<float> toneState; // each channel's one-pole low-pass
     float vibratoPhase = 0.0f;
+
+    /** The vector path of the sines and the saturation; every path gives the same bits,
+        so only tests and benchmarks choose another.
+    */
+    VectorMath::Path mathPath = VectorMath::fastestAvailable();
 
 private:
     // The sines and saturated samples of one chunk of a block.
