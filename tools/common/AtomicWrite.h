@@ -16,8 +16,9 @@ using StreamFiller = std::function<juce::String (std::unique_ptr<juce::FileOutpu
 
 /** Writes `target` through a temporary file beside it, renamed over the target only once
     everything is written: a failure never leaves a half-written output or spoils the file
-    that was there, and never leaves the temporary behind. Returns a one-line error naming
-    the target, or nothing.
+    that was there, and never leaves the temporary behind. Small writes reach the file in
+    large blocks, and a write that failed anywhere on the way (even unnoticed by the filler)
+    stops the rename. Returns a one-line error naming the target, or nothing.
 */
 juce::String writeAtomically (const juce::File& target, const StreamFiller& fill);
 
