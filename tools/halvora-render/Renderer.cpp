@@ -1,4 +1,5 @@
 #include "Renderer.h"
+#include "AudioFileInput.h"
 #include "DemoVocal.h"
 #include "PitchLog.h"
 
@@ -409,12 +410,7 @@ namespace
         if (! file.existsAsFile())
             return Failure { exitFileError, "cannot open '" + options.inputPath + "': no such file" };
 
-        juce::AudioFormatManager formats;
-        formats.registerFormat (new juce::WavAudioFormat(), true);
-        formats.registerFormat (new juce::AiffAudioFormat(), false);
-        formats.registerFormat (new juce::FlacAudioFormat(), false);
-
-        input.reader.reset (formats.createReaderFor (file));
+        input.reader = openAudioFile (file);
 
         if (input.reader == nullptr)
             return Failure { exitFileError, "cannot read '" + options.inputPath + "': not a WAV, AIFF or FLAC file" };
