@@ -5,6 +5,8 @@
 #include "DemoVocal.h"
 #include "HalvoraVocabulary.h"
 #include "dsp/PitchDetector.h"
+#include "dsp/ReverbBlend.h"
+#include "dsp/VoiceReverb.h"
 #include "PluginProcessor.h"
 
 #include <benchmark/benchmark.h>
@@ -62,11 +64,27 @@ const juce::AudioBuffer<float>& sungPhrase()
     return phrase;
 }
 
+/** The phrase's next block.getNumSamples() samples into `block`, from the start again
+    when they run out.
+*/
+void copyNextBlock (juce::AudioBuffer<float>& block, int& position)
+{
+    const auto& phrase = sungPhrase();
+    const auto blockSize = block.getNumSamples();
+
+    if (position + blockSize > phrase.getNumSamples())
+        position = 0;
+
+    block.copyFrom (0, 0, phrase, 0, position, blockSize);
+    block.copyFrom (1, 0, phrase, 1, position, blockSize);
+    position += blockSize;
+}
+
 void processBlockBench (benchmark::State& state)
 {
     const auto setting = static_cast<Setting> (state.range (0));
     const auto blockSize = static_cast<int> (state.range (1));
-    const auto& phrase = sungPhrase();
+    sungPhrase(); // made before the clock starts
 
     HalvoraAudioProcessor processor;
     processor.prepareToPlay (44100.0, blockSize);
@@ -78,16 +96,10 @@ void processBlockBench (benchmark::State& state)
 
     for (auto _ : state)
     {
-        if (position + blockSize > phrase.getNumSamples())
-            position = 0;
-
         // The copy costs a few hundred nanoseconds at most: noise beside the chain.
-        block.copyFrom (0, 0, phrase, 0, position, blockSize);
-        block.copyFrom (1, 0, phrase, 1, position, blockSize);
-
+        copyNextBlock (block, position);
         processor.processBlock (block, midi);
         benchmark::DoNotOptimize (block.getReadPointer (0));
-        position += blockSize;
     }
 
     const auto samples = static_cast<double> (state.iterations()) * blockSize;
@@ -147,6 +159,53 @@ void pitchDetectorBench (benchmark::State& state)
 BENCHMARK (pitchDetectorBench)
     ->ArgNames ({ "range", "block", "kernel" })
     ->ArgsProduct ({ { 0, 2, 4 }, { 512, 2048 }, { 0, 1, 2, 3 } })
+    ->Unit (benchmark::kMicrosecond);
+
+/** The reverb alone, in the voice chain's room, over the sung phrase: mono (what the
+    chain runs) and stereo, 512-sample blocks, in each lane width the processor offers
+    (all giving the same bits).
+*/
+void reverbBench (benchmark::State& state)
+{
+    const auto channels = static_cast<int> (state.range (0));
+    const auto blockSize = static_cast<int> (state.range (1));
+    const auto lanes = VoiceReverb::allLanes[state.range (2)];
+    sungPhrase(); // made before the clock starts
+
+    VoiceReverb reverb;
+    reverb.setParameters (halvora::ReverbBlend::voiceRoom());
+
+    if (! reverb.useLanes (lanes))
+    {
+        state.SkipWithError ((std::string (VoiceReverb::name (lanes)) + " are not available on this processor").c_str());
+        return;
+    }
+
+    state.SetLabel (VoiceReverb::name (lanes));
+
+    juce::AudioBuffer<float> block (2, blockSize);
+    int position = 0;
+
+    for (auto _ : state)
+    {
+        copyNextBlock (block, position);
+
+        if (channels == 2)
+            reverb.processStereo (block.getWritePointer (0), block.getWritePointer (1), blockSize);
+        else
+            reverb.processMono (block.getWritePointer (0), blockSize);
+
+        benchmark::DoNotOptimize (block.getReadPointer (0));
+    }
+
+    const auto samples = static_cast<double> (state.iterations()) * blockSize;
+    state.SetItemsProcessed (static_cast<int64_t> (samples));
+    state.counters["realtime_x"] = benchmark::Counter (samples / 44100.0, benchmark::Counter::kIsRate);
+}
+
+BENCHMARK (reverbBench)
+    ->ArgNames ({ "channels", "block", "lanes" })
+    ->ArgsProduct ({ { 1, 2 }, { 512 }, { 0, 1 } })
     ->Unit (benchmark::kMicrosecond);
 
 } // namespace
