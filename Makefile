@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench fuzz install package format format-check clean
+.PHONY: all bootstrap configure build demo test bench verify-math fuzz install package format format-check clean
 
 all: build
 
@@ -38,6 +38,12 @@ bench: bootstrap
 		|| { cat $(BUILD)/configure.log; exit 1; }
 	@cmake --build $(BUILD) --parallel $(JOBS) --target halvora_bench
 	@$(BUILD)/bench/halvora_bench
+
+# Every float the tone stage's tanh and sin can be asked for, on every vector path,
+# against the C library (a few minutes; the test suite samples the same ranges).
+verify-math: configure
+	@cmake --build $(BUILD) --parallel $(JOBS) --target halvora_verify_math
+	@$(BUILD)/tests/halvora_verify_math
 
 fuzz: bootstrap
 	@scripts/run-fuzzers
