@@ -72,7 +72,10 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                 advance (phase);
             }
 
-            VectorMath::sin (sines, sines, length, mathPath);
+            if (mathPath)
+                VectorMath::sin (sines, sines, length, *mathPath);
+            else
+                VectorMath::sin (sines, sines, length);
         }
 
         for (int c = 0; c < buffer.getNumChannels(); ++c)
@@ -86,7 +89,10 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                 for (int i = 0; i < length; ++i)
                     shaped[i] = drive * samples[i];
 
-                VectorMath::tanh (shaped, shaped, length, mathPath);
+                if (mathPath)
+                    VectorMath::tanh (shaped, shaped, length, *mathPath);
+                else
+                    VectorMath::tanh (shaped, shaped, length);
             }
 
             // Without sines the phase moves on in the first channel's loop, beside the

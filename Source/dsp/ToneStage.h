@@ -5,6 +5,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace halvora
@@ -41,10 +42,10 @@ public:
     std::vector<float> toneState; // each channel's one-pole low-pass
     float vibratoPhase = 0.0f;
 
-    /** The vector path of the sines and the saturation; every path gives the same bits,
-        so only tests and benchmarks choose another.
+    /** The vector path of the sines and the saturation. Every path gives the same bits;
+        unset, each function takes the fastest for it on this processor.
     */
-    VectorMath::Path mathPath = VectorMath::fastestAvailable();
+    std::optional<VectorMath::Path> mathPath;
 
 private:
     // The sines and saturated samples of one chunk of a block.

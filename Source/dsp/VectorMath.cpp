@@ -20,6 +20,7 @@
 
 #include "VectorMath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -53,7 +54,7 @@ struct DoubleLanes
 };
 
 template <typename To, typename From>
-[[gnu::always_inline]] inline To bitsOf (From v) noexcept
+[[gnu::always_inline]] inline To bitsOf (const From& v) noexcept
 {
     static_assert (sizeof (To) == sizeof (From));
     To out;
@@ -63,7 +64,7 @@ template <typename To, typename From>
 
 /** Each lane converted to another element type (float to int truncates, as a cast does). */
 template <typename To, typename From>
-[[gnu::always_inline]] inline To convertLanes (From v) noexcept
+[[gnu::always_inline]] inline To convertLanes (const From& v) noexcept
 {
     return __builtin_convertvector(v, To);
 }
@@ -84,7 +85,7 @@ constexpr float q5 = -2.0109921195e-07f;    // 0xb457edbb
     the scalar algorithm is computed in every lane and the lane's own one is kept.
 */
 template <int lanes>
-[[gnu::always_inline]] inline typename FloatLanes<lanes>::F expm1ForTanh (typename FloatLanes<lanes>::F u) noexcept
+[[gnu::always_inline]] inline typename FloatLanes<lanes>::F expm1ForTanh (const typename FloatLanes<lanes>::F& u) noexcept
 {
     using F = typename FloatLanes<lanes>::F;
     using I = typename FloatLanes<lanes>::I;
@@ -135,7 +136,7 @@ template <int lanes>
 }
 
 template <int lanes>
-[[gnu::always_inline]] inline typename FloatLanes<lanes>::F tanhLanes (typename FloatLanes<lanes>::F x) noexcept
+[[gnu::always_inline]] inline typename FloatLanes<lanes>::F tanhLanes (const typename FloatLanes<lanes>::F& x) noexcept
 {
     using F = typename FloatLanes<lanes>::F;
     using U = typename FloatLanes<lanes>::U;
@@ -145,8 +146,10 @@ template <int lanes>
     const auto a = bitsOf<F> (magnitude);
     const auto atLeastOne = magnitude >= 0x3f800000u;
 
+    // From 1 on, 1 - 2 / (t + 2); below, -t / (t + 2): one division serves both.
     const F t = expm1ForTanh<lanes> (atLeastOne ? 2.0f * a : -2.0f * a);
-    F z = atLeastOne ? 1.0f - 2.0f / (t + 2.0f) : -t / (t + 2.0f);
+    const F quotient = (atLeastOne ? F {} + 2.0f : -t) / (t + 2.0f);
+    F z = atLeastOne ? 1.0f - quotient : quotient;
 
     z = magnitude >= 0x41b00000u ? F {} + 1.0f : z; // from 22 on, tanh is 1 in float
     z = (bits >> 31) != 0u ? -z : z;
@@ -163,7 +166,7 @@ constexpr double pio2Tail = 6.07710050650619224932e-11; // pi/2 - head
 constexpr double roundingShift = 0x1.8p52;              // adding it rounds to an integer
 
 template <int lanes>
-[[gnu::always_inline]] inline typename DoubleLanes<lanes>::D sinLanes (typename DoubleLanes<lanes>::D x) noexcept
+[[gnu::always_inline]] inline typename DoubleLanes<lanes>::D sinLanes (const typename DoubleLanes<lanes>::D& x) noexcept
 {
     using D = typename DoubleLanes<lanes>::D;
     using U = typename DoubleLanes<lanes>::U;
@@ -191,38 +194,86 @@ template <int lanes>
 [[gnu::always_inline]] inline void tanhArray (const float* in, float* out, int numSamples) noexcept
 {
     using F = typename FloatLanes<lanes>::F;
+    int i = 0;
 
-    for (int i = 0; i < numSamples; i += lanes)
+    for (; i + lanes <= numSamples; i += lanes)
     {
-        const auto count = numSamples - i < lanes ? numSamples - i : lanes;
-        F x {};
-        std::memcpy (&x, in + i, sizeof (float) * static_cast<size_t> (count));
+        F x;
+        std::memcpy (&x, in + i, sizeof (F));
         const F y = tanhLanes<lanes> (x);
-        std::memcpy (out + i, &y, sizeof (float) * static_cast<size_t> (count));
+        std::memcpy (out + i, &y, sizeof (F));
     }
+
+    if (i < numSamples)
+    {
+        float padded[static_cast<size_t> (lanes)] {};
+        std::copy (in + i, in + numSamples, padded);
+        F x;
+        std::memcpy (&x, padded, sizeof (F));
+        const F y = tanhLanes<lanes> (x);
+        std::memcpy (padded, &y, sizeof (F));
+        std::copy (padded, padded + (numSamples - i), out + i);
+    }
+}
+
+template <int lanes>
+[[gnu::always_inline]] inline void sinOfVector (const float* in, float* out) noexcept
+{
+    using D = typename DoubleLanes<lanes>::D;
+    using F = typename DoubleLanes<lanes>::F;
+
+    F x;
+    std::memcpy (&x, in, sizeof (F));
+    const F y = convertLanes<F> (sinLanes<lanes> (convertLanes<D> (x)));
+    std::memcpy (out, &y, sizeof (F));
 }
 
 template <int lanes>
 [[gnu::always_inline]] inline void sinArray (const float* in, float* out, int numSamples) noexcept
 {
-    using D = typename DoubleLanes<lanes>::D;
-    using F = typename DoubleLanes<lanes>::F;
+    // Far outside the vibrato's range (or not a number) the reduction is not exact
+    // enough: the C library answers there. The vibrato's phases never go there, so
+    // the check is one pass over the input, before it may be overwritten in place.
+    // As bit patterns without the sign, every NaN lies above infinity, and infinity above
+    // the limit: one integer maximum (which vectorises) answers for the whole array.
+    std::uint32_t largestMagnitude = 0;
 
-    for (int i = 0; i < numSamples; i += lanes)
+    for (int i = 0; i < numSamples; ++i)
     {
-        const auto count = numSamples - i < lanes ? numSamples - i : lanes;
-        F x {};
-        std::memcpy (&x, in + i, sizeof (float) * static_cast<size_t> (count));
-        const F y = convertLanes<F> (sinLanes<lanes> (convertLanes<D> (x)));
+        std::uint32_t bits;
+        std::memcpy (&bits, in + i, sizeof (bits));
+        largestMagnitude = std::max (largestMagnitude, bits & 0x7fffffffu);
+    }
 
-        // Far outside the vibrato's range (or not a number) the reduction above is not
-        // exact enough: the C library answers there.
-        const auto inside = (x <= VectorMath::sinLimit) & (x >= -VectorMath::sinLimit);
-        std::memcpy (out + i, &y, sizeof (float) * static_cast<size_t> (count));
+    const auto allInside = largestMagnitude <= bitsOf<std::uint32_t> (VectorMath::sinLimit);
 
-        for (int lane = 0; lane < count; ++lane)
-            if (inside[lane] == 0)
+    int i = 0;
+
+    for (; i + lanes <= numSamples; i += lanes)
+    {
+        if (allInside)
+        {
+            sinOfVector<lanes> (in + i, out + i);
+            continue;
+        }
+
+        float x[static_cast<size_t> (lanes)];
+        std::copy (in + i, in + i + lanes, x);
+        sinOfVector<lanes> (x, out + i);
+
+        for (int lane = 0; lane < lanes; ++lane)
+            if (! (x[lane] <= VectorMath::sinLimit && x[lane] >= -VectorMath::sinLimit))
                 out[i + lane] = std::sin (x[lane]);
+    }
+
+    if (i < numSamples)
+    {
+        float x[static_cast<size_t> (lanes)] {}, y[static_cast<size_t> (lanes)];
+        std::copy (in + i, in + numSamples, x);
+        sinOfVector<lanes> (x, y);
+
+        for (int lane = 0; lane < numSamples - i; ++lane)
+            out[i + lane] = (x[lane] <= VectorMath::sinLimit && x[lane] >= -VectorMath::sinLimit) ? y[lane] : std::sin (x[lane]);
     }
 }
 
@@ -275,6 +326,25 @@ PathFunctions functionsFor (VectorMath::Path path) noexcept
 } // namespace
 
 //==============================================================================
+namespace
+{
+// tanh's chain of dependent steps runs through two divisions, whose latency grows with
+// the vector's width: on the processors measured, 256-bit lanes beat 512-bit ones for it,
+// while the sine (no division) gains from the widest.
+const PathFunctions fastestTanh = functionsFor (VectorMath::isAvailable (VectorMath::Path::avx2) ? VectorMath::Path::avx2 : VectorMath::fastestAvailable());
+const PathFunctions fastestSin = functionsFor (VectorMath::fastestAvailable());
+} // namespace
+
+void VectorMath::tanh (const float* in, float* out, int numSamples) noexcept
+{
+    fastestTanh.tanh (in, out, numSamples);
+}
+
+void VectorMath::sin (const float* in, float* out, int numSamples) noexcept
+{
+    fastestSin.sin (in, out, numSamples);
+}
+
 void VectorMath::tanh (const float* in, float* out, int numSamples, Path path) noexcept
 {
     functionsFor (path).tanh (in, out, numSamples);

@@ -30,12 +30,15 @@ using VectorPaths::name;
 inline constexpr float sinLimit = 1024.0f;
 
 /** out[i] = tanh (in[i]) for i in [0, numSamples). in and out may be the same array.
-    A path this processor cannot run falls back to the scalar one.
+    Without a path, the fastest for tanh on this processor; a path this processor cannot
+    run falls back to the scalar one.
 */
-void tanh (const float* in, float* out, int numSamples, Path = fastestAvailable()) noexcept;
+void tanh (const float* in, float* out, int numSamples) noexcept;
+void tanh (const float* in, float* out, int numSamples, Path) noexcept;
 
 /** out[i] = sin (in[i]) for i in [0, numSamples). in and out may be the same array. */
-void sin (const float* in, float* out, int numSamples, Path = fastestAvailable()) noexcept;
+void sin (const float* in, float* out, int numSamples) noexcept;
+void sin (const float* in, float* out, int numSamples, Path) noexcept;
 
 /** One value, through the scalar path. */
 float tanh (float) noexcept;

@@ -12,7 +12,8 @@ struct InstructionSets
     bool fast512 = false; // 512-bit arithmetic without the first AVX-512 chips' clock penalty
 };
 
-const InstructionSets processor = [] {
+InstructionSets detectInstructionSets() noexcept
+{
     __builtin_cpu_init();
     InstructionSets sets;
     sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
@@ -23,7 +24,17 @@ const InstructionSets processor = [] {
     // it, and there the 256-bit path is the better default.
     sets.fast512 = sets.avx512 && __builtin_cpu_supports ("avx512ifma") != 0;
     return sets;
-}();
+}
+
+// Asked when first needed, so statics of other files may ask while the plug-in loads;
+// the plug-in asks while it loads, never first on the audio thread.
+const InstructionSets& processor() noexcept
+{
+    static const InstructionSets sets = detectInstructionSets();
+    return sets;
+}
+
+[[maybe_unused]] const auto askedWhileLoading = processor().avx2;
 #endif
 } // namespace
 
@@ -34,8 +45,8 @@ bool VectorPaths::isAvailable (VectorPath path) noexcept
         case VectorPath::scalar: return true;
 #if HALVORA_X86_PATHS
         case VectorPath::sse2: return true;
-        case VectorPath::avx2: return processor.avx2;
-        case VectorPath::avx512: return processor.avx512;
+        case VectorPath::avx2: return processor().avx2;
+        case VectorPath::avx512: return processor().avx512;
 #else
         case VectorPath::sse2:
         case VectorPath::avx2:
@@ -49,10 +60,10 @@ bool VectorPaths::isAvailable (VectorPath path) noexcept
 VectorPath VectorPaths::fastestAvailable() noexcept
 {
 #if HALVORA_X86_PATHS
-    if (processor.fast512)
+    if (processor().fast512)
         return VectorPath::avx512;
 
-    if (processor.avx2)
+    if (processor().avx2)
         return VectorPath::avx2;
 
     return VectorPath::sse2;

@@ -187,6 +187,15 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
                 const auto y = lp * low + (v - lp) * high;
                 const auto expected = ((VectorMath::sin (phase) * depth + 1.0f) * y) * gain;
                 ASSERT_EQ (output.getSample (c, i), expected) << "block of " << length << ", channel " << c << ", sample " << i;
+
+                // And with the C library's functions, as the stage computed before it had its
+                // own: one unit in the last place of the sine or tanh (below 2^-23 of their
+                // size 1) moves the sample by a few parts in 2^24 of the signal's size.
+                const auto libraryV = saturation > 0.0f ? x * (1.0f - mix) + std::tanh (drive * x) * (1.0f / std::tanh (drive)) * mix : v;
+                const auto libraryY = lp * low + (libraryV - lp) * high;
+                const auto libraryExpected = ((std::sin (phase) * depth + 1.0f) * libraryY) * gain;
+                const auto scale = (std::abs (x) + std::abs (lp)) * (high + low) * gain;
+                ASSERT_LE (std::abs (output.getSample (c, i) - libraryExpected), scale * 0x1p-21f) << "block of " << length << ", sample " << i;
                 phase = phase + step;
                 if (phase > 6.2831855f)
                     phase -= 6.2831855f;
