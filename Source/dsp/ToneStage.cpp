@@ -58,24 +58,34 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     // In chunks, so that the sines and the tanh run over whole arrays in vector lanes
     // instead of one library call per sample inside the filter loop. Every channel swings
     // with the same vibrato, so one sine per sample serves them all.
+    //
+    // The phases form a chain of dependent additions, and so does each channel's filter.
+    // Rather than walking the phase chain in a loop of its own, the first channel's loop
+    // lists the next chunk's phases beside its filter, so the two chains overlap.
+    auto phase = vibratoPhase; // the phase of the first sample not yet listed
+    auto* phases = vibratoPhases.data();
+
+    if (sinesNeeded)
+    {
+        for (int i = 0; i < std::min (toneChunkLength, numSamples); ++i)
+        {
+            phases[i] = phase;
+            advance (phase);
+        }
+    }
+
     for (int start = 0; start < numSamples; start += toneChunkLength)
     {
         const auto length = std::min (toneChunkLength, numSamples - start);
+        const auto nextLength = std::min (toneChunkLength, numSamples - start - length);
         auto* sines = vibratoSines.data();
-        auto phase = vibratoPhase;
 
         if (sinesNeeded)
         {
-            for (int i = 0; i < length; ++i)
-            {
-                sines[i] = phase;
-                advance (phase);
-            }
-
             if (mathPath)
-                VectorMath::sin (sines, sines, length, *mathPath);
+                VectorMath::sin (phases, sines, length, *mathPath);
             else
-                VectorMath::sin (sines, sines, length);
+                VectorMath::sin (phases, sines, length);
         }
 
         for (int c = 0; c < buffer.getNumChannels(); ++c)
@@ -95,12 +105,7 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                     VectorMath::tanh (shaped, shaped, length);
             }
 
-            // Without sines the phase moves on in the first channel's loop, beside the
-            // filter, rather than in a loop of its own.
-            const auto movesPhase = c == 0 && ! sinesNeeded;
-
-            for (int i = 0; i < length; ++i)
-            {
+            const auto colour = [&] (int i) noexcept {
                 const auto x = samples[i];
                 lp = (lp + x) * 0.5f;
 
@@ -115,16 +120,49 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                 const auto y = lp * lowWeight + (v - lp) * highWeight;
                 const auto sine = sinesNeeded ? sines[i] : 0.0f;
                 samples[i] = ((sine * vibratoDepth + 1.0f) * y) * gain;
+            };
 
-                if (movesPhase)
+            // The first channel moves the phase on: by the next chunk's samples when the
+            // sines need listing, by this chunk's when they are not needed at all.
+            const auto phaseSteps = c != 0 ? 0 : (sinesNeeded ? nextLength : length);
+            int i = 0;
+
+            if (sinesNeeded)
+            {
+                for (; i < phaseSteps; ++i)
+                {
+                    colour (i);
+                    phases[i] = phase;
                     advance (phase);
+                }
             }
+            else
+            {
+                for (; i < phaseSteps; ++i)
+                {
+                    colour (i);
+                    advance (phase);
+                }
+            }
+
+            for (; i < length; ++i)
+                colour (i);
 
             toneState[static_cast<size_t> (c)] = lp;
         }
 
-        vibratoPhase = phase;
+        // A block with no channels still moves the vibrato on.
+        if (buffer.getNumChannels() == 0)
+        {
+            for (int i = 0; i < (sinesNeeded ? nextLength : length); ++i)
+            {
+                phases[i] = phase;
+                advance (phase);
+            }
+        }
     }
+
+    vibratoPhase = phase;
 }
 
 } // namespace halvora

@@ -48,9 +48,9 @@ public:
     std::optional<VectorMath::Path> mathPath;
 
 private:
-    // The sines and saturated samples of one chunk of a block.
+    // The phases, sines and saturated samples of one chunk of a block.
     static constexpr int toneChunkLength = 256;
-    std::array<float, toneChunkLength> vibratoSines {}, saturatedSamples {};
+    std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {};
 };
 
 } // namespace halvora
