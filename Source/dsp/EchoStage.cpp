@@ -20,6 +20,25 @@ void EchoStage::reset() noexcept
     echoWritePos = 0;
 }
 
+namespace
+{
+    /** A run of samples in which no sample reads what another writes: the line is read at
+        `read` and written at `write`, two stretches that do not overlap, so the compiler may
+        run the samples side by side. Each sample's arithmetic is the plain per-sample one.
+    */
+    void echoRun (float* __restrict samples, const float* __restrict read, float* __restrict write, int count, float echoMix,
+                  float dryMix) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            const auto x = samples[i];
+            const auto e = read[i];
+            write[i] = e * 0.3f + x;
+            samples[i] = x * dryMix + e * echoMix;
+        }
+    }
+} // namespace
+
 void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexcept
 {
     const auto length = echoBuffer.getNumSamples();
@@ -34,7 +53,7 @@ void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexce
 
     const auto numSamples = buffer.getNumSamples();
     const auto start = echoWritePos;
-    auto w = start;
+    const auto dryMix = 1.0f - echoMix;
 
     // Each channel has its own line; a channel beyond the lines (no accepted layout has
     // one) passes without echo.
@@ -44,22 +63,40 @@ void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexce
     {
         auto* samples = buffer.getWritePointer (c);
         auto* line = echoBuffer.getWritePointer (c);
-        w = start;
+        auto w = start;
 
-        for (int i = 0; i < numSamples; ++i)
+        for (int i = 0; i < numSamples;)
         {
             // The read position (w + length - delay) mod length, by comparison: both w and
             // the delay lie below the line's length, so one wrap is all it can need.
-            const auto x = samples[i];
             auto r = w - delay;
             if (r < 0)
                 r += length;
 
-            const auto e = line[r];
-            line[w] = e * 0.3f + x;
-            samples[i] = x * (1.0f - echoMix) + e * echoMix;
+            // The run goes on until either position wraps, and no further than the gap
+            // from the write position forward to the read position: behind it a sample
+            // would read what this run wrote (the repeat of a repeat), ahead of it the
+            // two stretches would share samples. A one-sample line has no gap (it reads
+            // and writes the same place), so there the run is one sample.
+            const auto gap = r < w ? w - r : r - w;
+            const auto run = std::max (1, std::min ({ numSamples - i, length - w, length - r, gap }));
 
-            if (++w == length)
+            if (run == 1)
+            {
+                const auto x = samples[i];
+                const auto e = line[r];
+                line[w] = e * 0.3f + x;
+                samples[i] = x * dryMix + e * echoMix;
+            }
+            else
+            {
+                echoRun (samples + i, line + r, line + w, run, echoMix, dryMix);
+            }
+
+            i += run;
+            w += run;
+
+            if (w == length)
                 w = 0;
         }
     }

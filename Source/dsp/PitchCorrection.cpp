@@ -62,14 +62,26 @@ PitchCorrection::Result PitchCorrection::process (juce::AudioBuffer<float>& buff
 
     const auto numSamples = buffer.getNumSamples();
 
-    if (shiftScratch.size() < static_cast<size_t> (numSamples))
-        shiftScratch.resize (static_cast<size_t> (numSamples));
+    // Faster replay reads only at or after each sample's own place, so it can run in
+    // place; slower replay reads behind itself, from a copy of just the part it reaches.
+    const auto keep = pitchRatio > 1.0f ? 0 : BlockResampler::samplesRead (numSamples, pitchRatio);
+
+    if (shiftScratch.size() < static_cast<size_t> (keep))
+        shiftScratch.resize (static_cast<size_t> (keep));
 
     for (int c = 0; c < buffer.getNumChannels(); ++c)
     {
         auto* samples = buffer.getWritePointer (c);
-        std::copy_n (samples, numSamples, shiftScratch.data());
-        BlockResampler::replay (shiftScratch.data(), samples, numSamples, pitchRatio);
+
+        if (keep == 0)
+        {
+            BlockResampler::replay (samples, samples, numSamples, pitchRatio);
+        }
+        else
+        {
+            std::copy_n (samples, keep, shiftScratch.data());
+            BlockResampler::replay (shiftScratch.data(), samples, numSamples, pitchRatio);
+        }
     }
 
     result.ratio = pitchRatio;
