@@ -1,6 +1,5 @@
 #include "ToneStage.h"
 #include "Clamp.h"
-#include "HalvingLowPass.h"
 #include "HalvoraVocabulary.h"
 #include "VectorMath.h"
 
@@ -81,18 +80,19 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
         const auto nextLength = std::min (toneChunkLength, numSamples - start - length);
         auto* sines = vibratoSines.data();
 
-        if (! sinesNeeded)
-            std::fill (sines, sines + length, 0.0f); // without depth the factor is 1 whatever the sine
-        else if (mathPath)
-            VectorMath::sin (phases, sines, length, *mathPath);
-        else
-            VectorMath::sin (phases, sines, length);
+        if (sinesNeeded)
+        {
+            if (mathPath)
+                VectorMath::sin (phases, sines, length, *mathPath);
+            else
+                VectorMath::sin (phases, sines, length);
+        }
 
         for (int c = 0; c < buffer.getNumChannels(); ++c)
         {
             auto* samples = buffer.getWritePointer (c) + start;
             auto* shaped = saturatedSamples.data();
-            auto* lows = lowPassed.data();
+            auto lp = toneState[static_cast<size_t> (c)];
 
             if (saturation > 0.0f)
             {
@@ -105,35 +105,50 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                     VectorMath::tanh (shaped, shaped, length);
             }
 
-            // The first channel moves the phase on: by the next chunk's samples when the
-            // sines need listing, by this chunk's when they are not needed at all.
-            auto& lp = toneState[static_cast<size_t> (c)];
-            const auto phaseSteps = c != 0 ? 0 : (sinesNeeded ? nextLength : length);
+            const auto colour = [&] (int i) noexcept {
+                const auto x = samples[i];
+                lp = (lp + x) * 0.5f;
 
-            if (sinesNeeded)
-                lp = HalvingLowPass::run (samples, lows, scaledSamples.data(), length, lp, phaseSteps, [&] (int i) noexcept {
-                    phases[i] = phase;
-                    advance (phase);
-                });
-            else
-                lp = HalvingLowPass::run (samples, lows, scaledSamples.data(), length, lp, phaseSteps, [&] (int) noexcept { advance (phase); });
+                float v;
+                if (saturation > 0.0f)
+                    v = x * (1.0f - saturationMix) + shaped[i] * norm * saturationMix;
+                else if (darkening > 0.0f)
+                    v = x * (1.0f - darkening) + darkening * lp;
+                else
+                    v = x;
 
-            const auto colourAll = [&] (auto colour) noexcept {
-                for (int i = 0; i < length; ++i)
-                {
-                    const auto x = samples[i];
-                    const auto low = lows[i];
-                    const auto y = low * lowWeight + (colour (x, low, i) - low) * highWeight;
-                    samples[i] = ((sines[i] * vibratoDepth + 1.0f) * y) * gain;
-                }
+                const auto y = lp * lowWeight + (v - lp) * highWeight;
+                const auto sine = sinesNeeded ? sines[i] : 0.0f;
+                samples[i] = ((sine * vibratoDepth + 1.0f) * y) * gain;
             };
 
-            if (saturation > 0.0f)
-                colourAll ([&] (float x, float, int i) noexcept { return x * (1.0f - saturationMix) + shaped[i] * norm * saturationMix; });
-            else if (darkening > 0.0f)
-                colourAll ([&] (float x, float low, int) noexcept { return x * (1.0f - darkening) + darkening * low; });
+            // The first channel moves the phase on: by the next chunk's samples when the
+            // sines need listing, by this chunk's when they are not needed at all.
+            const auto phaseSteps = c != 0 ? 0 : (sinesNeeded ? nextLength : length);
+            int i = 0;
+
+            if (sinesNeeded)
+            {
+                for (; i < phaseSteps; ++i)
+                {
+                    colour (i);
+                    phases[i] = phase;
+                    advance (phase);
+                }
+            }
             else
-                colourAll ([] (float x, float, int) noexcept { return x; });
+            {
+                for (; i < phaseSteps; ++i)
+                {
+                    colour (i);
+                    advance (phase);
+                }
+            }
+
+            for (; i < length; ++i)
+                colour (i);
+
+            toneState[static_cast<size_t> (c)] = lp;
         }
 
         // A block with no channels still moves the vibrato on.

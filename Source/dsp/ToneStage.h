@@ -48,10 +48,9 @@ public:
     std::optional<VectorMath::Path> mathPath;
 
 private:
-    // The phases, sines, saturated and low-passed samples of one chunk of a block.
+    // The phases, sines and saturated samples of one chunk of a block.
     static constexpr int toneChunkLength = 256;
     std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {};
-    std::array<float, toneChunkLength> lowPassed {}, scaledSamples {};
 };
 
 } // namespace halvora
