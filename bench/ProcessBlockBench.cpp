@@ -4,6 +4,8 @@
 
 #include "DemoVocal.h"
 #include "HalvoraVocabulary.h"
+#include "dsp/BlockResampler.h"
+#include "dsp/EchoStage.h"
 #include "dsp/PitchDetector.h"
 #include "dsp/ReverbBlend.h"
 #include "dsp/VoiceReverb.h"
@@ -207,6 +209,68 @@ BENCHMARK (reverbBench)
     ->ArgNames ({ "channels", "block", "lanes" })
     ->ArgsProduct ({ { 1, 2 }, { 512 }, { 0, 1 } })
     ->Unit (benchmark::kMicrosecond);
+
+/** The pitch correction's replay alone: one 512-sample block of the sung phrase replayed
+    slower (0.7071) and faster (1.5), on each vector path the processor offers (all giving
+    the same bits; scalar is the plain per-sample loop).
+*/
+void replayBench (benchmark::State& state)
+{
+    const auto ratio = static_cast<float> (state.range (0)) / 10000.0f;
+    const auto path = VectorPaths::all[state.range (1)];
+    constexpr int blockSize = 512;
+    sungPhrase(); // made before the clock starts
+
+    if (! VectorPaths::isAvailable (path))
+    {
+        state.SkipWithError ((std::string (VectorPaths::name (path)) + " is not available on this processor").c_str());
+        return;
+    }
+
+    state.SetLabel (VectorPaths::name (path));
+
+    juce::AudioBuffer<float> block (2, blockSize);
+    int position = 0;
+
+    for (auto _ : state)
+    {
+        copyNextBlock (block, position);
+        BlockResampler::replay (block.getReadPointer (0), block.getWritePointer (1), blockSize, ratio, path);
+        benchmark::DoNotOptimize (block.getReadPointer (1));
+    }
+
+    state.SetItemsProcessed (static_cast<int64_t> (state.iterations()) * blockSize);
+}
+
+BENCHMARK (replayBench)
+    ->ArgNames ({ "ratio", "path" })
+    ->ArgsProduct ({ { 7071, 15000 }, { 0, 1, 2, 3 } })
+    ->Unit (benchmark::kMicrosecond);
+
+/** The echo stage alone at 44100 Hz, mono and stereo, 512-sample blocks at a 60 % mix. */
+void echoBench (benchmark::State& state)
+{
+    const auto channels = static_cast<int> (state.range (0));
+    constexpr int blockSize = 512;
+    sungPhrase(); // made before the clock starts
+
+    halvora::EchoStage echo;
+    echo.prepare (44100.0, channels);
+    juce::AudioBuffer<float> block (2, blockSize);
+    juce::AudioBuffer<float> view (block.getArrayOfWritePointers(), channels, blockSize);
+    int position = 0;
+
+    for (auto _ : state)
+    {
+        copyNextBlock (block, position);
+        echo.process (view, 0.6f);
+        benchmark::DoNotOptimize (block.getReadPointer (0));
+    }
+
+    state.SetItemsProcessed (static_cast<int64_t> (state.iterations()) * blockSize * channels);
+}
+
+BENCHMARK (echoBench)->ArgNames ({ "channels" })->Arg (1)->Arg (2)->Unit (benchmark::kMicrosecond);
 
 } // namespace
 
