@@ -14,8 +14,9 @@
                       (copy[i1] - copy[i0]) * frac + copy[i0]
 
     ratio must be above 0 and finite. Every path performs those same operations, each
-    rounded on its own, so all of them give the same bits; the vector ones fetch the two
-    neighbours of eight or sixteen positions at once.
+    rounded on its own, so all of them give the same bits; the vector ones work out four,
+    eight or sixteen positions at once (the AVX2 and AVX-512 ones also fetch their
+    neighbours at once, by gathers), stopping where the position reaches the last sample.
 
     out may be copy itself when ratio is 1 or more: each output sample then reads only
     samples at or after its own place, which are still unwritten.
