@@ -11,7 +11,111 @@ namespace halvora
 namespace
 {
     constexpr float twoPiFloat = 6.2831855f;
-}
+
+    //==============================================================================
+    /*  The filter, lp = (lp + x) * 0.5, is a chain: each sample waits for an addition and
+        then a multiplication. Carried as the sums s = lp + x instead, it is
+
+            s[i] = s[i-1] * 0.5 + x[i]
+
+        and halving is exact in the normal range, so a fused multiply-add (one rounding, of
+        the exact s * 0.5 + x) gives the plain loop's bits while each sample waits for one
+        instruction. A sum near the subnormal range, where halving rounds, sends the chunk
+        back to the plain chain.
+
+        The first channel's loop also moves the vibrato's phase on (listing the phases when
+    the sines need them): a chain of additions of its own, which then overlaps the
+    filter's instead of following it. The phase is held in a local here so that it stays
+    in a register rather than being read back after every store.
+*/
+    struct PhaseSteps
+    {
+        float phase = 0.0f;
+        float step = 0.0f;
+        float* list = nullptr; // where to list the phases, or null to only move on
+        int count = 0;         // how many of the chain's samples also take a phase step
+
+        void take (int i, float& p) const noexcept
+        {
+            if (list != nullptr)
+                list[i] = p;
+
+            p = p + step;
+            if (p > twoPiFloat)
+                p -= twoPiFloat;
+        }
+    };
+
+    float plainSums (const float* x, float* sums, int n, float lp, PhaseSteps& steps) noexcept
+    {
+        auto phase = steps.phase;
+
+        for (int i = 0; i < n; ++i)
+        {
+            sums[i] = lp + x[i];
+            lp = sums[i] * 0.5f;
+
+            if (i < steps.count)
+                steps.take (i, phase);
+        }
+
+        steps.phase = phase;
+        return lp;
+    }
+
+#if HALVORA_X86_PATHS
+    [[gnu::target ("fma")]] bool fusedSums (const float* x, float* sums, int n, float lp, PhaseSteps& steps) noexcept
+    {
+        auto phase = steps.phase;
+        auto s = lp + x[0];
+        sums[0] = s;
+        auto nearSubnormal = 0;
+
+        if (steps.count > 0)
+            steps.take (0, phase);
+
+        for (int i = 1; i < n; ++i)
+        {
+            nearSubnormal |= static_cast<int> (std::abs (s) < 0x1p-125f) & static_cast<int> (s != 0.0f);
+            s = __builtin_fmaf (s, 0.5f, x[i]);
+            sums[i] = s;
+
+            if (i < steps.count)
+                steps.take (i, phase);
+        }
+
+        steps.phase = phase;
+        return nearSubnormal == 0;
+    }
+#endif
+
+    /** sums[i] = lp + x[i] along the chain, i in [0, n), and the phase steps; returns the
+        filter's new state.
+    */
+    float runFilterChain (bool fused, const float* x, float* sums, int n, float lp, PhaseSteps& steps) noexcept
+    {
+        if (n <= 0)
+            return lp;
+
+#if HALVORA_X86_PATHS
+        if (fused)
+        {
+            // If the fused chain cannot be trusted, the phase steps are taken all the same.
+            if (! fusedSums (x, sums, n, lp, steps))
+            {
+                PhaseSteps none;
+                plainSums (x, sums, n, lp, none);
+            }
+
+            return sums[n - 1] * 0.5f;
+        }
+#else
+        static_cast<void> (fused);
+#endif
+
+        return plainSums (x, sums, n, lp, steps);
+    }
+} // namespace
 
 void ToneStage::prepare (int numChannels)
 {
@@ -49,12 +153,6 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     // sine need not be computed: the same bits come out.
     const auto sinesNeeded = vibratoDepth != 0.0f;
 
-    const auto advance = [step = settings.phaseIncrement] (float& phase) noexcept {
-        phase = phase + step;
-        if (phase > twoPiFloat)
-            phase -= twoPiFloat;
-    };
-
     // In chunks, so that the sines and the tanh run over whole arrays in vector lanes
     // instead of one library call per sample inside the filter loop. Every channel swings
     // with the same vibrato, so one sine per sample serves them all.
@@ -64,15 +162,11 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     // lists the next chunk's phases beside its filter, so the two chains overlap.
     auto phase = vibratoPhase; // the phase of the first sample not yet listed
     auto* phases = vibratoPhases.data();
+    const PhaseSteps listing { 0.0f, settings.phaseIncrement, phases, 0 };
 
     if (sinesNeeded)
-    {
         for (int i = 0; i < std::min (toneChunkLength, numSamples); ++i)
-        {
-            phases[i] = phase;
-            advance (phase);
-        }
-    }
+            listing.take (i, phase);
 
     for (int start = 0; start < numSamples; start += toneChunkLength)
     {
@@ -105,61 +199,41 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                     VectorMath::tanh (shaped, shaped, length);
             }
 
-            const auto colour = [&] (int i) noexcept {
-                const auto x = samples[i];
-                lp = (lp + x) * 0.5f;
-
-                float v;
-                if (saturation > 0.0f)
-                    v = x * (1.0f - saturationMix) + shaped[i] * norm * saturationMix;
-                else if (darkening > 0.0f)
-                    v = x * (1.0f - darkening) + darkening * lp;
-                else
-                    v = x;
-
-                const auto y = lp * lowWeight + (v - lp) * highWeight;
-                const auto sine = sinesNeeded ? sines[i] : 0.0f;
-                samples[i] = ((sine * vibratoDepth + 1.0f) * y) * gain;
-            };
-
             // The first channel moves the phase on: by the next chunk's samples when the
             // sines need listing, by this chunk's when they are not needed at all.
             const auto phaseSteps = c != 0 ? 0 : (sinesNeeded ? nextLength : length);
-            int i = 0;
+            auto* sums = filterSums.data();
 
-            if (sinesNeeded)
-            {
-                for (; i < phaseSteps; ++i)
+            PhaseSteps steps { phase, settings.phaseIncrement, sinesNeeded ? phases : nullptr, phaseSteps };
+            lp = runFilterChain (fusedLowPass, samples, sums, length, lp, steps);
+            phase = steps.phase;
+
+            // Everything else is sample by sample, in vector lanes.
+            const auto colourAll = [&] (auto colour) noexcept {
+                for (int i = 0; i < length; ++i)
                 {
-                    colour (i);
-                    phases[i] = phase;
-                    advance (phase);
+                    const auto x = samples[i];
+                    const auto low = sums[i] * 0.5f;
+                    const auto y = low * lowWeight + (colour (x, low, i) - low) * highWeight;
+                    const auto sine = sinesNeeded ? sines[i] : 0.0f;
+                    samples[i] = ((sine * vibratoDepth + 1.0f) * y) * gain;
                 }
-            }
+            };
+
+            if (saturation > 0.0f)
+                colourAll ([&] (float x, float, int i) noexcept { return x * (1.0f - saturationMix) + shaped[i] * norm * saturationMix; });
+            else if (darkening > 0.0f)
+                colourAll ([&] (float x, float low, int) noexcept { return x * (1.0f - darkening) + darkening * low; });
             else
-            {
-                for (; i < phaseSteps; ++i)
-                {
-                    colour (i);
-                    advance (phase);
-                }
-            }
-
-            for (; i < length; ++i)
-                colour (i);
+                colourAll ([] (float x, float, int) noexcept { return x; });
 
             toneState[static_cast<size_t> (c)] = lp;
         }
 
         // A block with no channels still moves the vibrato on.
         if (buffer.getNumChannels() == 0)
-        {
             for (int i = 0; i < (sinesNeeded ? nextLength : length); ++i)
-            {
-                phases[i] = phase;
-                advance (phase);
-            }
-        }
+                listing.take (i, phase);
     }
 
     vibratoPhase = phase;

@@ -47,10 +47,15 @@ public:
     */
     std::optional<VectorMath::Path> mathPath;
 
+    /** The filter's chain with fused multiply-adds, where the processor has them. The
+        same bits either way, so only tests choose.
+    */
+    bool fusedLowPass = VectorPaths::hasFusedMultiplyAdd();
+
 private:
-    // The phases, sines and saturated samples of one chunk of a block.
+    // The phases, sines, saturated samples and filter sums of one chunk of a block.
     static constexpr int toneChunkLength = 256;
-    std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {};
+    std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {}, filterSums {};
 };
 
 } // namespace halvora

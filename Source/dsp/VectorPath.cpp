@@ -8,7 +8,7 @@ namespace
 */
 struct InstructionSets
 {
-    bool avx2 = false, avx512 = false;
+    bool avx2 = false, avx512 = false, fma = false;
     bool fast512 = false; // 512-bit arithmetic without the first AVX-512 chips' clock penalty
 };
 
@@ -18,6 +18,7 @@ InstructionSets detectInstructionSets() noexcept
     InstructionSets sets;
     sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
     sets.avx512 = __builtin_cpu_supports ("avx512f") != 0;
+    sets.fma = __builtin_cpu_supports ("fma") != 0;
 
     // AVX512-IFMA arrived with the generations (Ice Lake, Zen 4 and later) whose clock
     // stays up under 512-bit floating point; earlier ones slow the whole core down for
@@ -83,4 +84,13 @@ const char* VectorPaths::name (VectorPath path) noexcept
     }
 
     return "?";
+}
+
+bool VectorPaths::hasFusedMultiplyAdd() noexcept
+{
+#if HALVORA_X86_PATHS
+    return processor().fma;
+#else
+    return false;
+#endif
 }

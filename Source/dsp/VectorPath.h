@@ -25,6 +25,9 @@ bool isAvailable (VectorPath) noexcept;
 VectorPath fastestAvailable() noexcept;
 
 const char* name (VectorPath) noexcept;
+
+/** True when this processor (and this build) has fused multiply-add instructions. */
+bool hasFusedMultiplyAdd() noexcept;
 } // namespace VectorPaths
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
