@@ -115,16 +115,19 @@ void interpolateSse2 (const float* copy, float* out, int count, float ratio) noe
 [[gnu::target ("avx512f")]] void interpolateAvx512 (const float* copy, float* out, int count, float ratio) noexcept
 {
     const auto r = _mm512_set1_ps (ratio);
+    const __mmask16 allLanes = 0xffff;
     auto m = _mm512_setr_epi32 (0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     int i = 0;
 
     for (; i + 16 <= count; i += 16)
     {
-        const auto pos = _mm512_mul_ps (_mm512_cvtepi32_ps (m), r);
-        const auto i0 = _mm512_cvttps_epi32 (pos);
-        const auto frac = _mm512_sub_ps (pos, _mm512_cvtepi32_ps (i0));
-        const auto a = _mm512_i32gather_ps (i0, copy, 4);
-        const auto b = _mm512_i32gather_ps (i0, copy + 1, 4);
+        // The masked forms with every lane on: the same instructions, and no undefined
+        // pass-through operand for the compiler to warn about.
+        const auto pos = _mm512_mul_ps (_mm512_maskz_cvtepi32_ps (allLanes, m), r);
+        const auto i0 = _mm512_maskz_cvttps_epi32 (allLanes, pos);
+        const auto frac = _mm512_sub_ps (pos, _mm512_maskz_cvtepi32_ps (allLanes, i0));
+        const auto a = _mm512_mask_i32gather_ps (_mm512_setzero_ps(), allLanes, i0, copy, 4);
+        const auto b = _mm512_mask_i32gather_ps (_mm512_setzero_ps(), allLanes, i0, copy + 1, 4);
         _mm512_storeu_ps (out + i, _mm512_add_ps (_mm512_mul_ps (_mm512_sub_ps (b, a), frac), a));
         m = _mm512_add_epi32 (m, _mm512_set1_epi32 (16));
     }
