@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P (Encodings, MappedWav,
                                            WavCase { "int24_mono", 1, 24, 1 }, WavCase { "int24_stereo", 1, 24, 2 },
                                            WavCase { "int32_mono", 1, 32, 1 }, WavCase { "int32_stereo", 1, 32, 2 },
                                            WavCase { "float32_mono", 3, 32, 1 }, WavCase { "float32_stereo", 3, 32, 2 }),
-                          [] (const auto& info) { return std::string (info.param.name); });
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
 struct WrittenCase
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P (Formats, AudioFileThroughJuce,
                           testing::Values (WrittenCase { "aiff16_mono", ".aiff", 16, 1, true }, WrittenCase { "aiff24_stereo", ".aiff", 24, 2, true },
                                            WrittenCase { "aif16_stereo", ".aif", 16, 2, true }, WrittenCase { "flac16_mono", ".flac", 16, 1, false },
                                            WrittenCase { "flac24_stereo", ".flac", 24, 2, false }),
-                          [] (const auto& info) { return std::string (info.param.name); });
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
 // Files whose samples the map cannot hold whole. A header that claims more than the file holds:
@@ -225,7 +225,7 @@ TEST_P (UnmappableWav, IsReadAsAStreamWithASilentEnd)
 INSTANTIATE_TEST_SUITE_P (Files, UnmappableWav,
                           testing::Values (UnmappedCase { "truncated_stereo", 9000, 6000, 2 }, UnmappedCase { "truncated_mid_page", 3000, 1023, 1 },
                                            UnmappedCase { "empty_data_chunk", 0, 0, 1 }),
-                          [] (const auto& info) { return std::string (info.param.name); });
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (AudioFileInput, WhatIsNotAudioIsRefused)
 {
@@ -274,4 +274,4 @@ TEST_P (RenderOddWav, RendersWhatTheStreamReads)
 INSTANTIATE_TEST_SUITE_P (Files, RenderOddWav,
                           testing::Values (RenderedCase { "whole", 3000, 3000 }, RenderedCase { "truncated", 3000, 1700 },
                                            RenderedCase { "empty_data_chunk", 0, 0 }),
-                          [] (const auto& info) { return std::string (info.param.name); });
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
