@@ -8,12 +8,16 @@
 #include "dsp/EchoStage.h"
 #include "dsp/PitchDetector.h"
 #include "dsp/ToneStage.h"
+#include "dsp/VectorMath.h"
 #include "dsp/ReverbBlend.h"
 #include "dsp/VoiceReverb.h"
 #include "PluginProcessor.h"
 
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cmath>
+#include <iterator>
 #include <string>
 
 namespace
@@ -323,3 +327,58 @@ void toneStageBench (benchmark::State& state)
 }
 
 BENCHMARK (toneStageBench)->ArgNames ({ "channels", "colouring" })->ArgsProduct ({ { 1, 2 }, { 0, 1 } })->Unit (benchmark::kMicrosecond);
+
+/** The tone stage's tanh and sin over 256 values (one chunk) of what they are asked for:
+    tanh over saturation-level samples, sin over vibrato phases. Path 0-3 is each vector
+    path (the label names it); path 4 is the C library's function, one call per value,
+    for comparison.
+*/
+void vectorMathBench (benchmark::State& state)
+{
+    const auto sine = state.range (0) != 0;
+    const auto pathIndex = static_cast<size_t> (state.range (1));
+    constexpr int count = 256;
+    std::array<float, count> in {}, out {};
+
+    for (int i = 0; i < count; ++i)
+        in[static_cast<size_t> (i)] = sine ? 6.2831855f * static_cast<float> (i) / count : 5.0f * std::sin (0.05f * static_cast<float> (i));
+
+    if (pathIndex < std::size (VectorMath::allPaths))
+    {
+        const auto path = VectorMath::allPaths[pathIndex];
+
+        if (! VectorMath::isAvailable (path))
+        {
+            state.SkipWithError ("not available on this processor");
+            return;
+        }
+
+        state.SetLabel (std::string (sine ? "sin " : "tanh ") + VectorMath::name (path));
+
+        for (auto _ : state)
+        {
+            if (sine)
+                VectorMath::sin (in.data(), out.data(), count, path);
+            else
+                VectorMath::tanh (in.data(), out.data(), count, path);
+
+            benchmark::DoNotOptimize (out.data());
+        }
+    }
+    else
+    {
+        state.SetLabel (sine ? "sin C library" : "tanh C library");
+
+        for (auto _ : state)
+        {
+            for (int i = 0; i < count; ++i)
+                out[static_cast<size_t> (i)] = sine ? std::sin (in[static_cast<size_t> (i)]) : std::tanh (in[static_cast<size_t> (i)]);
+
+            benchmark::DoNotOptimize (out.data());
+        }
+    }
+
+    state.SetItemsProcessed (static_cast<int64_t> (state.iterations()) * count);
+}
+
+BENCHMARK (vectorMathBench)->ArgNames ({ "sin", "path" })->ArgsProduct ({ { 0, 1 }, { 0, 1, 2, 3, 4 } })->Unit (benchmark::kNanosecond);
