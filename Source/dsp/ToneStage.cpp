@@ -64,27 +64,60 @@ namespace
     }
 
 #if HALVORA_X86_PATHS
-    [[gnu::target ("fma")]] bool fusedSums (const float* x, float* sums, int n, float lp, PhaseSteps& steps) noexcept
+    [[gnu::target ("avx2,fma")]] bool fusedSums (const float* x, float* sums, int n, float lp, PhaseSteps& steps) noexcept
     {
         auto phase = steps.phase;
         auto s = lp + x[0];
         sums[0] = s;
-        auto nearSubnormal = 0;
 
-        if (steps.count > 0)
+        // The loops carry nothing but the two chains, so that a sample costs little more than
+        // the chains' own latency; the subnormal check runs afterwards, in vector lanes.
+        const auto withPhase = std::min (steps.count, n);
+        int i = 1;
+
+        if (withPhase > 0)
             steps.take (0, phase);
 
-        for (int i = 1; i < n; ++i)
+        if (steps.list != nullptr)
         {
-            nearSubnormal |= static_cast<int> (std::abs (s) < 0x1p-125f) & static_cast<int> (s != 0.0f);
+            for (; i < withPhase; ++i)
+            {
+                s = __builtin_fmaf (s, 0.5f, x[i]);
+                sums[i] = s;
+                steps.list[i] = phase;
+                phase = phase + steps.step;
+
+                if (phase > twoPiFloat)
+                    phase -= twoPiFloat;
+            }
+        }
+        else
+        {
+            for (; i < withPhase; ++i)
+            {
+                s = __builtin_fmaf (s, 0.5f, x[i]);
+                sums[i] = s;
+                phase = phase + steps.step;
+
+                if (phase > twoPiFloat)
+                    phase -= twoPiFloat;
+            }
+        }
+
+        for (; i < n; ++i)
+        {
             s = __builtin_fmaf (s, 0.5f, x[i]);
             sums[i] = s;
-
-            if (i < steps.count)
-                steps.take (i, phase);
         }
 
         steps.phase = phase;
+
+        // Every sum that was halved (all but the last) must have been normal or zero.
+        auto nearSubnormal = 0;
+
+        for (int k = 0; k < n - 1; ++k)
+            nearSubnormal |= static_cast<int> (std::abs (sums[k]) < 0x1p-125f) & static_cast<int> (sums[k] != 0.0f);
+
         return nearSubnormal == 0;
     }
 #endif
