@@ -4,6 +4,7 @@
 #include "VectorMath.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace halvora
 {
@@ -24,10 +25,10 @@ namespace
         back to the plain chain.
 
         The first channel's loop also moves the vibrato's phase on (listing the phases when
-    the sines need them): a chain of additions of its own, which then overlaps the
-    filter's instead of following it. The phase is held in a local here so that it stays
-    in a register rather than being read back after every store.
-*/
+        the sines need them): a chain of additions of its own, which then overlaps the
+        filter's instead of following it. The phase is held in a local here so that it stays
+        in a register rather than being read back after every store.
+    */
     struct PhaseSteps
     {
         float phase = 0.0f;
@@ -35,14 +36,23 @@ namespace
         float* list = nullptr; // where to list the phases, or null to only move on
         int count = 0;         // how many of the chain's samples also take a phase step
 
+        /** The phase after p: one step on, wrapped once past 2 pi. */
+        float after (float p) const noexcept
+        {
+            p = p + step;
+
+            if (p > twoPiFloat)
+                p -= twoPiFloat;
+
+            return p;
+        }
+
         void take (int i, float& p) const noexcept
         {
             if (list != nullptr)
                 list[i] = p;
 
-            p = p + step;
-            if (p > twoPiFloat)
-                p -= twoPiFloat;
+            p = after (p);
         }
     };
 
@@ -85,10 +95,7 @@ namespace
                 s = __builtin_fmaf (s, 0.5f, x[i]);
                 sums[i] = s;
                 steps.list[i] = phase;
-                phase = phase + steps.step;
-
-                if (phase > twoPiFloat)
-                    phase -= twoPiFloat;
+                phase = steps.after (phase);
             }
         }
         else
@@ -97,10 +104,7 @@ namespace
             {
                 s = __builtin_fmaf (s, 0.5f, x[i]);
                 sums[i] = s;
-                phase = phase + steps.step;
-
-                if (phase > twoPiFloat)
-                    phase -= twoPiFloat;
+                phase = steps.after (phase);
             }
         }
 

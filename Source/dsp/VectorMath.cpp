@@ -228,6 +228,8 @@ template <int lanes>
     std::memcpy (out, &y, sizeof (F));
 }
 
+inline bool withinSinLimit (float x) noexcept { return x <= VectorMath::sinLimit && x >= -VectorMath::sinLimit; }
+
 template <int lanes>
 [[gnu::always_inline]] inline void sinArray (const float* in, float* out, int numSamples) noexcept
 {
@@ -262,7 +264,7 @@ template <int lanes>
         sinOfVector<lanes> (x, out + i);
 
         for (int lane = 0; lane < lanes; ++lane)
-            if (! (x[lane] <= VectorMath::sinLimit && x[lane] >= -VectorMath::sinLimit))
+            if (! withinSinLimit (x[lane]))
                 out[i + lane] = std::sin (x[lane]);
     }
 
@@ -273,7 +275,7 @@ template <int lanes>
         sinOfVector<lanes> (x, y);
 
         for (int lane = 0; lane < numSamples - i; ++lane)
-            out[i + lane] = (x[lane] <= VectorMath::sinLimit && x[lane] >= -VectorMath::sinLimit) ? y[lane] : std::sin (x[lane]);
+            out[i + lane] = withinSinLimit (x[lane]) ? y[lane] : std::sin (x[lane]);
     }
 }
 

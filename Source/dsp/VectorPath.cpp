@@ -8,7 +8,7 @@ namespace
 */
 struct InstructionSets
 {
-    bool avx2 = false, avx512 = false, fma = false;
+    bool avx = false, avx2 = false, avx512 = false, fma = false;
     bool fast512 = false; // 512-bit arithmetic without the first AVX-512 chips' clock penalty
 };
 
@@ -16,6 +16,7 @@ InstructionSets detectInstructionSets() noexcept
 {
     __builtin_cpu_init();
     InstructionSets sets;
+    sets.avx = __builtin_cpu_supports ("avx") != 0;
     sets.avx2 = __builtin_cpu_supports ("avx2") != 0;
     sets.avx512 = __builtin_cpu_supports ("avx512f") != 0;
     sets.fma = __builtin_cpu_supports ("fma") != 0;
@@ -84,6 +85,15 @@ const char* VectorPaths::name (VectorPath path) noexcept
     }
 
     return "?";
+}
+
+bool VectorPaths::hasAvx() noexcept
+{
+#if HALVORA_X86_PATHS
+    return processor().avx;
+#else
+    return false;
+#endif
 }
 
 bool VectorPaths::hasFusedMultiplyAdd() noexcept

@@ -26,6 +26,11 @@ VectorPath fastestAvailable() noexcept;
 
 const char* name (VectorPath) noexcept;
 
+/** True when this processor (and this build) has AVX: 256-bit float vectors, without
+    AVX2's integer ones.
+*/
+bool hasAvx() noexcept;
+
 /** True when this processor (and this build) has fused multiply-add instructions. */
 bool hasFusedMultiplyAdd() noexcept;
 } // namespace VectorPaths

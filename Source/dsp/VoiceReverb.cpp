@@ -1,5 +1,6 @@
 #include "VoiceReverb.h"
 #include "Float4.h"
+#include "VectorPath.h"
 
 #include <cstring>
 
@@ -238,14 +239,6 @@ inline void mixOutput (float* const* io, const OutputMix& m, int numSamples) noe
 }
 
 #if HALVORA_REVERB_AVX
-/** What the processor offers, asked once when the plug-in is loaded (the question runs
-    CPUID, which a virtual machine may trap), never on the audio thread.
-*/
-const bool processorHasAvx = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports ("avx") != 0;
-}();
-
 // AVX without FMA: the target only widens the vectors, and the build's -ffp-contract=off
 // keeps every product and sum rounded on its own, as in the framework's loop.
 #define HALVORA_AVX_INLINE [[gnu::target ("avx"), gnu::always_inline]] inline
@@ -404,7 +397,7 @@ bool VoiceReverb::isAvailable (Lanes l) noexcept
     {
         case Lanes::four: return true;
 #if HALVORA_REVERB_AVX
-        case Lanes::eight: return processorHasAvx;
+        case Lanes::eight: return VectorPaths::hasAvx();
 #else
         case Lanes::eight: return false;
 #endif
