@@ -104,22 +104,15 @@ void HalvoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 bool HalvoraAudioProcessor::isReadableState (const void* data, int sizeInBytes)
 {
-    return SavedState::stateTextIsSafe (data, sizeInBytes) && getXmlFromBinary (data, sizeInBytes) != nullptr;
+    return SavedState::readStateBlock (data, sizeInBytes).has_value();
 }
 
 void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! SavedState::stateTextIsSafe (data, sizeInBytes))
-        return;
-
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
-
-    if (xml == nullptr)
-        return;
-
-    auto state = juce::ValueTree::fromXml (*xml);
-    SavedState::sanitiseRestoredState (state, getParameters());
-    apvts.replaceState (state);
+    // Only what Halvora's own schema reads from the bytes reaches the value-tree state;
+    // bytes that are not a state of ours change nothing.
+    if (const auto document = SavedState::readStateBlock (data, sizeInBytes))
+        apvts.replaceState (SavedState::makeRestoredState (*document, getParameters()));
 }
 
 //==============================================================================
@@ -130,13 +123,12 @@ void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     // must not overflow that.
     const auto maxBlock = halvora::clampBetween (0, maxAnnouncedBlockSize, maximumExpectedSamplesPerBlock);
 
-    // A rate that is no rate at all (zero, negative, NaN) would divide the vibrato's phase
-    // step by zero and make the echo line's length undefined: such a host gets the rate an
-    // unprepared processor assumes. Absurdly high rates are capped so the line length fits.
-    if (! (sampleRate > 0.0) || ! std::isfinite (sampleRate))
-        sampleRate = 44100.0;
+    // A rate that is no rate at all (zero, negative, NaN) or one we cannot honour (1e-300 Hz
+    // would make the vibrato's phase step infinite, 1 Hz a step of several turns that the
+    // phase never wraps back from) gets the rate an unprepared processor assumes.
+    if (! (sampleRate >= minSampleRate && sampleRate <= maxSampleRate))
+        sampleRate = defaultSampleRate;
 
-    sampleRate = juce::jmin (sampleRate, maxSampleRate);
     currentSampleRate = sampleRate;
 
     analysisBuffer.setSize (juce::jmax (1, outs), 2 * maxBlock);

@@ -39,6 +39,14 @@ public:
     //==============================================================================
     const juce::String getName() const override;
 
+    /** The host sample rates Halvora runs at; outside them it runs at the default rate.
+        Below the lowest, the vibrato's phase step could reach a whole turn; above the
+        highest the echo line would outgrow what a host can sensibly give it.
+    */
+    static constexpr double minSampleRate = 1000.0;
+    static constexpr double maxSampleRate = 4.0e6;
+    static constexpr double defaultSampleRate = 44100.0;
+
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
@@ -61,8 +69,8 @@ public:
 
     void getStateInformation (juce::MemoryBlock& destData) override;
 
-    /** True if setStateInformation would take these bytes: the framing, valid UTF-8 text
-        and XML that parses. For tools that check a state file before restoring it.
+    /** True if setStateInformation would take these bytes: the framing, and well-formed
+        text that Halvora's state schema reads. For tools that check a state file first.
     */
     static bool isReadableState (const void* data, int sizeInBytes);
     void setStateInformation (const void* data, int sizeInBytes) override;
@@ -105,8 +113,7 @@ private:
     std::atomic<float>* scaleParam = nullptr;
 
     //==============================================================================
-    double currentSampleRate = 44100.0;
-    static constexpr double maxSampleRate = 4.0e6;
+    double currentSampleRate = defaultSampleRate;
     static constexpr int maxAnnouncedBlockSize = 1 << 24;
 
     // The mono signal the pitch is found in, sized by prepareToPlay.

@@ -1,70 +1,89 @@
 #include "SavedState.h"
+#include "HalvoraVocabulary.h"
 #include "NumberText.h"
-#include "XmlTextCheck.h"
 #include "dsp/Clamp.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace SavedState
 {
 
 namespace
 {
-    juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::var& id)
+    juce::RangedAudioParameter* findParameter (const juce::Array<juce::AudioProcessorParameter*>& params, const juce::String& id)
     {
         for (auto* p : params)
             if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p))
-                if (ranged->getParameterID() == id.toString())
+                if (ranged->getParameterID() == id)
                     return ranged;
 
         return nullptr;
     }
-} // namespace
 
-bool stateTextIsSafe (const void* data, int sizeInBytes)
-{
-    if (data == nullptr || sizeInBytes <= 8)
-        return true; // the framing check refuses it anyway
-
-    // The framing is read as getXmlFromBinary reads it.
-    const auto* bytes = static_cast<const juce::uint8*> (data);
-    const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
-
-    if (juce::ByteOrder::littleEndianInt (bytes) != binaryXmlMagic || length <= 0)
-        return true;
-
-    const auto textSize = juce::jmin (sizeInBytes - 8, length);
-    return isSafeXmlText (reinterpret_cast<const char*> (bytes + 8), static_cast<size_t> (textSize));
-}
-
-void sanitiseRestoredState (juce::ValueTree& state, const juce::Array<juce::AudioProcessorParameter*>& params)
-{
-    // A value beyond what a float holds (1e308, infinity) would become infinite on its way
-    // in, and NaN would stay NaN, so values are clamped here, in double precision.
-    for (auto child : state)
+    juce::ValueTree makeParameterChild (const juce::String& id, double value)
     {
-        auto* param = findParameter (params, child.getProperty ("id"));
+        juce::ValueTree child ("PARAM");
+        child.setProperty ("id", id, nullptr);
+        child.setProperty ("value", value, nullptr);
+        return child;
+    }
 
-        if (param == nullptr || ! child.hasProperty ("value"))
-            continue;
+    /** A stored value as the parameter takes it. A value beyond what a float holds (1e308,
+        infinity) would become infinite on its way in, and NaN would stay NaN, so it is
+        clamped here, in double precision.
+    */
+    double restoredValue (const juce::RangedAudioParameter& param, const std::optional<std::string>& text)
+    {
+        if (! text)
+            return static_cast<double> (param.convertFrom0to1 (param.getDefaultValue()));
 
-        // Read as text by our own reader: the framework's overflows on a long exponent.
-        const auto& stored = child.getProperty ("value");
-        auto value = stored.isString() ? NumberText::readDouble (stored.toString()) : static_cast<double> (stored);
-        const auto& range = param->getNormalisableRange();
+        // Our own reader: the framework's overflows on a long exponent.
+        auto value = NumberText::readDouble (juce::String::fromUTF8 (text->data(), static_cast<int> (text->size())));
 
         if (std::isnan (value))
             value = 0.0;
 
-        const auto clamped = halvora::clampBetween (static_cast<double> (range.start), static_cast<double> (range.end), value);
+        const auto& range = param.getNormalisableRange();
+        return halvora::clampBetween (static_cast<double> (range.start), static_cast<double> (range.end), value);
+    }
+} // namespace
 
-        if (clamped != value || ! child.getProperty ("value").isDouble())
-            child.setProperty ("value", clamped, nullptr);
+std::optional<StateDocument> readStateBlock (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes < 9)
+        return std::nullopt;
+
+    const auto* bytes = static_cast<const juce::uint8*> (data);
+    const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
+
+    if (juce::ByteOrder::littleEndianInt (bytes) != binaryXmlMagic || length <= 0)
+        return std::nullopt;
+
+    const auto textSize = static_cast<size_t> (juce::jmin (sizeInBytes - 8, length));
+    StateDocument document;
+
+    if (readStateText (reinterpret_cast<const char*> (bytes + 8), textSize, document) != nullptr)
+        return std::nullopt;
+
+    return document;
+}
+
+juce::ValueTree makeRestoredState (const StateDocument& document, const juce::Array<juce::AudioProcessorParameter*>& params)
+{
+    juce::ValueTree state { juce::Identifier (juce::String::fromUTF8 (document.rootName.data(), static_cast<int> (document.rootName.size()))) };
+
+    for (const auto& entry : document.entries)
+    {
+        const juce::String id (halvora::parameterIDs[entry.parameterIndex]);
+
+        if (auto* param = findParameter (params, id))
+            state.appendChild (makeParameterChild (id, restoredValue (*param, entry.value)), nullptr);
     }
 
-    // A parameter the state leaves out (an older or hand-written preset) must keep its
-    // value; the value-tree state would give it a fresh child without a value and so reset
-    // it to its default, so it gets a child holding its current value instead.
+    // A parameter the state leaves out (an older or hand-written preset) keeps its value:
+    // the value-tree state would give it a fresh child without a value and so reset it to
+    // its default, so it gets a child holding its current value instead.
     juce::StringArray missing;
 
     for (auto* p : params)
@@ -77,11 +96,10 @@ void sanitiseRestoredState (juce::ValueTree& state, const juce::Array<juce::Audi
     for (const auto& id : missing)
     {
         auto* ranged = findParameter (params, id);
-        juce::ValueTree child ("PARAM");
-        child.setProperty ("id", id, nullptr);
-        child.setProperty ("value", static_cast<double> (ranged->convertFrom0to1 (ranged->getValue())), nullptr);
-        state.appendChild (child, nullptr);
+        state.appendChild (makeParameterChild (id, static_cast<double> (ranged->convertFrom0to1 (ranged->getValue()))), nullptr);
     }
+
+    return state;
 }
 
 } // namespace SavedState

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "StateDocument.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <optional>
+
 //==============================================================================
-/** Reading a saved state back: the checks and repairs between the bytes a host hands over
-    and the value-tree state that takes them.
+/** Reading a saved state back: from the bytes a host hands over to the value tree the
+    value-tree state takes, by way of Halvora's own schema, so that no outside text ever
+    reaches a generic reader.
 */
 namespace SavedState
 {
@@ -13,16 +18,16 @@ namespace SavedState
     */
 inline constexpr juce::uint32 binaryXmlMagic = 0x21324356;
 
-/** The framework's XML reader runs past the end of text that is not well-formed
-        UTF-8, and loops for ever on some processing instructions, so a block whose text
-        could do either is refused before it gets there, as text that does not parse is.
-        True for bytes without the framing: the framing check refuses them anyway.
+/** Unframes a saved block as the framework frames it (at least 9 bytes, the magic number,
+        a length above 0, cut to the bytes present) and reads its text. Nothing, if the
+        framing or the text is not a state of ours.
     */
-bool stateTextIsSafe (const void* data, int sizeInBytes);
+std::optional<StateDocument> readStateBlock (const void* data, int sizeInBytes);
 
-/** Makes a restored state safe and complete before the value-tree state takes it:
-        every value clamped to its parameter's range (NaN reads as 0), and a child holding
-        the current value for every parameter the state leaves out.
+/** The value tree a restore hands to the value-tree state: the document's root name, one
+        "PARAM" child per parameter it names, in its order, with the value clamped to the
+        parameter's range (NaN and text that is no number read as 0, no value as the
+        default), then a child holding the current value for every parameter it leaves out.
     */
-void sanitiseRestoredState (juce::ValueTree& state, const juce::Array<juce::AudioProcessorParameter*>& params);
-}
+juce::ValueTree makeRestoredState (const StateDocument& document, const juce::Array<juce::AudioProcessorParameter*>& params);
+} // namespace SavedState

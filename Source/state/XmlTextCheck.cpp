@@ -1,5 +1,6 @@
 #include "XmlTextCheck.h"
 #include "Utf8.h"
+#include "XmlLexis.h"
 
 #include <array>
 #include <cstdint>
@@ -7,42 +8,17 @@
 
 namespace
 {
-bool isSpace (char c) noexcept
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-/** The ASCII characters JUCE's reader takes as part of a tag or attribute name. Names
-    with other characters are refused: the reader's idea of which of them are letters
-    decides where it ends a name, and a scanner that guessed differently would see
-    another structure than the reader does.
-*/
-bool isNameByte (char c) noexcept
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-        || c == '_' || c == '-' || c == ':' || c == '.';
-}
-
-int hexDigitValue (char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using XmlLexis::isNameByte;
+using XmlLexis::isSpace;
 
 /** One forward pass over the text, tracking only what the limits need: the open
     elements' child counts, the current element's attributes and the names seen.
 */
-class XmlTextScanner
+class XmlTextScanner : private XmlLexis::Cursor
 {
 public:
     XmlTextScanner (const char* textToScan, size_t length) noexcept
-        : text (textToScan),
-          end (length)
+        : Cursor (textToScan, length)
     {
     }
 
@@ -90,21 +66,9 @@ public:
     }
 
 private:
-    const char* text;
-    size_t end;
-    size_t pos = 0;
     int depth = 0;                                            // elements open now
     int names = 0;                                            // elements and attributes so far
     std::array<int, XmlTextLimits::maxDepth + 1> children {}; // per open element
-
-    bool atEnd() const noexcept { return pos >= end; }
-    char peek() const noexcept { return atEnd() ? '\0' : text[pos]; }
-
-    bool startsWith (const char* prefix) const noexcept
-    {
-        const auto n = std::strlen (prefix);
-        return end - pos >= n && std::memcmp (text + pos, prefix, n) == 0;
-    }
 
     bool startsWithIgnoringCase (const char* prefix) const noexcept
     {
@@ -125,40 +89,6 @@ private:
         }
 
         return true;
-    }
-
-    void skipSpace() noexcept
-    {
-        while (! atEnd() && isSpace (text[pos]))
-            ++pos;
-    }
-
-    /** Moves past an opening of `openingLength` characters, then past the terminator
-        that follows it, searching only after the opening as the reader does ("<!-->"
-        opens a comment, it does not close one). False if there is no terminator.
-    */
-    bool skipMarkup (size_t openingLength, const char* terminator) noexcept
-    {
-        pos += openingLength;
-        return skipPast (terminator);
-    }
-
-    /** Moves past the next occurrence of the terminator; false if there is none. */
-    bool skipPast (const char* terminator) noexcept
-    {
-        const auto n = std::strlen (terminator);
-
-        for (; end - pos >= n; ++pos)
-        {
-            if (std::memcmp (text + pos, terminator, n) == 0)
-            {
-                pos += n;
-                return true;
-            }
-        }
-
-        pos = end;
-        return false;
     }
 
     /** Checks that hold everywhere, whatever the structure around them: past the root
@@ -187,25 +117,6 @@ private:
 
         pos = start;
         return nullptr;
-    }
-
-    const char* skipDocumentType() noexcept
-    {
-        // A property list's is one line naming its public identifier; anything with
-        // declarations in it is no document of ours.
-        for (pos += 9; ! atEnd(); ++pos)
-        {
-            if (text[pos] == '>')
-            {
-                ++pos;
-                return nullptr;
-            }
-
-            if (text[pos] == '<' || text[pos] == '[')
-                return "declarations inside the document type";
-        }
-
-        return "an unterminated document type";
     }
 
     const char* countChild() noexcept
@@ -247,30 +158,8 @@ private:
         if (peek() != '#')
             return "an entity reference other than the predefined and numeric ones";
 
-        ++pos;
-        const auto hex = peek() == 'x' || peek() == 'X';
-
-        if (hex)
-            ++pos;
-
         std::uint32_t codePoint = 0;
-        int digits = 0;
-
-        for (; ! atEnd() && text[pos] != ';'; ++pos, ++digits)
-        {
-            const auto value = hex ? hexDigitValue (text[pos]) : (text[pos] >= '0' && text[pos] <= '9' ? text[pos] - '0' : -1);
-
-            if (value < 0 || digits >= 8)
-                return "a malformed character reference";
-
-            codePoint = codePoint * (hex ? 16u : 10u) + static_cast<std::uint32_t> (value);
-        }
-
-        if (atEnd() || digits == 0 || codePoint == 0 || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
-            return "a malformed character reference";
-
-        ++pos;
-        return nullptr;
+        return readCharacterReference (codePoint);
     }
 
     const char* readAttribute (int& attributes) noexcept

@@ -4,6 +4,7 @@
 // (nothing changes) or harmless (every parameter stays valid). A hang shows as this
 // binary's CTest timeout.
 
+#include "helpers/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
 #include "HalvoraVocabulary.h"
@@ -11,9 +12,13 @@
 #include "state/XmlTextCheck.h"
 #include "au/AUPresetState.h"
 #include "au/PropertyList.h"
+#include "audiounit/AudioUnitHost.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -53,19 +58,6 @@ std::string stateDocument (const std::string& rootAttributes, const std::string&
     return declaration + "<PARAMS" + rootAttributes + ">" + content + "</PARAMS>";
 }
 
-/** The framing a saved state travels in, written by hand so that text the framework
-    could not parse itself can be framed too.
-*/
-juce::MemoryBlock frameState (const std::string& text)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (static_cast<int> (SavedState::binaryXmlMagic));
-    out.writeInt (static_cast<int> (text.size() + 1));
-    out.write (text.data(), text.size());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
-
 std::string integer (juce::uint32 value)
 {
     return "<integer>" + std::to_string (value) + "</integer>";
@@ -89,7 +81,7 @@ std::string presetDocument (const std::string& entries)
 
 std::string presetWithState (const std::string& stateText)
 {
-    const auto block = frameState (stateText);
+    const auto block = testutil::frameStateText (stateText);
     return presetDocument ("<key>jucePluginState</key><data>" + juce::Base64::toBase64 (block.getData(), block.getSize()).toStdString() + "</data>");
 }
 
@@ -105,8 +97,9 @@ std::string keys (int count)
 
 enum class Door
 {
-    state,
-    preset
+    state,    // setStateInformation, as every plug-in format calls it
+    preset,   // an .aupreset file read by the Audio Unit layer
+    classInfo // the Audio Unit layer's ClassInfo property, as a host restores a project
 };
 enum class Outcome
 {
@@ -163,7 +156,70 @@ const HostileInput hostileInputs[] {
     { "PresetHugeData", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
     { "PresetHugeString", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
     { "PresetStateWithHugeNumber", Door::preset, Outcome::harmless, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
+
+    // Attributes the framework's value-tree reader takes as binary blocks of the size before
+    // the dot: negative, wrapping, huge, many. Read past by ours, never allocated.
+    { "StateBinaryBlockNegative", Door::state, Outcome::refused, [] { return "<P base64:a=\"-1.\"/>"; } },
+    { "StateBinaryBlockWrapping", Door::state, Outcome::refused, [] { return "<P base64:a=\"4294967295.\"/>"; } },
+    { "StateBinaryBlockHuge", Door::state, Outcome::refused, [] { return "<PARAMS base64:a=\"2000000000.AAAA\"/>"; } },
+    { "StateBinaryBlocksMany", Door::state, Outcome::refused, [] { std::string t = "<PARAMS"; for (int i = 0; i < 40; ++i) t += " base64:a" + std::to_string (i) + "=\"2000000000.\""; return t + "/>"; } },
+    { "StateBinaryBlockBesideAValue", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" base64:value=\"-1.\" value=\"6\"/>"); } },
+    { "StateBinaryBlockInsideAParameter", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"><X base64:b=\"-1.\"/></PARAM>"); } },
+    { "PresetBinaryBlockNegative", Door::preset, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"-1.\"/>"); } },
+    { "PresetBinaryBlockWrapping", Door::preset, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"4294967295.\"/>"); } },
+    { "ClassInfoBinaryBlockNegative", Door::classInfo, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"-1.\"/>"); } },
+    { "ClassInfoBinaryBlocksMany", Door::classInfo, Outcome::stateIgnored, [] { std::string t = "<PARAMS"; for (int i = 0; i < 40; ++i) t += " base64:a" + std::to_string (i) + "=\"2000000000.\""; return presetWithState (t + "/>"); } },
+
+    // Given twice: which one counts would depend on the reader, and the next save would
+    // write the other. Refused.
+    { "StateAttributeTwice", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/>"); } },
+    { "StateIdTwice", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" id=\"key\" value=\"3\"/>"); } },
+    { "StateParameterTwice", Door::state, Outcome::refused, [] { return stateDocument ("", gainSix + "<PARAM id=\"gain\" value=\"-5\"/>"); } },
+    { "StateRootAttributeTwice", Door::state, Outcome::refused, [] { return stateDocument (" a=\"1\" a=\"2\"", gainSix); } },
+    { "PresetParameterTwice", Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", gainSix + gainSix)); } },
+    { "ClassInfoAttributeTwice", Door::classInfo, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/>")); } },
+
+    // What hand edits write: taken.
+    { "StateByteOrderMark", Door::state, Outcome::harmless, [] { return "\xef\xbb\xbf" + stateDocument ("", gainSix); } },
+    { "StateAmpersandsInCommentsAndCdata", Door::state, Outcome::harmless, [] { return stateDocument ("", "<!-- & &bogus; <x> --><![CDATA[ & < ]]>" + gainSix); } },
+    { "ClassInfoByteOrderMark", Door::classInfo, Outcome::harmless, [] { return presetWithState ("\xef\xbb\xbf" + stateDocument ("", gainSix)); } },
 };
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define HALVORA_UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define HALVORA_UNDER_SANITIZER 1
+#endif
+#endif
+
+/** Every restore here runs under an address-space limit, so that a memory bomb fails
+    instead of passing slowly: what the process has mapped when the tests start, plus room
+    for the largest inputs of the table (a few MB each) and the arenas of the threads that
+    restore them. Sanitizers map terabytes of shadow memory; under them, the sanitizer run's
+    own bound on a single allocation stands in.
+*/
+class AddressSpaceLimit final : public testing::Environment
+{
+public:
+    static constexpr rlim_t headroom = rlim_t { 768 } << 20;
+
+    void SetUp() override
+    {
+#if ! HALVORA_UNDER_SANITIZER
+        std::ifstream statm ("/proc/self/statm");
+        rlim_t mappedPages = 0;
+        ASSERT_TRUE (statm >> mappedPages);
+
+        rlimit limit {};
+        ASSERT_EQ (getrlimit (RLIMIT_AS, &limit), 0);
+        limit.rlim_cur = std::min (limit.rlim_max, mappedPages * static_cast<rlim_t> (sysconf (_SC_PAGESIZE)) + headroom);
+        ASSERT_EQ (setrlimit (RLIMIT_AS, &limit), 0);
+#endif
+    }
+};
+
+const auto* const addressSpaceLimit = testing::AddGlobalTestEnvironment (new AddressSpaceLimit);
 
 /** Runs a job on a thread whose stack is as small as some hosts give their loading threads. */
 class SmallStackThread final : public juce::Thread
@@ -209,7 +265,16 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
     const auto& input = GetParam();
     const auto text = input.make();
 
-    HalvoraAudioProcessor processor;
+    // The Audio Unit door restores into the processor of a hosted instance.
+    std::unique_ptr<testhost::HostedUnit> unit;
+    std::unique_ptr<HalvoraAudioProcessor> ownProcessor;
+
+    if (input.door == Door::classInfo)
+        unit = std::make_unique<testhost::HostedUnit>();
+    else
+        ownProcessor = std::make_unique<HalvoraAudioProcessor>();
+
+    auto& processor = unit != nullptr ? unit->object().getProcessor() : *ownProcessor;
     testutil::setPlain (processor, halvora::ParamID::gain, -7.5f);
     testutil::setPlain (processor, halvora::ParamID::key, 5.0f);
     testutil::setPlain (processor, halvora::ParamID::morvel, 0.9f);
@@ -220,12 +285,16 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
     SmallStackThread::runAndWait ([&] {
         if (input.door == Door::state)
         {
-            const auto block = frameState (text);
+            const auto block = testutil::frameStateText (text);
             processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+        }
+        else if (input.door == Door::preset)
+        {
+            status = AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), text.data(), text.size());
         }
         else
         {
-            status = AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), text.data(), text.size());
+            status = unit->restorePreset (text);
         }
     });
 
@@ -233,7 +302,7 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
     {
         EXPECT_EQ (snapshot (processor), before);
 
-        if (input.door == Door::preset)
+        if (input.door != Door::state)
         {
             EXPECT_EQ (status == noErr, input.outcome == Outcome::stateIgnored);
         }
@@ -246,7 +315,7 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
             EXPECT_TRUE (value >= 0.0f && value <= 1.0f) << p->getName (64);
         }
 
-        if (input.door == Door::preset)
+        if (input.door != Door::state)
         {
             EXPECT_EQ (status, noErr);
         }
@@ -266,7 +335,7 @@ TEST (HostileRestore, InputsJustBelowTheLimitsStillRestore)
     HalvoraAudioProcessor processor;
 
     SmallStackThread::runAndWait ([&] {
-        const auto block = frameState (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
+        const auto block = testutil::frameStateText (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
         processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
     });
 
@@ -315,6 +384,72 @@ TEST (HostileRestore, EveryFuzzingFindingIsHarmlessOnASmallStack)
     }
 
     EXPECT_GT (restored, 100);
+}
+
+TEST (HostileRestore, EveryAcceptedInputKeepsItsSoundThroughASaveAndRestore)
+{
+    std::vector<std::pair<std::string, juce::MemoryBlock>> accepted;
+
+    for (const auto& input : hostileInputs)
+    {
+        if (input.door != Door::state)
+            continue;
+
+        auto block = testutil::frameStateText (input.make());
+
+        if (HalvoraAudioProcessor::isReadableState (block.getData(), static_cast<int> (block.getSize())))
+            accepted.emplace_back (input.name, std::move (block));
+    }
+
+    for (const auto& file : juce::File (HALVORA_FUZZ_CORPUS_DIR).getChildFile ("state").findChildFiles (juce::File::findFiles, false))
+    {
+        juce::MemoryBlock block;
+        ASSERT_TRUE (file.loadFileAsData (block));
+
+        if (HalvoraAudioProcessor::isReadableState (block.getData(), static_cast<int> (block.getSize())))
+            accepted.emplace_back (file.getFileName().toStdString(), std::move (block));
+    }
+
+    ASSERT_GT (accepted.size(), 20u);
+
+    const auto save = [] (juce::AudioProcessor& processor) {
+        juce::MemoryBlock block;
+        processor.getStateInformation (block);
+        return block;
+    };
+
+    const auto render = [] (HalvoraAudioProcessor& processor) {
+        processor.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
+        processor.prepareToPlay (44100.0, 512);
+        auto signal = testutil::makeTestSignal (2, 4 * 512, 44100.0);
+        juce::MidiBuffer midi;
+
+        for (int start = 0; start < signal.getNumSamples(); start += 512)
+        {
+            juce::AudioBuffer<float> block (signal.getArrayOfWritePointers(), 2, start, 512);
+            processor.processBlock (block, midi);
+        }
+
+        return signal;
+    };
+
+    for (const auto& [name, block] : accepted)
+    {
+        HalvoraAudioProcessor first;
+        first.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+        const auto saved = save (first);
+
+        HalvoraAudioProcessor second;
+        second.setStateInformation (saved.getData(), static_cast<int> (saved.getSize()));
+        EXPECT_EQ (snapshot (second), snapshot (first)) << name;
+        EXPECT_EQ (save (second), saved) << name;
+
+        const auto firstSound = render (first);
+        const auto secondSound = render (second);
+
+        for (int ch = 0; ch < 2; ++ch)
+            ASSERT_EQ (std::memcmp (firstSound.getReadPointer (ch), secondSound.getReadPointer (ch), sizeof (float) * 4 * 512), 0) << name;
+    }
 }
 
 //==============================================================================

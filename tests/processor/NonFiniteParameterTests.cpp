@@ -176,7 +176,9 @@ TEST (NonFiniteParameterValue, ThroughTheParameterInterfaceEveryBlockStaysFinite
 
 TEST (NonFiniteSampleRate, AHostWithoutAUsableRateGetsTheDefaultRate)
 {
-    for (auto rate : { 0.0, -48000.0, static_cast<double> (notANumber), static_cast<double> (infinity) })
+    // No rate at all, and rates outside the 1 kHz to 4 MHz Halvora runs at.
+    for (auto rate : { 0.0, -48000.0, static_cast<double> (notANumber), static_cast<double> (infinity), 1.0e-300, 1.0,
+                       999.0, 4.0e6 * (1.0 + 1.0e-15), 1.0e300 })
     {
         HalvoraAudioProcessor processor;
         switchEverythingOn (processor);
@@ -189,5 +191,29 @@ TEST (NonFiniteSampleRate, AHostWithoutAUsableRateGetsTheDefaultRate)
         juce::MidiBuffer midi;
         processor.processBlock (block, midi);
         EXPECT_TRUE (allFinite (block)) << rate;
+    }
+}
+
+TEST (NonFiniteSampleRate, TheVibratoPhaseStaysWithinOneTurnAtTheEdgesOfTheRange)
+{
+    // At 1 Hz the fastest vibrato would step six turns a sample and never wrap back; the
+    // edges of the range, and a rate outside it, keep the phase within one turn.
+    for (auto rate : { 1.0, HalvoraAudioProcessor::minSampleRate, HalvoraAudioProcessor::maxSampleRate })
+    {
+        HalvoraAudioProcessor processor;
+        switchEverythingOn (processor);
+        testutil::setPlain (processor, halvora::ParamID::vibRate, 10.0f);
+        processor.prepareToPlay (rate, blockSize);
+        HalvoraProcessorInspector inspector (processor);
+        juce::MidiBuffer midi;
+
+        for (int i = 0; i < 200; ++i)
+        {
+            auto block = testutil::makeTestSignal (2, blockSize, 44100.0);
+            processor.processBlock (block, midi);
+            ASSERT_TRUE (allFinite (block)) << rate;
+            ASSERT_GE (inspector.vibratoPhase(), 0.0f) << rate;
+            ASSERT_LT (inspector.vibratoPhase(), 6.2831855f) << rate;
+        }
     }
 }

@@ -1,3 +1,4 @@
+#include "helpers/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
 #include "HalvoraVocabulary.h"
@@ -39,6 +40,9 @@ std::vector<float> allPlain (HalvoraAudioProcessor& processor)
         values.push_back (getPlain (processor, id));
     return values;
 }
+
+const std::string handDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+const std::string gainAndKey = "<PARAM id=\"gain\" value=\"6\"/><PARAM id=\"key\" value=\"3\"/>";
 
 /** Every parameter off its default. */
 void changeEverything (HalvoraAudioProcessor& processor)
@@ -129,9 +133,79 @@ TEST (SavedState, ForeignRootNameIsKeptAndStillRestores)
     auto xml = juce::AudioProcessor::getXmlFromBinary (save (processor).getData(), static_cast<int> (save (processor).getSize()));
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getTagName(), "STATE");
-    EXPECT_EQ (xml->getStringAttribute ("extra"), "1");
-    EXPECT_NE (xml->getChildByName ("OTHER"), nullptr);
 }
+
+TEST (SavedState, WhatNamesNoParameterIsNotCarriedIntoTheNextSave)
+{
+    // Attributes the framework's readers would give a meaning (binary blocks of a stated
+    // size), elements and attributes of other programs: read past, never written again.
+    HalvoraAudioProcessor processor;
+    restore (processor, testutil::frameStateText ("<PARAMS base64:a=\"2000000000.AAAA\" note=\"x\"><PARAM id=\"gain\" value=\"-3\" base64:value=\"-1.\" extra=\"1\"/>"
+                                                  "<OTHER x=\"y\"><PARAM id=\"key\" value=\"7\"/></OTHER><PARAM id=\"mystery\" value=\"1\"/><PARAM value=\"2\"/></PARAMS>"));
+    EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), -3.0f);
+    EXPECT_EQ (getPlain (processor, halvora::ParamID::key), 0.0f); // not a child of the root
+
+    auto xml = juce::AudioProcessor::getXmlFromBinary (save (processor).getData(), static_cast<int> (save (processor).getSize()));
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getNumAttributes(), 0);
+    ASSERT_EQ (xml->getNumChildElements(), 11);
+
+    for (auto* child : xml->getChildIterator())
+    {
+        EXPECT_EQ (child->getTagName(), "PARAM");
+        EXPECT_EQ (child->getNumAttributes(), 2);
+        EXPECT_EQ (child->getNumChildElements(), 0);
+    }
+}
+
+TEST (SavedState, AStateWrittenByTheFirstReleaseRestoresExactly)
+{
+    // Written by Halvora 0.1.0 with every parameter off its default (changeEverything).
+    juce::MemoryBlock block;
+    ASSERT_TRUE (juce::File (HALVORA_TEST_FIXTURES_DIR).getChildFile ("state-0.1.0-everything-changed.bin").loadFileAsData (block));
+
+    HalvoraAudioProcessor processor;
+    restore (processor, block);
+
+    HalvoraAudioProcessor expected;
+    changeEverything (expected);
+    EXPECT_EQ (allPlain (processor), allPlain (expected));
+
+    // And it is saved again byte for byte.
+    EXPECT_EQ (save (processor), block);
+}
+
+struct HandEdit
+{
+    const char* what;
+    std::string text;
+};
+
+class HandEdits : public testing::TestWithParam<HandEdit>
+{
+};
+
+TEST_P (HandEdits, Restore)
+{
+    HalvoraAudioProcessor processor;
+    restore (processor, testutil::frameStateText (GetParam().text));
+    EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), 6.0f) << GetParam().text;
+    EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::key), 3.0f) << GetParam().text;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P (Table, HandEdits, testing::Values (
+    HandEdit { "byteOrderMark", "\xef\xbb\xbf" + handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>" },
+    HandEdit { "byteOrderMarkWithoutDeclaration", "\xef\xbb\xbf<PARAMS>" + gainAndKey + "</PARAMS>" },
+    HandEdit { "ampersandInComment", handDeclaration + "<!-- gain & key, <tuned> -- by ear --><PARAMS><!-- A&B -->" + gainAndKey + "</PARAMS>" },
+    HandEdit { "ampersandInCdata", handDeclaration + "<PARAMS><![CDATA[ a & b < c ]]>" + gainAndKey + "</PARAMS>" },
+    HandEdit { "commentAfterRoot", handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>\n<!-- saved by hand -->\n" },
+    HandEdit { "linesAndIndents", handDeclaration + "\n<PARAMS>\n  <PARAM id = 'gain'\tvalue='6' />\n  <PARAM id=\"key\" value=\" 3\"></PARAM >\n</PARAMS >\n" },
+    HandEdit { "references", "<PARAMS><PARAM id=\"g&#97;in\" value=\"&#x36;\"/><PARAM id=\"key\" value=\"3\"/></PARAMS>" },
+    HandEdit { "documentType", "<!DOCTYPE PARAMS SYSTEM \"state.dtd\"><PARAMS>" + gainAndKey + "</PARAMS>" },
+    HandEdit { "textBetweenChildren", "<PARAMS>gain &amp; key: " + gainAndKey + " done</PARAMS>" }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+// clang-format on
 
 TEST (SavedState, PartialDocumentChangesOnlyWhatItNames)
 {
@@ -171,7 +245,7 @@ TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
 
 INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f }, RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f }, // no value: default
                                                                    RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                                                                                                                                                                                                       // not a number reads 0
-                                                                   RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 4.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                                                        // NaN reads as 0
+                                                                   RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 5.0f } /* named twice: refused */, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                             // NaN reads as 0
                                                                    RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f }));
 
 struct IgnoredBlock
@@ -208,10 +282,16 @@ std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, ju
     return { data, data + out.getDataSize() };
 }
 
+/** The whole text framed, its terminating zero counted in the length. */
+std::vector<juce::uint8> whole (const std::string& text)
+{
+    return framed (static_cast<juce::int32> (text.size() + 1), text);
+}
+
 const std::string gainSix = "<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>";
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (IgnoredBlock { "empty", {} }, IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) }, IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) }, IgnoredBlock { "lengthZero", framed (0, gainSix) }, IgnoredBlock { "lengthNegative", framed (-5, gainSix) }, IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) }, IgnoredBlock { "notXml", framed (14, "not xml at all") }, IgnoredBlock { "brokenTag", framed (2, "<<") }, IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }, IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") }, IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
+INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (IgnoredBlock { "empty", {} }, IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) }, IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) }, IgnoredBlock { "lengthZero", framed (0, gainSix) }, IgnoredBlock { "lengthNegative", framed (-5, gainSix) }, IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) }, IgnoredBlock { "notXml", framed (14, "not xml at all") }, IgnoredBlock { "brokenTag", framed (2, "<<") }, IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }, IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") }, IgnoredBlock { "attributeTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/></PARAMS>") }, IgnoredBlock { "parameterTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3\"/><PARAM id=\"gain\" value=\"-5\"/></PARAMS>") }, IgnoredBlock { "endTagMismatch", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"></PARAMX></PARAMS>") }, IgnoredBlock { "textAfterRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>junk") }, IgnoredBlock { "secondRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS><PARAMS/>") }, IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)
