@@ -4,6 +4,7 @@
 // (nothing changes) or harmless (every parameter stays valid). A hang shows as this
 // binary's CTest timeout.
 
+#include "helpers/AddressSpaceLimit.h"
 #include "helpers/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
@@ -16,9 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -185,41 +183,9 @@ const HostileInput hostileInputs[] {
     { "ClassInfoByteOrderMark", Door::classInfo, Outcome::harmless, [] { return presetWithState ("\xef\xbb\xbf" + stateDocument ("", gainSix)); } },
 };
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define HALVORA_UNDER_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define HALVORA_UNDER_SANITIZER 1
-#endif
-#endif
-
-/** Every restore here runs under an address-space limit, so that a memory bomb fails
-    instead of passing slowly: what the process has mapped when the tests start, plus room
-    for the largest inputs of the table (a few MB each) and the arenas of the threads that
-    restore them. Sanitizers map terabytes of shadow memory; under them, the sanitizer run's
-    own bound on a single allocation stands in.
-*/
-class AddressSpaceLimit final : public testing::Environment
-{
-public:
-    static constexpr rlim_t headroom = rlim_t { 768 } << 20;
-
-    void SetUp() override
-    {
-#if ! HALVORA_UNDER_SANITIZER
-        std::ifstream statm ("/proc/self/statm");
-        rlim_t mappedPages = 0;
-        ASSERT_TRUE (statm >> mappedPages);
-
-        rlimit limit {};
-        ASSERT_EQ (getrlimit (RLIMIT_AS, &limit), 0);
-        limit.rlim_cur = std::min (limit.rlim_max, mappedPages * static_cast<rlim_t> (sysconf (_SC_PAGESIZE)) + headroom);
-        ASSERT_EQ (setrlimit (RLIMIT_AS, &limit), 0);
-#endif
-    }
-};
-
-const auto* const addressSpaceLimit = testing::AddGlobalTestEnvironment (new AddressSpaceLimit);
+// Every restore here runs under an address-space limit: room for the largest inputs of the
+// table (a few MB each) and the arenas of the threads that restore them.
+const auto* const addressSpaceLimit = testing::AddGlobalTestEnvironment (new testutil::AddressSpaceLimit (rlim_t { 768 } << 20));
 
 /** Runs a job on a thread whose stack is as small as some hosts give their loading threads. */
 class SmallStackThread final : public juce::Thread
