@@ -1,0 +1,197 @@
+// The LV2 plug-in restoring saved states through lilv, the library most LV2 hosts use: the
+// bundle loaded and instantiated with the features it asks for, a state read from Turtle
+// text restored with lilv_state_restore, and read back with lilv_state_new_from_instance.
+// Each case runs in a child process under an address-space limit, so that an abort or a
+// memory bomb fails that case alone.
+
+#include "ChildHost.h"
+#include "StateBytes.h"
+
+#include <lilv/lilv.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace
+{
+const std::string stateKey = HALVORA_LV2_URI ":StateString";
+
+struct UridTable
+{
+    std::vector<std::string> uris;
+
+    static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
+    {
+        auto& uris = static_cast<UridTable*> (handle)->uris;
+
+        for (size_t i = 0; i < uris.size(); ++i)
+            if (uris[i] == uri)
+                return static_cast<LV2_URID> (i + 1);
+
+        uris.emplace_back (uri);
+        return static_cast<LV2_URID> (uris.size());
+    }
+
+    static const char* unmap (LV2_URID_Unmap_Handle handle, LV2_URID urid)
+    {
+        auto& uris = static_cast<UridTable*> (handle)->uris;
+        return urid >= 1 && urid <= uris.size() ? uris[urid - 1].c_str() : nullptr;
+    }
+};
+
+std::string turtleState (std::string value)
+{
+    for (auto at = value.find ('\n'); at != std::string::npos; at = value.find ('\n', at + 2))
+        value.replace (at, 1, "\\n");
+
+    const std::string prefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                                 "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                                 "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n";
+    const std::string subject = "<urn:halvora:test:state> a pset:Preset ;\n"
+                                "    lv2:appliesTo <" HALVORA_LV2_URI "> ;\n";
+    return prefixes + subject + "    state:state [ <" + stateKey + "> \"" + value + "\" ] .\n";
+}
+
+/** The gain in the state the plug-in saves through lilv, or why there is none. */
+std::string savedGain (const std::string& turtle)
+{
+    const auto key = turtle.find ("StateString>");
+    const auto open = turtle.find ('"', key);
+    const auto close = turtle.find ('"', open + 1);
+
+    if (key == std::string::npos || open == std::string::npos || close == std::string::npos)
+        return "no state string in: " + turtle;
+
+    return statebytes::gainIn (statebytes::fromBase64 (turtle.substr (open + 1, close - open - 1)));
+}
+
+/** Instantiates the plug-in, restores the baseline and then the case's state, and writes
+    the gain it then saves to fd. Runs in the child.
+*/
+int hostOneCase (int fd, const std::string& value)
+{
+    auto* world = lilv_world_new();
+    auto* bundle = lilv_new_file_uri (world, nullptr, HALVORA_LV2_BUNDLE "/");
+    lilv_world_load_bundle (world, bundle);
+    auto* uri = lilv_new_uri (world, HALVORA_LV2_URI);
+    const auto* plugin = lilv_plugins_get_by_uri (lilv_world_get_all_plugins (world), uri);
+
+    if (plugin == nullptr)
+        return 11;
+
+    UridTable table;
+    LV2_URID_Map map { &table, UridTable::map };
+    LV2_URID_Unmap unmap { &table, UridTable::unmap };
+    const std::int32_t maxBlock = 512;
+    const LV2_Options_Option options[] {
+        { LV2_OPTIONS_INSTANCE, 0, map.map (&table, LV2_BUF_SIZE__maxBlockLength), sizeof (maxBlock), map.map (&table, "http://lv2plug.in/ns/ext/atom#Int"), &maxBlock },
+        { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr },
+    };
+    const LV2_Feature mapFeature { LV2_URID__map, &map };
+    const LV2_Feature unmapFeature { LV2_URID__unmap, &unmap };
+    const LV2_Feature optionsFeature { LV2_OPTIONS__options, const_cast<LV2_Options_Option*> (options) };
+    const LV2_Feature boundedFeature { LV2_BUF_SIZE__boundedBlockLength, nullptr };
+    const LV2_Feature* features[] { &mapFeature, &unmapFeature, &optionsFeature, &boundedFeature, nullptr };
+
+    auto* instance = lilv_plugin_instantiate (plugin, 48000.0, features);
+
+    if (instance == nullptr)
+        return 12;
+
+    for (const auto& text : { statebytes::toBase64 (statebytes::frame (statebytes::gainState ("3.0"))), value })
+    {
+        auto* state = lilv_state_new_from_string (world, &map, turtleState (text).c_str());
+
+        if (state == nullptr)
+            return 13;
+
+        lilv_state_restore (state, instance, nullptr, nullptr, 0, features);
+        lilv_state_free (state);
+    }
+
+    auto* saved = lilv_state_new_from_instance (plugin, instance, &map, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr, nullptr, 0, features);
+    auto* turtle = lilv_state_to_string (world, &map, &unmap, saved, "urn:halvora:test:saved", nullptr);
+    const auto gain = savedGain (turtle != nullptr ? turtle : "");
+    [[maybe_unused]] const auto written = ::write (fd, gain.data(), gain.size());
+
+    lilv_free (turtle);
+    lilv_state_free (saved);
+    lilv_instance_free (instance);
+    lilv_node_free (uri);
+    lilv_node_free (bundle);
+    lilv_world_free (world);
+    return 0;
+}
+
+/** The gain saved after the restore, or a description of how the host failed. */
+std::string restoreInChild (const std::string& value)
+{
+    const auto outcome = childhost::run ([&] (int fd) { return hostOneCase (fd, value); });
+    return outcome.problem.empty() ? outcome.report : outcome.problem;
+}
+
+//==============================================================================
+struct StateCase
+{
+    const char* name;
+    std::string value;
+    const char* gainAfter; // "3.0" when the state is refused: the baseline stays
+};
+
+void PrintTo (const StateCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const std::string sixDb = statebytes::toBase64 (statebytes::frame (statebytes::gainState ("6.0")));
+
+std::string withSize (const std::string& text, const std::string& size)
+{
+    return size + text.substr (text.find ('.'));
+}
+
+std::string withLineBreaks (std::string text)
+{
+    for (auto at = text.size() - 10; at > text.find ('.') + 1; at = at > 40 ? at - 40 : 0)
+        text.insert (at, "\n  ");
+    return text;
+}
+
+StateCase cases[] = {
+    { "RealState", sixDb, "6.0" },
+    { "RealStateWrappedOverLines", withLineBreaks (sixDb), "6.0" },
+    { "MinusOne", "-1.AAAA", "3.0" },
+    { "SizeMaxOf32Bits", "4294967295.AAAA", "3.0" },
+    { "TwoBillionBytes", "2000000000.A", "3.0" },
+    { "TwentyDigits", "18446744073709551617.AAAA", "3.0" },
+    { "SizeOneMoreThanTheText", withSize (sixDb, std::to_string (std::stoul (sixDb) + 1)), "3.0" },
+    { "SizeWithPlusSign", withSize (sixDb, "+" + sixDb.substr (0, sixDb.find ('.'))), "3.0" },
+    { "NoDot", "AAAA", "3.0" },
+    { "Empty", "", "3.0" },
+};
+
+class Lv2StateRestore : public testing::TestWithParam<StateCase>
+{
+};
+
+TEST_P (Lv2StateRestore, HostSurvivesAndStateIsAppliedOrRefused)
+{
+    EXPECT_EQ (restoreInChild (GetParam().value), GetParam().gainAfter);
+}
+
+std::string caseName (const testing::TestParamInfo<StateCase>& param)
+{
+    return param.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P (Cases, Lv2StateRestore, testing::ValuesIn (cases), caseName);
+} // namespace
