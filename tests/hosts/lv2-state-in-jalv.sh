@@ -7,16 +7,7 @@ set -euo pipefail
 bundle_dir="$1"
 uri="$2"
 export LV2_PATH="$bundle_dir"
-export JACK_NO_AUDIO_RESERVATION=1
-export JACK_DEFAULT_SERVER="halvora-state-$$"
-
-work="$(mktemp -d)"
-jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 512 > "$work/jackd.log" 2>&1 &
-jack_pid=$!
-trap 'kill "$jack_pid" 2>/dev/null || true; wait "$jack_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-
-sleep 1.5
-kill -0 "$jack_pid" 2>/dev/null || { echo "jackd did not start:"; cat "$work/jackd.log"; exit 1; }
+source "$(dirname "$0")/jack-dummy.sh" "halvora-state-$$"
 
 failed=0
 for value in "-1.AAAA" "2000000000.A"; do
