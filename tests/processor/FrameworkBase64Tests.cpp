@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace
 {
 juce::MemoryBlock randomBytes (size_t size)
@@ -28,7 +30,9 @@ TEST (FrameworkBase64, WhatItWritesReadsBackTheSame)
         const auto bytes = randomBytes (size);
         juce::MemoryBlock decoded;
         ASSERT_TRUE (decoded.fromBase64Encoding (bytes.toBase64Encoding())) << size;
-        EXPECT_EQ (decoded, bytes) << size;
+        // Compared by hand: the framework's operator== hands an empty block's null data to memcmp.
+        ASSERT_EQ (decoded.getSize(), size);
+        EXPECT_TRUE (size == 0 || std::memcmp (decoded.getData(), bytes.getData(), size) == 0) << size;
     }
 }
 
