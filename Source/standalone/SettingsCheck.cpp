@@ -213,6 +213,20 @@ juce::String findValueProblem (const juce::String& key, const juce::String& valu
 /** One VALUE element: a known key, once, and its value as PropertiesFile::loadAsXml takes
     it (the child element written out again, or the "val" attribute).
 */
+/** True if text sits anywhere inside the element. The framework writes such an element
+    back out as a single line before reading it again, and its writer dereferences a null
+    line break for an element that follows text: the settings file would crash the app.
+    Nothing the app writes has text there.
+*/
+bool holdsText (const juce::XmlElement& element)
+{
+    for (auto* child = element.getFirstChildElement(); child != nullptr; child = child->getNextElement())
+        if (child->isTextElement() || holdsText (*child))
+            return true;
+
+    return false;
+}
+
 juce::String findEntryProblem (const juce::XmlElement& entry, juce::StringArray& keysSeen)
 {
     if (entry.isTextElement())
@@ -235,6 +249,9 @@ juce::String findEntryProblem (const juce::XmlElement& entry, juce::StringArray&
 
     if (child != nullptr && (entry.getNumChildElements() > 1 || entry.hasAttribute ("val") || child->isTextElement()))
         return "a VALUE holding more than one value";
+
+    if (child != nullptr && holdsText (*child))
+        return "text inside a VALUE's element";
 
     const auto value = child != nullptr ? child->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader())
                                         : entry.getStringAttribute ("val");
