@@ -6,11 +6,15 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 namespace
 {
 // The keys JUCE's standalone holder and window write, and nothing else.
+// How much of the file the framework reads to find the root element.
+constexpr size_t rootSearchBytes = 8192;
+
 constexpr const char* audioSetupKey = "audioSetup";
 constexpr const char* filterStateKey = "filterState";
 constexpr const char* shouldMuteInputKey = "shouldMuteInput";
@@ -280,6 +284,16 @@ juce::String findSettingsProblem (const void* data, size_t size)
 
     if (auto* problem = findXmlTextProblem (text, size))
         return "its XML holds " + juce::String (problem);
+
+    // The framework looks for the root element in the file's first 8 KiB only, and takes a
+    // file whose root starts later as no settings at all (and writes over it at the next
+    // save), so such a file is set aside instead.
+    const auto* start = text + (size >= 3 && std::memcmp (text, "\xef\xbb\xbf", 3) == 0 ? 3 : 0);
+    const auto head = juce::String::fromUTF8 (start, static_cast<int> (std::min<size_t> (size - static_cast<size_t> (start - text), rootSearchBytes)));
+    const auto root = juce::XmlDocument (head).getDocumentElement (true);
+
+    if (root == nullptr || ! root->hasTagName ("PROPERTIES"))
+        return "no PROPERTIES element in its first 8 KiB";
 
     const auto document = juce::XmlDocument::parse (juce::String::fromUTF8 (text, static_cast<int> (size)));
 

@@ -9,6 +9,7 @@
 #include "standalone/SettingsCheck.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace
@@ -19,10 +20,14 @@ const juce::File& settingsFile()
     return temporary.getFile();
 }
 
-void require (bool condition)
+/** A broken promise of the check: says which before the runner keeps the input. */
+void require (bool condition, const char* promise)
 {
-    if (! condition)
-        std::abort();
+    if (condition)
+        return;
+
+    std::fprintf (stderr, "settings accepted by the check, but not %s\n", promise);
+    std::abort();
 }
 } // namespace
 
@@ -33,29 +38,29 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     if (findSettingsProblem (data, size).isNotEmpty())
         return 0;
 
-    require (settingsFile().replaceWithData (data, size));
+    require (settingsFile().replaceWithData (data, size), "written to a file");
 
     juce::PropertiesFile::Options options;
     options.applicationName = "Halvora";
     juce::PropertiesFile settings (settingsFile(), options);
-    require (settings.isValidFile());
+    require (settings.isValidFile(), "loaded by PropertiesFile");
 
     for (auto& key : settings.getAllProperties().getAllKeys())
-        require (juce::StringArray { "audioSetup", "filterState", "shouldMuteInput", "lastStateFile", "windowX", "windowY" }.contains (key));
+        require (juce::StringArray { "audioSetup", "filterState", "shouldMuteInput", "lastStateFile", "windowX", "windowY" }.contains (key), "only the app's own keys");
 
     if (auto setup = settings.getXmlValue ("audioSetup"))
     {
         const auto rate = setup->getDoubleAttribute ("audioDeviceRate", 48000.0);
         const auto bufferSize = setup->getIntAttribute ("audioDeviceBufferSize", 512);
-        require (std::isfinite (rate) && rate > 0.0 && rate <= SettingsLimits::maxSampleRate);
-        require (bufferSize > 0 && bufferSize <= SettingsLimits::maxBufferSize);
+        require (std::isfinite (rate) && rate > 0.0 && rate <= SettingsLimits::maxSampleRate, "a sample rate in range");
+        require (bufferSize > 0 && bufferSize <= SettingsLimits::maxBufferSize, "a buffer size in range");
     }
 
     if (settings.containsKey ("filterState"))
     {
         juce::MemoryBlock state;
-        require (state.fromBase64Encoding (settings.getValue ("filterState")));
-        require (state.getSize() <= size);
+        require (state.fromBase64Encoding (settings.getValue ("filterState")), "a filter state the decoder reads");
+        require (state.getSize() <= size, "a filter state no larger than the file");
 
         if (state.getSize() > 0)
             processor.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
