@@ -23,14 +23,6 @@ if (NOT changelog_head MATCHES "^halvora \\(${PROJECT_VERSION}\\) ")
 endif()
 
 #==============================================================================
-# The LV2 bundle's preset gets a name once JUCE's helper has written the manifest
-# (commands after the build run in the order they were added, so this one comes after it).
-add_custom_command (TARGET Halvora_LV2 POST_BUILD
-    COMMAND "${CMAKE_COMMAND}" "-DMANIFEST=$<TARGET_FILE_DIR:Halvora_LV2>/manifest.ttl"
-            -P "${CMAKE_CURRENT_LIST_DIR}/Lv2PresetLabel.cmake"
-    VERBATIM)
-
-#==============================================================================
 # Manual pages and the changelog, compressed as Debian installs them (gzip -9n: best
 # compression, no name or time stamp, so the same input gives the same bytes).
 find_program (HALVORA_GZIP gzip REQUIRED)
@@ -77,14 +69,13 @@ endif()
 add_custom_target (halvora_docs ALL DEPENDS ${halvora_docs})
 
 #==============================================================================
-get_target_property (halvora_lv2_bundle Halvora_LV2 JUCE_PLUGIN_ARTEFACT_FILE)
 get_target_property (halvora_vst3_bundle Halvora_VST3 JUCE_PLUGIN_ARTEFACT_FILE)
 
 set (CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # Hosts load the plug-in libraries, nobody runs them: no execute bit, as Debian ships libraries.
-install (DIRECTORY "${halvora_lv2_bundle}" DESTINATION lib/lv2
+install (DIRECTORY "${HALVORA_LV2_BUNDLE}" DESTINATION lib/lv2
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install (DIRECTORY "${halvora_vst3_bundle}" DESTINATION lib/vst3
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

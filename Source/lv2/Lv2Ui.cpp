@@ -1,0 +1,144 @@
+#include "Lv2Ui.h"
+
+#include "lv2/Lv2ControlPorts.h"
+#include "lv2/Lv2Instance.h"
+#include "lv2/Lv2Ports.h"
+
+#include <lv2/instance-access/instance-access.h>
+
+#include <cstring>
+
+namespace halvora::lv2
+{
+namespace
+{
+    const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
+    {
+        if (features == nullptr)
+            return nullptr;
+
+        for (auto* const* f = features; *f != nullptr; ++f)
+            if ((*f)->URI != nullptr && std::strcmp ((*f)->URI, uri) == 0)
+                return (*f)->data;
+
+        return nullptr;
+    }
+} // namespace
+
+//==============================================================================
+std::unique_ptr<Lv2Ui> Lv2Ui::create (LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
+                                      const LV2_Feature* const* features)
+{
+    auto* parent = const_cast<void*> (findFeature (features, LV2_UI__parent));
+
+    if (parent == nullptr || widget == nullptr)
+        return nullptr;
+
+    std::unique_ptr<Lv2Ui> ui (new Lv2Ui (write, controller, parent,
+                                          static_cast<const LV2UI_Resize*> (findFeature (features, LV2_UI__resize)),
+                                          static_cast<const LV2UI_Touch*> (findFeature (features, LV2_UI__touch)),
+                                          static_cast<Lv2Instance*> (const_cast<void*> (findFeature (features, LV2_INSTANCE_ACCESS_URI)))));
+    *widget = reinterpret_cast<LV2UI_Widget> (ui->getWindowHandle());
+    return ui;
+}
+
+Lv2Ui::Lv2Ui (LV2UI_Write_Function writeFunction, LV2UI_Controller hostController, LV2UI_Widget parent,
+              const LV2UI_Resize* resize, const LV2UI_Touch* touchFeature, Lv2Instance* pluginInstance)
+    : write (writeFunction),
+      controller (hostController),
+      touch (touchFeature),
+      plugin (pluginInstance)
+{
+    if (plugin != nullptr)
+    {
+        targetSent = plugin->getProcessor().getActiveMvTarget();
+        mirror.setActiveMvTarget (targetSent);
+    }
+
+    editor.reset (mirror.createEditorIfNeeded());
+
+    for (auto* parameter : mirror.getParameters())
+        parameter->addListener (this);
+
+    setOpaque (true);
+    setSize (editor->getWidth(), editor->getHeight());
+    addAndMakeVisible (*editor);
+    addToDesktop (0, parent);
+    setVisible (true);
+
+    // The editor has one size; the host's window takes it.
+    if (resize != nullptr && resize->ui_resize != nullptr)
+        resize->ui_resize (resize->handle, getWidth(), getHeight());
+}
+
+Lv2Ui::~Lv2Ui()
+{
+    for (auto* parameter : mirror.getParameters())
+        parameter->removeListener (this);
+
+    mirror.editorBeingDeleted (editor.get());
+    editor.reset();
+}
+
+//==============================================================================
+void Lv2Ui::portEvent (std::uint32_t port, std::uint32_t bufferSize, std::uint32_t format, const void* buffer)
+{
+    // Control ports arrive as plain floats (format 0); nothing else is ours to read.
+    if (format != 0 || bufferSize != sizeof (float) || buffer == nullptr || ! isControlPort (port))
+        return;
+
+    float value;
+    std::memcpy (&value, buffer, sizeof value);
+
+    auto* parameter = mirror.apvts.getParameter (parameterIDs[port - firstControl]);
+
+    if (parameter == nullptr)
+        return;
+
+    const juce::ScopedValueSetter<bool> fromHost (applyingHostValue, true);
+    parameter->setValueNotifyingHost (parameter->convertTo0to1 (portValueAsHeld (*parameter, value)));
+}
+
+int Lv2Ui::idle()
+{
+    eventLoop.processPendingEvents();
+    sendTargetToPlugin();
+    return 0;
+}
+
+void Lv2Ui::sendTargetToPlugin()
+{
+    const auto target = mirror.getActiveMvTarget();
+
+    if (plugin == nullptr || target == targetSent)
+        return;
+
+    plugin->getProcessor().setActiveMvTarget (target);
+    targetSent = target;
+}
+
+//==============================================================================
+void Lv2Ui::parameterValueChanged (int parameterIndex, float newValue)
+{
+    if (applyingHostValue || write == nullptr || parameterIndex < 0 || parameterIndex >= static_cast<int> (parameterIDs.size()))
+        return;
+
+    const auto* parameter = mirror.apvts.getParameter (parameterIDs[static_cast<std::size_t> (parameterIndex)]);
+    const auto value = parameter->convertFrom0to1 (newValue);
+    write (controller, controlPortFor (static_cast<std::size_t> (parameterIndex)), sizeof (float), 0, &value);
+}
+
+void Lv2Ui::parameterGestureChanged (int parameterIndex, bool gestureIsStarting)
+{
+    if (touch == nullptr || touch->touch == nullptr || parameterIndex < 0 || parameterIndex >= static_cast<int> (parameterIDs.size()))
+        return;
+
+    touch->touch (touch->handle, controlPortFor (static_cast<std::size_t> (parameterIndex)), gestureIsStarting);
+}
+
+void Lv2Ui::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colours::black);
+}
+
+} // namespace halvora::lv2

@@ -1,0 +1,142 @@
+// The LV2 control ports as the processor sees them: a port's value reaches the parameter
+// exactly as the same value through every other door would (NaN as the default, the
+// infinities and other values outside the range clamped, choices clamped then rounded),
+// and only ports that changed are applied, so a restored state outlives ports the host did
+// not restore.
+
+#include "helpers/TestHelpers.h"
+#include "lv2/Lv2ControlPorts.h"
+#include "PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+using halvora::lv2::Lv2ControlPorts;
+
+constexpr auto inf = std::numeric_limits<float>::infinity();
+constexpr auto nan = std::numeric_limits<float>::quiet_NaN();
+
+size_t indexOf (const char* id)
+{
+    for (size_t i = 0; i < halvora::parameterIDs.size(); ++i)
+        if (std::string (halvora::parameterIDs[i]) == id)
+            return i;
+
+    return halvora::parameterIDs.size();
+}
+
+float rawValue (HalvoraAudioProcessor& processor, const char* id)
+{
+    return processor.apvts.getRawParameterValue (id)->load();
+}
+
+/** What the processor's blocks read after a host sets `plain` through the parameter, as
+    the renderer, the VST3 and the Audio Unit doors do.
+*/
+float throughTheParameter (const char* id, float plain)
+{
+    HalvoraAudioProcessor processor;
+    auto& parameter = testutil::param (processor, id);
+    parameter.setValueNotifyingHost (parameter.convertTo0to1 (plain));
+    return rawValue (processor, id);
+}
+
+struct PortCase
+{
+    const char* id;
+    float portValue;
+    float sameAsPlain; // the in-range value another door would be given
+};
+
+void PrintTo (const PortCase& c, std::ostream* os)
+{
+    *os << c.id << " = " << c.portValue;
+}
+
+class PortValue : public testing::TestWithParam<PortCase>
+{
+};
+
+TEST_P (PortValue, ReachesTheProcessorAsThroughEveryOtherDoor)
+{
+    const auto& c = GetParam();
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    float port = c.portValue;
+    ports.connect (indexOf (c.id), &port);
+    ports.apply();
+
+    const auto held = rawValue (processor, c.id);
+    EXPECT_TRUE (std::isfinite (held));
+    EXPECT_EQ (held, throughTheParameter (c.id, c.sameAsPlain));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Table, PortValue,
+    testing::Values (PortCase { "gain", 3.333333f, 3.333333f }, PortCase { "gain", -6.0f, -6.0f },
+                     PortCase { "gain", nan, 0.0f }, PortCase { "gain", inf, 24.0f }, PortCase { "gain", -inf, -24.0f },
+                     PortCase { "gain", 1.0e30f, 24.0f }, PortCase { "vibRate", 0.0f, 0.1f }, PortCase { "vibRate", nan, 5.0f },
+                     PortCase { "morvel", nan, 0.5f }, PortCase { "morvel", 0.8f, 0.8f }, PortCase { "formant", -inf, -1.0f },
+                     PortCase { "delayMix", 150.0f, 100.0f }, PortCase { "key", 2.6f, 3.0f }, PortCase { "key", 2.4f, 2.0f },
+                     PortCase { "key", 99.0f, 11.0f }, PortCase { "key", -1.0f, 0.0f }, PortCase { "key", inf, 11.0f },
+                     PortCase { "scale", nan, 0.0f }, PortCase { "range", -inf, 0.0f }, PortCase { "range", 4.0f, 4.0f }));
+
+TEST (Lv2ControlPorts, AppliesOnlyPortsThatChanged)
+{
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    float gain = -6.0f;
+    ports.connect (indexOf ("gain"), &gain);
+
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), -6.0f);
+
+    // Something else (a restore) changes the value; the unchanged port leaves it be.
+    testutil::setPlain (processor, "gain", 9.0f);
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), 9.0f);
+
+    gain = -3.0f;
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), -3.0f);
+}
+
+TEST (Lv2ControlPorts, AfterARestoreTheRestoredValuesStandUntilAPortChanges)
+{
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    float gain = 0.0f, key = 0.0f;
+    ports.connect (indexOf ("gain"), &gain);
+    ports.connect (indexOf ("key"), &key);
+    ports.apply();
+
+    // The host sets its ports to other values around the restore, in either order.
+    testutil::setPlain (processor, "gain", 12.0f);
+    testutil::setPlain (processor, "key", 5.0f);
+    gain = 4.0f;
+    ports.adoptPortValues();
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
+    EXPECT_EQ (rawValue (processor, "key"), 5.0f);
+
+    key = 7.0f;
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
+    EXPECT_EQ (rawValue (processor, "key"), 7.0f);
+}
+
+TEST (Lv2ControlPorts, UnconnectedPortsLeaveTheirParametersAlone)
+{
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    testutil::setPlain (processor, "reverbMix", 40.0f);
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "reverbMix"), 40.0f);
+    EXPECT_EQ (ports.currentValue (indexOf ("reverbMix")), 40.0f);
+}
+
+} // namespace
