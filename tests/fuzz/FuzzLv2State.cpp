@@ -1,7 +1,7 @@
 // The LV2 plug-in's state restore as a host calls it, on the plug-in binary built beside
-// this target: the input is the state string the retrieve function hands over (what a
-// host read from a saved state.ttl). Whatever it holds, the restore must come back, and
-// the plug-in must still store its state.
+// this target: each input is handed over as the state document's text and then as the first
+// bundle's base64 state string (what a host read from a saved state.ttl). Whatever it holds,
+// the restore must come back, and the plug-in must still store its state.
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -72,16 +72,18 @@ Plugin& plugin()
 
 struct Input
 {
+    LV2_URID key;
     const char* data;
     size_t size;
 };
 
 const void* retrieve (LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags)
 {
-    if (key != mapUri (nullptr, HALVORA_LV2_URI ":StateString"))
+    const auto* input = static_cast<const Input*> (handle);
+
+    if (key != input->key)
         return nullptr;
 
-    const auto* input = static_cast<const Input*> (handle);
     *size = input->size;
     *type = mapUri (nullptr, LV2_ATOM__String);
     *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
@@ -104,11 +106,15 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
     auto& p = plugin();
-    Input input { reinterpret_cast<const char*> (data), size };
-    p.state->restore (p.handle, retrieve, &input, 0, features);
 
-    if (p.state->save (p.handle, store, nullptr, 0, features) != LV2_STATE_SUCCESS)
-        std::abort();
+    for (const auto* key : { HALVORA_LV2_URI ":state", HALVORA_LV2_URI ":StateString" })
+    {
+        Input input { mapUri (nullptr, key), reinterpret_cast<const char*> (data), size };
+        p.state->restore (p.handle, retrieve, &input, 0, features);
+
+        if (p.state->save (p.handle, store, nullptr, 0, features) != LV2_STATE_SUCCESS)
+            std::abort();
+    }
 
     return 0;
 }
