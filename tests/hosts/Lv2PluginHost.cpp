@@ -326,6 +326,34 @@ INSTANTIATE_TEST_SUITE_P (Hosts, Lv2MatchesTheRenderer,
                                            RenderCase { "MaxBlockLongerThanTheRuns", 2048, 1024, 1024 }),
                           [] (const testing::TestParamInfo<RenderCase>& param) { return std::string (param.param.name); });
 
+TEST (Lv2File, RendersWhatTheRendererRenders)
+{
+    // Debian's lv2file, a host that offers nothing but the URID map, sets the ports by
+    // symbol ("-p gain:-4.5") and runs in the block length it is given.
+    constexpr double rate = 44100.0;
+    const auto input = testutil::makeTestSignal (2, 30000, rate, 11);
+    testutil::TempFolder folder;
+    const auto in = folder.file ("in.wav");
+    const auto out = folder.file ("out.wav");
+    testutil::writeWav (in, input, rate);
+
+    juce::StringArray command { "env", "LV2_PATH=" + juce::File (HALVORA_LV2_BUNDLE).getParentDirectory().getFullPathName(),
+                                "lv2file", "-b", "512" };
+
+    for (const auto& [symbol, value] : settings)
+        command.addArray ({ "-p", juce::String (symbol) + ":" + juce::String (value) });
+
+    command.addArray ({ "-i", in.getFullPathName(), "-o", out.getFullPathName(), HALVORA_LV2_URI });
+
+    juce::ChildProcess lv2file;
+    ASSERT_TRUE (lv2file.start (command));
+    const auto log = lv2file.readAllProcessOutput();
+    ASSERT_TRUE (lv2file.waitForProcessToFinish (60000));
+    ASSERT_EQ (lv2file.getExitCode(), 0u) << log;
+
+    EXPECT_EQ (firstDifference (testutil::readAudio (out), renderWithTheRenderer (input, rate, 512)), -1);
+}
+
 //==============================================================================
 TEST (Lv2State, SurvivesLilvsSaveAndRestoreWithThePortsInAgreement)
 {
