@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 namespace
 {
@@ -35,6 +36,32 @@ PitchDetector::LagWindow PitchDetector::lagWindow (int numSamples, double sample
     window.maxLag = r2 < window.minLag + 2 ? window.minLag + 2 : std::min (half, r2);
     window.searchable = window.maxLag > window.minLag + 2;
     return window;
+}
+
+std::optional<int> PitchDetector::shortestSearchableBlock (double sampleRate, int rangeIndex) noexcept
+{
+    const auto searchable = [=] (int numSamples) { return lagWindow (numSamples, sampleRate, rangeIndex).searchable; };
+
+    // A longer block never narrows the window, so the searchable lengths are all those from
+    // one length up: halve the gap between an empty block, which has no lags at all, and
+    // the longest block there is until the two are neighbours.
+    int tooShort = 0;
+    int longEnough = std::numeric_limits<int>::max();
+
+    if (! searchable (longEnough))
+        return std::nullopt;
+
+    while (longEnough - tooShort > 1)
+    {
+        const auto middle = tooShort + (longEnough - tooShort) / 2;
+
+        if (searchable (middle))
+            longEnough = middle;
+        else
+            tooShort = middle;
+    }
+
+    return longEnough;
 }
 
 void PitchDetector::prepare (int maxBlockSize)

@@ -2,6 +2,7 @@
 
 #include "DifferenceKernels.h"
 
+#include <optional>
 #include <vector>
 
 //==============================================================================
@@ -21,6 +22,12 @@ public:
 
     /** The lags searched for a block of numSamples in a range (0 Soprano to 4 Bass). */
     static LagWindow lagWindow (int numSamples, double sampleRate, int rangeIndex) noexcept;
+
+    /** The fewest samples for which lagWindow is searchable in this range at this rate;
+        detect finds nothing in any shorter block. Nothing when no block length will do:
+        at rates of a few kHz the range's highest and lowest pitch lie too few samples apart.
+    */
+    static std::optional<int> shortestSearchableBlock (double sampleRate, int rangeIndex) noexcept;
 
     /** Sizes the working arrays so blocks of up to maxBlockSize samples allocate nothing. */
     void prepare (int maxBlockSize);

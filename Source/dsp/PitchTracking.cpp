@@ -1,5 +1,7 @@
 #include "PitchTracking.h"
 
+#include <algorithm>
+
 namespace halvora
 {
 
@@ -17,7 +19,7 @@ void PitchTracking::reset() noexcept
 
 float PitchTracking::process (const float* analysis, int numSamples, double sampleRate, int rangeIndex, float correctionStrength)
 {
-    const auto detectedHz = numSamples >= 64 ? detector.detect (analysis, numSamples, sampleRate, rangeIndex) : 0.0f;
+    const auto detectedHz = numSamples >= shortestAnalysedBlock ? detector.detect (analysis, numSamples, sampleRate, rangeIndex) : 0.0f;
     follow (detectedHz, correctionStrength);
     return detectedHz;
 }
@@ -38,6 +40,14 @@ void PitchTracking::follow (float detectedHz, float correctionStrength) noexcept
     {
         smoothedHz = lastDetectedHz;
     }
+}
+
+std::optional<int> shortestDetectingBlock (int rangeIndex, double sampleRate) noexcept
+{
+    if (const auto searchable = PitchDetector::shortestSearchableBlock (sampleRate, rangeIndex))
+        return std::max (PitchTracking::shortestAnalysedBlock, *searchable);
+
+    return std::nullopt;
 }
 
 } // namespace halvora

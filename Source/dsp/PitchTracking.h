@@ -2,6 +2,8 @@
 
 #include "PitchDetector.h"
 
+#include <optional>
+
 namespace halvora
 {
 
@@ -13,6 +15,9 @@ namespace halvora
 class PitchTracking final
 {
 public:
+    /** Blocks shorter than this are not analysed at all, in any range and at any rate. */
+    static constexpr int shortestAnalysedBlock = 64;
+
     /** Sizes the detector so that blocks of up to maxBlockSize samples allocate nothing,
         and forgets the voice.
     */
@@ -22,7 +27,7 @@ public:
     void reset() noexcept;
 
     /** Detects the pitch of one block (0 when nothing is found or the block is shorter
-        than 64 samples), follows it and returns what was detected.
+        than shortestDetectingBlock), follows it and returns what was detected.
     */
     float process (const float* analysis, int numSamples, double sampleRate, int rangeIndex, float correctionStrength);
 
@@ -35,5 +40,12 @@ public:
     float lastDetectedHz = 0.0f;
     float smoothedHz = 0.0f;
 };
+
+/** The fewest samples a block needs for PitchTracking::process to find a pitch in this
+    range (0 Soprano to 4 Bass) at this sample rate: every shorter block detects nothing,
+    so a host buffer below it leaves the voice uncorrected. Nothing when no block length
+    will do at this rate.
+*/
+std::optional<int> shortestDetectingBlock (int rangeIndex, double sampleRate) noexcept;
 
 } // namespace halvora

@@ -2,6 +2,7 @@
 #include "helpers/TestHelpers.h"
 
 #include "HalvoraVocabulary.h"
+#include "dsp/PitchTracking.h"
 
 #include <gtest/gtest.h>
 
@@ -309,4 +310,127 @@ TEST (RenderCommand, PitchLogAndPlotShowWhatTheCorrectionDid)
     ASSERT_TRUE (plot.isValid());
     EXPECT_EQ (plot.getWidth(), 1600);
     EXPECT_EQ (plot.getHeight(), 600);
+}
+
+/** A render whose blocks are all one size, of a sine in the range, and what it said and detected. */
+struct ShortBlockCase
+{
+    const char* what;
+    const char* range; // set with -p, or "state" for Bass restored from a saved state
+    double sampleRate;
+    int block;
+    const char* warning; // empty: blocks long enough, no warning
+};
+
+class RenderShortBlocks : public testing::TestWithParam<ShortBlockCase>
+{
+};
+
+// The warning names the range, the block and the shortest detecting block at the input's
+// rate, and tells the truth: with it no block detects a pitch, without it every block does.
+TEST_P (RenderShortBlocks, WarnExactlyWhenNoBlockDetects)
+{
+    const auto& c = GetParam();
+    TempFolder dir;
+    juce::StringArray args { "-q", "--on", "key", "-p", "morvel=1", "--block", juce::String (c.block), "--pitch-csv",
+                             dir.file ("p.csv").getFullPathName() };
+    auto rangeIndex = 4;
+
+    if (juce::String (c.range) == "state")
+    {
+        HalvoraAudioProcessor processor;
+        testutil::setPlain (processor, ParamID::range, static_cast<float> (rangeIndex));
+        juce::MemoryBlock state;
+        processor.getStateInformation (state);
+        ASSERT_TRUE (dir.file ("bass.bin").replaceWithData (state.getData(), state.getSize()));
+        args.addArray ({ "--state", dir.file ("bass.bin").getFullPathName() });
+    }
+    else
+    {
+        rangeIndex = juce::StringArray (halvora::rangeNames.data(), static_cast<int> (halvora::rangeNames.size())).indexOf (c.range);
+        ASSERT_GE (rangeIndex, 0);
+        args.addArray ({ "-p", juce::String ("range=") + c.range });
+    }
+
+    const auto lowestHz = halvora::vocalRanges[static_cast<size_t> (rangeIndex)].lowestHz;
+
+    // Four whole blocks of a sine a fifth above the range's lowest pitch.
+    juce::AudioBuffer<float> input (1, 4 * c.block);
+    for (int i = 0; i < input.getNumSamples(); ++i)
+        input.setSample (0, i, 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * 1.5 * lowestHz * i / c.sampleRate)));
+    writeWav (dir.file ("in.wav"), input, c.sampleRate);
+    args.addArray ({ dir.file ("in.wav").getFullPathName(), dir.file ("out.wav").getFullPathName() });
+
+    const auto result = runRender (args);
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    const auto warns = juce::String (c.warning).isNotEmpty();
+    EXPECT_EQ (result.output, warns ? "halvora-render: warning: " + juce::String (c.warning) + "\n" : juce::String());
+
+    const auto rows = juce::StringArray::fromLines (dir.file ("p.csv").loadFileAsString().trim());
+    ASSERT_EQ (rows.size(), 1 + 4);
+
+    for (int row = 1; row < rows.size(); ++row)
+    {
+        const auto detectedHz = juce::StringArray::fromTokens (rows[row], ",", "")[1].getDoubleValue();
+        EXPECT_EQ (detectedHz > 0.0, ! warns) << rows[row];
+    }
+}
+
+// The shortest blocks worked out by hand from the detector's window: twice (rate / the range's
+// highest Hz, rounded, + 3).
+INSTANTIATE_TEST_SUITE_P (Table, RenderShortBlocks,
+                          testing::Values (ShortBlockCase { "soprano 89", "Soprano", 44100.0, 89, "block 89 is shorter than 90 samples, the shortest in which the pitch detector finds a Soprano pitch at 44100 Hz: no pitch will be corrected" },
+                                           ShortBlockCase { "soprano 90", "Soprano", 44100.0, 90, "" },
+                                           ShortBlockCase { "bass 295 at 48k", "Bass", 48000.0, 295, "block 295 is shorter than 296 samples, the shortest in which the pitch detector finds a Bass pitch at 48000 Hz: no pitch will be corrected" },
+                                           ShortBlockCase { "bass 296 at 48k", "Bass", 48000.0, 296, "" },
+                                           ShortBlockCase { "tenor 371 at 96k", "Tenor", 96000.0, 371, "block 371 is shorter than 372 samples, the shortest in which the pitch detector finds a Tenor pitch at 96000 Hz: no pitch will be corrected" },
+                                           ShortBlockCase { "bass from state 273", "state", 44100.0, 273, "block 273 is shorter than 274 samples, the shortest in which the pitch detector finds a Bass pitch at 44100 Hz: no pitch will be corrected" },
+                                           ShortBlockCase { "soprano at 1 kHz", "Soprano", 1000.0, 4096, "the pitch detector finds no Soprano pitch at 1000 Hz in a block of any length: no pitch will be corrected" }),
+                          [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
+
+// Each range's row carries its span from the vocabulary and the shortest detecting blocks
+// the voice chain reports, column by column.
+TEST (RenderCommand, ListRangesShowsEachRangesSpanAndShortestBlocks)
+{
+    const auto result = runRender ({ "--list-ranges" });
+    EXPECT_EQ (result.exitCode, 0);
+    const auto lines = juce::StringArray::fromLines (result.output.trimEnd());
+    ASSERT_EQ (lines.size(), 2 + 5) << result.output;
+    EXPECT_TRUE (lines[1].endsWith ("44.1 kHz    48 kHz    96 kHz")) << lines[1];
+
+    for (int r = 0; r < 5; ++r)
+    {
+        const auto& range = halvora::vocalRanges[static_cast<size_t> (r)];
+        auto cells = juce::StringArray::fromTokens (lines[2 + r], " ", "");
+        cells.removeEmptyStrings();
+        ASSERT_EQ (cells.size(), 6) << lines[2 + r];
+        EXPECT_EQ (cells[0], halvora::rangeNames[static_cast<size_t> (r)]);
+        EXPECT_EQ (cells[1].getFloatValue(), range.lowestHz) << cells[1];
+        EXPECT_EQ (cells[2].getFloatValue(), range.highestHz) << cells[2];
+
+        for (const auto& [column, rate] : { std::pair { 3, 44100.0 }, std::pair { 4, 48000.0 }, std::pair { 5, 96000.0 } })
+            EXPECT_EQ (cells[column].getIntValue(), halvora::shortestDetectingBlock (r, rate).value_or (-1)) << lines[2 + r];
+    }
+}
+
+// The README's table of host buffer sizes is the one --list-ranges prints, so it cannot fall
+// behind the detector.
+TEST (RenderCommand, ReadmeBufferSizeTableIsWhatListRangesPrints)
+{
+    const auto readme = juce::File (HALVORA_RESOURCES_DIR).getSiblingFile ("README.md");
+    const auto lines = juce::StringArray::fromLines (readme.loadFileAsString());
+    const auto heading = lines.indexOf ("### Host buffer sizes and pitch detection");
+    ASSERT_GE (heading, 0) << readme.getFullPathName();
+
+    auto opening = heading + 1;
+    while (opening < lines.size() && ! lines[opening].startsWith ("```") && ! lines[opening].startsWith ("#"))
+        ++opening;
+
+    ASSERT_TRUE (lines[opening].startsWith ("```")) << "no table under the heading";
+    juce::String table;
+
+    for (auto i = opening + 1; i < lines.size() && lines[i] != "```"; ++i)
+        table << lines[i] << "\n";
+
+    EXPECT_EQ (table, runRender ({ "--list-ranges" }).output);
 }

@@ -46,7 +46,7 @@ TEST (RenderOptions, DefaultsAndDemo)
 
 TEST (RenderOptions, HelpAndVersionNeedNoFiles)
 {
-    for (const auto* line : { "--help", "-h", "--version", "--list-params" })
+    for (const auto* line : { "--help", "-h", "--version", "--list-params", "--list-ranges" })
     {
         const auto r = parseCommandLine (split (line));
         ASSERT_TRUE (r.ok()) << line << ": " << r.error;

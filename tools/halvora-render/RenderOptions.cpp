@@ -74,6 +74,9 @@ namespace
             { nullptr, "--pitch-csv", "FILE", "write what the pitch stages did, one row per block", storeIn (opts.pitchCsvPath) },
             { nullptr, "--pitch-plot", "FILE.png", "draw the same: detected, smoothed and corrected pitch", storeIn (opts.pitchPlotPath) },
             { nullptr, "--list-params", nullptr, "print the eleven parameters", raise (opts.listParams) },
+            { nullptr, "--list-ranges", nullptr, "print the vocal ranges and the shortest block in which the\n"
+                                                 "pitch detector finds a pitch, at 44.1, 48 and 96 kHz",
+              raise (opts.listRanges) },
             { "-q", "--quiet", nullptr, "no progress output", raise (opts.quiet) },
             { nullptr, "--demo", nullptr, "use the built-in demo vocal as input", raise (opts.demo) },
             { nullptr, "--demo-input", "FILE", "with --demo, also write the demo vocal itself to FILE", storeIn (opts.demoInputPath) },
@@ -198,7 +201,7 @@ ParseResult parseCommandLine (const juce::StringArray& args)
 
     if (auto error = cli::parse (renderOptionTable (result.options), args, positional))
         result.error = *error;
-    else if (! (result.options.help || result.options.version || result.options.listParams))
+    else if (! (result.options.help || result.options.version || result.options.listParams || result.options.listRanges))
         result.error = takeFiles (result.options, positional);
 
     return result;

@@ -33,6 +33,7 @@ struct RenderOptions
     juce::String pitchPlotPath; // the same drawn as a PNG
     bool demo = false;
     bool listParams = false;
+    bool listRanges = false;
     bool quiet = false;
     bool help = false;
     bool version = false;

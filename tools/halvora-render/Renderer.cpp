@@ -1,6 +1,7 @@
 #include "Renderer.h"
 #include "AudioFileInput.h"
 #include "DemoVocal.h"
+#include "DetectingBlocks.h"
 #include "PitchLog.h"
 
 #include "AtomicWrite.h"
@@ -455,13 +456,34 @@ namespace
         return std::nullopt;
     }
 
+    /** Prints the warnings gathered so far, a line each, and forgets them. */
+    void printWarnings (juce::StringArray& warnings, std::ostream& err)
+    {
+        for (const auto& warning : warnings)
+            err << "halvora-render: warning: " << warning << "\n";
+
+        warnings.clear();
+    }
+
+    /** The range the detector will search, as the state and the settings left it. */
+    int chosenRange (juce::AudioProcessor& processor)
+    {
+        auto* range = dynamic_cast<juce::AudioParameterChoice*> (findParameter (processor, ParamID::range));
+        return range != nullptr ? range->getIndex() : 0;
+    }
+
     std::optional<Failure> run (const RenderOptions& options, std::ostream& out, std::ostream& err)
     {
         std::unique_ptr<juce::AudioProcessor> processor (createPluginFilter());
 
-        if (options.listParams)
+        if (options.listParams || options.listRanges)
         {
-            out << describeParameters (*processor);
+            if (options.listParams)
+                out << describeParameters (*processor);
+
+            if (options.listRanges)
+                out << describeRanges();
+
             return std::nullopt;
         }
 
@@ -479,8 +501,7 @@ namespace
             if (auto failure = chooseOutputFormat (target, options.bits, output))
                 return failure;
 
-        for (const auto& warning : warnings)
-            err << "halvora-render: warning: " << warning << "\n";
+        printWarnings (warnings, err);
 
         if (auto failure = applyStateAndSettings (*processor, options, settings))
             return failure;
@@ -492,6 +513,12 @@ namespace
 
         if (auto failure = options.demo ? openDemo (options, input) : openInputFile (options, input))
             return failure;
+
+        // Only now are both the range (perhaps from the saved state) and the input's rate known.
+        if (const auto warning = shortBlockWarning (options.blockSize, chosenRange (*processor), input.sampleRate); warning.isNotEmpty())
+            warnings.add (warning);
+
+        printWarnings (warnings, err);
 
         return renderInput (*processor, options, input, target, output, out, err);
     }
