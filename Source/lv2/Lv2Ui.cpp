@@ -73,6 +73,11 @@ Lv2Ui::Lv2Ui (LV2UI_Write_Function writeFunction, LV2UI_Controller hostControlle
 
 Lv2Ui::~Lv2Ui()
 {
+    // The window goes now, while the framework is still up: the Component base class is
+    // destroyed after our members, the last of which shuts the framework's GUI down, and a
+    // window removed then would bring its singletons back to outlive the UI.
+    removeFromDesktop();
+
     for (auto* parameter : mirror.getParameters())
         parameter->removeListener (this);
 

@@ -1,0 +1,748 @@
+// The LV2 UI in a small X11 host of ours, as hosts embed it: the UI library found by its
+// entry point, the editor put into a window of ours (ui:parent), its size taken through
+// ui:resize, its gestures reported through ui:touch, and the framework's message loop run
+// from our idle calls. No plug-in instance is handed over: the UI must work on the ports
+// alone. Values go both ways through the ports: a value the host sets must show in the
+// editor (a fader's and a choice box's pixels change, and change back; a knob, whose
+// picture is the same at every value, is dragged from where the host put it), and a knob
+// dragged with the X server's own test pointer must reach the host as port writes inside
+// the gesture, with no host value echoed back. Hosts reopen UIs, so a UI is opened, closed
+// and opened again in one process, and the UI must cause no X errors.
+//
+// Needs an X server with the XTEST extension (the test run gives one through Xvfb).
+
+#include "lv2/Lv2Ports.h"
+
+#include <lv2/ui/ui.h>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// Last: Xlib's macros (None, Bool, Status) would rewrite names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace
+{
+
+//==============================================================================
+// The ports a host learns from the bundle's metadata; checked against the layer's own table.
+constexpr std::uint32_t gainPort = 5, vibRatePort = 6, delayMixPort = 8, scalePort = 14;
+
+constexpr bool isPortOf (std::uint32_t port, std::string_view id)
+{
+    return halvora::lv2::isControlPort (port) && id == halvora::parameterIDs[port - halvora::lv2::firstControl];
+}
+
+static_assert (isPortOf (gainPort, "gain") && isPortOf (vibRatePort, "vibRate") && isPortOf (delayMixPort, "delayMix")
+               && isPortOf (scalePort, "scale"));
+
+constexpr int editorWidth = 1200, editorHeight = 600;
+
+// The parts of the editor the checks look at, in its own coordinates. The knobs show one
+// picture at every value (their value shows in a popup while dragged), so the pictures
+// checked are the delay fader's and the scale box's; knobs are checked by dragging them.
+struct Area
+{
+    int x, y, width, height;
+};
+
+struct Point
+{
+    int x, y;
+};
+
+constexpr Area delayFaderArea { 40, 140, 24, 320 };
+constexpr Area scaleBoxArea { 930, 522, 210, 40 };
+constexpr Point gainKnobCentre { 800, 45 }; // its bounds start 30 pixels above the editor
+constexpr Point vibRateKnobCentre { 250, 310 };
+
+// Every wait below is bounded by a number of idle calls, at the rate hosts call them.
+constexpr auto idleInterval = std::chrono::milliseconds (20);
+constexpr int idleCallsForFiveSeconds = 250;
+
+//==============================================================================
+/** X errors, from our requests or the editor's: Xlib's default handler would end the
+    process at the first, and the framework leaves the handler to the host in a plug-in.
+*/
+std::vector<std::string> xErrors;
+
+int recordXError (Display* display, XErrorEvent* error)
+{
+    char text[256] {};
+    XGetErrorText (display, error->error_code, text, sizeof text);
+    xErrors.push_back (std::string (text) + " in request " + std::to_string (error->request_code));
+    return 0;
+}
+
+std::string firstXError()
+{
+    return xErrors.empty() ? std::string() : xErrors.front();
+}
+
+//==============================================================================
+/** The UI library, loaded once for the process as a host keeps it for its session; the
+    reopening that matters is of the UI, not of the library.
+*/
+struct UiLibrary
+{
+    void* handle = dlopen (HALVORA_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
+    const LV2UI_Descriptor* descriptor = nullptr;
+
+    UiLibrary()
+    {
+        if (handle == nullptr)
+            return;
+
+        using Entry = const LV2UI_Descriptor* (*) (std::uint32_t);
+
+        if (auto* entry = reinterpret_cast<Entry> (dlsym (handle, "lv2ui_descriptor")))
+            descriptor = entry (0);
+    }
+
+    static UiLibrary& get()
+    {
+        static UiLibrary shared;
+        return shared;
+    }
+};
+
+std::string bundlePath()
+{
+    const std::string binary (HALVORA_LV2_BINARY);
+    return binary.substr (0, binary.rfind ('/') + 1);
+}
+
+//==============================================================================
+/** One open UI in a top-level window of ours, with what it told the host recorded. */
+class UiHost
+{
+public:
+    struct PortWrite
+    {
+        std::uint32_t port, bufferSize, format;
+        float value;
+    };
+
+    struct Touch
+    {
+        std::uint32_t port;
+        bool grabbed;
+
+        bool operator== (const Touch& other) const { return port == other.port && grabbed == other.grabbed; }
+    };
+
+    /** Red, green and blue bytes, pixel after pixel. */
+    using Pixels = std::vector<std::uint8_t>;
+
+    UiHost()
+    {
+        display = openDisplay();
+
+        if (display == nullptr)
+            return;
+
+        const auto screen = DefaultScreen (display);
+        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0, 400, 300, 0,
+                                      BlackPixel (display, screen), BlackPixel (display, screen));
+        XSelectInput (display, window, StructureNotifyMask);
+        XStoreName (display, window, "Halvora UI host");
+
+        // As every host's top-level window does, so that a window manager's close button
+        // asks rather than kills; this also makes the WM_PROTOCOLS atom exist.
+        auto deleteWindow = XInternAtom (display, "WM_DELETE_WINDOW", False);
+        XSetWMProtocols (display, window, &deleteWindow, 1);
+
+        // The suite's X server runs no window manager, and a desktop's would have made this
+        // atom long before a plug-in opens. The framework only looks it up, then asks for the
+        // property by it whenever it checks whether the editor's window is minimised; the X
+        // server refuses a request naming no atom (and Xlib's default handler ends the host).
+        XInternAtom (display, "_NET_WM_STATE", False);
+
+        XMapRaised (display, window);
+        waitForMapNotify();
+    }
+
+    ~UiHost()
+    {
+        close();
+
+        if (display == nullptr)
+            return;
+
+        XDestroyWindow (display, window);
+        XSync (display, False);
+        XCloseDisplay (display);
+    }
+
+    bool hasDisplay() const { return display != nullptr; }
+
+    /** Instantiates the UI with the features a plain X11 host offers; false when it refuses. */
+    bool open (const LV2UI_Descriptor& uiDescriptor)
+    {
+        descriptor = &uiDescriptor;
+
+        const LV2_Feature parentFeature { LV2_UI__parent, reinterpret_cast<void*> (static_cast<std::uintptr_t> (window)) };
+        const LV2_Feature resizeFeature { LV2_UI__resize, &resize };
+        const LV2_Feature touchFeature { LV2_UI__touch, &touch };
+        // Tells the UI that the host will call its idle interface.
+        const LV2_Feature idleFeature { LV2_UI__idleInterface, nullptr };
+        const LV2_Feature* const features[] { &parentFeature, &resizeFeature, &touchFeature, &idleFeature, nullptr };
+
+        LV2UI_Widget widgetPointer = nullptr;
+        ui = descriptor->instantiate (descriptor, HALVORA_LV2_URI, bundlePath().c_str(), writePort, this,
+                                      &widgetPointer, features);
+
+        if (ui == nullptr)
+            return false;
+
+        widget = static_cast<Window> (reinterpret_cast<std::uintptr_t> (widgetPointer));
+
+        if (descriptor->extension_data != nullptr)
+            idleInterface = static_cast<const LV2UI_Idle_Interface*> (descriptor->extension_data (LV2_UI__idleInterface));
+
+        return true;
+    }
+
+    void close()
+    {
+        if (ui != nullptr)
+            descriptor->cleanup (ui);
+
+        ui = nullptr;
+        widget = 0;
+        idleInterface = nullptr;
+
+        if (display != nullptr)
+            XSync (display, False);
+    }
+
+    void sendPortValue (std::uint32_t port, float value)
+    {
+        descriptor->port_event (ui, port, sizeof (float), 0, &value);
+    }
+
+    /** What a host sends a UI as it opens: every control port's current value. */
+    void sendDefaults()
+    {
+        for (std::size_t i = 0; i < halvora::parameterIDs.size(); ++i)
+        {
+            auto value = 0.0f; // a choice's first entry
+
+            for (const auto& continuous : halvora::continuousParameters)
+                if (std::strcmp (continuous.id, halvora::parameterIDs[i]) == 0)
+                    value = continuous.defaultValue;
+
+            sendPortValue (halvora::lv2::controlPortFor (i), value);
+        }
+    }
+
+    /** One call of the UI's idle interface, then the pause a host leaves between them. */
+    int idle()
+    {
+        const auto result = idleInterface->idle (ui);
+
+        // Our own connection only carries our window's structure events; drop them.
+        while (XPending (display) > 0)
+        {
+            XEvent event;
+            XNextEvent (display, &event);
+        }
+
+        std::this_thread::sleep_for (idleInterval);
+        return result;
+    }
+
+    template <typename Condition>
+    bool idleUntil (Condition&& condition, int maxIdleCalls = idleCallsForFiveSeconds)
+    {
+        for (int i = 0; i < maxIdleCalls; ++i)
+        {
+            idle();
+
+            if (condition())
+                return true;
+        }
+
+        return false;
+    }
+
+    void idleFor (int idleCalls)
+    {
+        for (int i = 0; i < idleCalls; ++i)
+            idle();
+    }
+
+    bool widgetIsViewable() const
+    {
+        XWindowAttributes attributes {};
+        return XGetWindowAttributes (display, widget, &attributes) != 0 && attributes.map_state == IsViewable;
+    }
+
+    /** The pixels of an area of the editor as the X server shows them; empty while the
+        editor's window cannot be read.
+    */
+    Pixels grab (Area area) const
+    {
+        if (! widgetIsViewable())
+            return {};
+
+        auto* image = XGetImage (display, widget, area.x, area.y, static_cast<unsigned int> (area.width),
+                                 static_cast<unsigned int> (area.height), AllPlanes, ZPixmap);
+
+        if (image == nullptr)
+            return {};
+
+        const auto channel = [] (unsigned long pixel, unsigned long mask) {
+            auto shift = 0;
+
+            while (mask != 0 && (mask & 1) == 0)
+            {
+                mask >>= 1;
+                ++shift;
+            }
+
+            return static_cast<std::uint8_t> ((pixel >> shift) & mask);
+        };
+
+        Pixels pixels;
+        pixels.reserve (static_cast<std::size_t> (area.width * area.height * 3));
+
+        for (int y = 0; y < area.height; ++y)
+        {
+            for (int x = 0; x < area.width; ++x)
+            {
+                const auto pixel = XGetPixel (image, x, y);
+
+                for (const auto mask : { image->red_mask, image->green_mask, image->blue_mask })
+                    pixels.push_back (channel (pixel, mask));
+            }
+        }
+
+        XDestroyImage (image);
+        return pixels;
+    }
+
+    /** The area once its pixels stay the same over several idle calls: painting done. */
+    Pixels grabSettled (Area area)
+    {
+        constexpr int unchangedGrabsNeeded = 5;
+        Pixels previous;
+        int unchanged = 0;
+
+        idleUntil ([&] {
+            auto current = grab (area);
+            unchanged = (! current.empty() && current == previous) ? unchanged + 1 : 0;
+            previous = std::move (current);
+            return unchanged >= unchangedGrabsNeeded;
+        });
+
+        return unchanged >= unchangedGrabsNeeded ? previous : Pixels {};
+    }
+
+    /** Asks for the whole editor to be painted again, as an X server does when a window
+        is uncovered (no background is cleared: the framework's window has none).
+    */
+    void exposeWholeEditor()
+    {
+        XClearArea (display, widget, 0, 0, 0, 0, True);
+        XFlush (display);
+    }
+
+    /** Drags with the X server's pointer from a point of the editor, straight up (negative
+        distance) or down, a few pixels at a time as a hand would; forgets earlier writes
+        and touches first, and returns once the gesture has ended.
+    */
+    void drag (Point from, int distance)
+    {
+        writes.clear();
+        touches.clear();
+
+        movePointerTo (from.x, from.y);
+        idleFor (5);
+        pressButton (true);
+        idleFor (5);
+
+        const auto step = distance < 0 ? -5 : 5;
+
+        for (int moved = step; std::abs (moved) <= std::abs (distance); moved += step)
+        {
+            movePointerTo (from.x, from.y + moved);
+            idleFor (2);
+        }
+
+        pressButton (false);
+        idleUntil ([&] { return touches.size() >= 2; });
+    }
+
+    /** Moves the X server's pointer to a point of the editor. */
+    void movePointerTo (int editorX, int editorY)
+    {
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates (display, widget, DefaultRootWindow (display), editorX, editorY, &rootX, &rootY, &child);
+        XTestFakeMotionEvent (display, DefaultScreen (display), rootX, rootY, CurrentTime);
+        XFlush (display);
+    }
+
+    void pressButton (bool isDown)
+    {
+        XTestFakeButtonEvent (display, Button1, isDown ? True : False, CurrentTime);
+        XFlush (display);
+    }
+
+    Display* display = nullptr;
+    Window window = 0;
+    Window widget = 0;
+    LV2UI_Handle ui = nullptr;
+    const LV2UI_Idle_Interface* idleInterface = nullptr;
+
+    std::vector<std::pair<int, int>> sizesRequested;
+    std::vector<PortWrite> writes;
+    std::vector<Touch> touches;
+
+private:
+    /** An X server started without -noreset (as xvfb-run starts it) resets when its last
+        client leaves, as happens when one UI and its host have closed and the next opens,
+        and drops connections made while it does; so a failed connection is tried again.
+    */
+    static Display* openDisplay()
+    {
+        for (int attempt = 0; attempt < 50; ++attempt)
+        {
+            if (auto* opened = XOpenDisplay (nullptr))
+                return opened;
+
+            std::this_thread::sleep_for (std::chrono::milliseconds (100));
+        }
+
+        return nullptr;
+    }
+
+    void waitForMapNotify()
+    {
+        for (int i = 0; i < idleCallsForFiveSeconds; ++i)
+        {
+            XEvent event;
+
+            if (XCheckTypedWindowEvent (display, window, MapNotify, &event))
+                return;
+
+            std::this_thread::sleep_for (idleInterval);
+        }
+    }
+
+    static void writePort (LV2UI_Controller controller, std::uint32_t port, std::uint32_t bufferSize,
+                           std::uint32_t format, const void* buffer)
+    {
+        auto value = 0.0f;
+
+        if (bufferSize == sizeof (float) && buffer != nullptr)
+            std::memcpy (&value, buffer, sizeof value);
+
+        static_cast<UiHost*> (controller)->writes.push_back ({ port, bufferSize, format, value });
+    }
+
+    static int resizeWindow (LV2UI_Feature_Handle handle, int width, int height)
+    {
+        auto& host = *static_cast<UiHost*> (handle);
+        host.sizesRequested.emplace_back (width, height);
+
+        if (width <= 0 || height <= 0)
+            return 1;
+
+        XResizeWindow (host.display, host.window, static_cast<unsigned int> (width), static_cast<unsigned int> (height));
+        XSync (host.display, False);
+        return 0;
+    }
+
+    static void touchPort (LV2UI_Feature_Handle handle, std::uint32_t port, bool grabbed)
+    {
+        static_cast<UiHost*> (handle)->touches.push_back ({ port, grabbed });
+    }
+
+    const LV2UI_Descriptor* descriptor = nullptr;
+    LV2UI_Resize resize { this, resizeWindow };
+    LV2UI_Touch touch { this, touchPort };
+};
+
+//==============================================================================
+/** The UI's entry point in the bundle's library; the test fails without it. */
+const LV2UI_Descriptor* uiDescriptor()
+{
+    auto& library = UiLibrary::get();
+    EXPECT_NE (library.handle, nullptr) << "dlopen " << HALVORA_LV2_BINARY << ": " << dlerror();
+    EXPECT_NE (library.descriptor, nullptr) << "no lv2ui_descriptor (0)";
+
+    if (library.descriptor != nullptr)
+    {
+        EXPECT_STREQ (library.descriptor->URI, HALVORA_LV2_URI ":UI");
+    }
+
+    return library.descriptor;
+}
+
+bool hasXTest (Display* display)
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    return XTestQueryExtension (display, &eventBase, &errorBase, &major, &minor) != 0;
+}
+
+//==============================================================================
+// The checks, each on an open UI, so that a reopened UI meets them all again.
+
+/** The editor is a mapped child of our window at its one size, which it asked the host for. */
+void checkEmbedding (UiHost& host)
+{
+    ASSERT_NE (host.widget, 0u) << "the UI gave no widget";
+    ASSERT_NE (host.idleInterface, nullptr) << "the UI has no idle interface";
+
+    const std::vector<std::pair<int, int>> editorSize { { editorWidth, editorHeight } };
+    EXPECT_EQ (host.sizesRequested, editorSize);
+
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int numChildren = 0;
+    ASSERT_NE (XQueryTree (host.display, host.widget, &root, &parent, &children, &numChildren), 0);
+
+    if (children != nullptr)
+        XFree (children);
+
+    EXPECT_EQ (parent, host.window) << "the editor's window is not a child of the host's";
+
+    EXPECT_TRUE (host.idleUntil ([&] { return host.widgetIsViewable(); })) << "the editor's window was never mapped";
+
+    XWindowAttributes attributes {};
+    ASSERT_NE (XGetWindowAttributes (host.display, host.widget, &attributes), 0);
+    EXPECT_EQ (attributes.width, editorWidth);
+    EXPECT_EQ (attributes.height, editorHeight);
+
+    // Until the editor paints, its window shows the black of ours behind it; painted, the
+    // gold and white of its controls show (its background picture is dark).
+    const auto isPainted = [] (const UiHost::Pixels& picture) {
+        std::size_t bright = 0;
+
+        for (const auto channel : picture)
+            if (channel > 64)
+                ++bright;
+
+        return bright > picture.size() / 100;
+    };
+
+    EXPECT_TRUE (host.idleUntil ([&] { return isPainted (host.grab ({ 0, 0, editorWidth, editorHeight })); }))
+        << "the editor never painted";
+
+    EXPECT_EQ (host.idle(), 0) << "the UI reported itself closed";
+}
+
+/** How many pixels differ by more than a faint shade: a control that moved. */
+int pixelsChanged (const UiHost::Pixels& a, const UiHost::Pixels& b)
+{
+    if (a.size() != b.size())
+        return static_cast<int> (std::max (a.size(), b.size()) / 3);
+
+    auto changed = 0;
+
+    for (std::size_t i = 0; i + 2 < a.size(); i += 3)
+        if (std::abs (a[i] - b[i]) > 16 || std::abs (a[i + 1] - b[i + 1]) > 16 || std::abs (a[i + 2] - b[i + 2]) > 16)
+            ++changed;
+
+    return changed;
+}
+
+/** Values the host sets show in the editor, and setting the first value back shows the
+    first picture to the bit; none of them is written back to its port.
+
+    The first picture was painted with the whole editor. A control repainted on its own can
+    differ from it by a step of rounding at its edges (the background picture is scaled
+    from wherever the repainted region starts), so the host exposes the whole editor before
+    comparing, as a window manager does when the window is uncovered.
+*/
+void checkHostValuesShow (UiHost& host)
+{
+    host.writes.clear();
+
+    struct Case
+    {
+        std::uint32_t port;
+        float value;
+        Area area;
+    };
+
+    const Case cases[] { { delayMixPort, 50.0f, delayFaderArea }, { scalePort, 3.0f, scaleBoxArea } }; // 3: Mixolydian
+
+    for (const auto& [port, value, area] : cases)
+    {
+        SCOPED_TRACE ("port " + std::to_string (port));
+
+        const auto first = host.grabSettled (area);
+        ASSERT_FALSE (first.empty()) << "the editor never settled";
+
+        host.sendPortValue (port, value);
+        EXPECT_TRUE (host.idleUntil ([&] { return pixelsChanged (host.grab (area), first) > 50; }))
+            << "the editor did not show " << value;
+
+        host.sendPortValue (port, 0.0f);
+        host.exposeWholeEditor();
+        EXPECT_TRUE (host.idleUntil ([&] { return host.grab (area) == first; }))
+            << "the editor did not return to its first picture";
+    }
+
+    EXPECT_TRUE (host.writes.empty()) << host.writes.size() << " host values written back, the first to port "
+                                      << host.writes.front().port;
+}
+
+/** Each write the drag made is to `port`, a plain float within the parameter's range. */
+void checkWritesOfDrag (const UiHost& host, std::uint32_t port, float minimum, float maximum)
+{
+    ASSERT_FALSE (host.writes.empty()) << "the drag reached no port";
+
+    for (const auto& write : host.writes)
+    {
+        EXPECT_EQ (write.port, port);
+        EXPECT_EQ (write.bufferSize, sizeof (float));
+        EXPECT_EQ (write.format, 0u);
+        EXPECT_GE (write.value, minimum);
+        EXPECT_LE (write.value, maximum);
+    }
+
+    const std::vector<UiHost::Touch> gesture { { port, true }, { port, false } };
+    EXPECT_EQ (host.touches, gesture) << host.touches.size() << " touch calls around the drag";
+}
+
+/** A knob dragged upwards with the pointer reaches its port as a larger value, between the
+    host's touch on and touch off; the value the host then holds, and another it sets, are
+    not echoed back.
+*/
+void checkDragReachesPort (UiHost& host)
+{
+    host.drag (vibRateKnobCentre, -60);
+    ASSERT_NO_FATAL_FAILURE (checkWritesOfDrag (host, vibRatePort, 0.1f, 10.0f));
+    EXPECT_GT (host.writes.back().value, 5.0f) << "dragging upwards did not raise the rate from its default";
+
+    const auto valueHeld = host.writes.back().value;
+    host.writes.clear();
+    host.sendPortValue (vibRatePort, valueHeld);
+    host.sendPortValue (vibRatePort, 2.5f);
+    host.idleFor (10);
+    EXPECT_TRUE (host.writes.empty()) << "a host value was written back to port " << host.writes.front().port;
+}
+
+/** The value the host sets is where the knob is: a drag starts from it. From the gain's
+    top, 25 pixels down lowers it by a tenth of its 48 dB range; from the default 0 dB the
+    same drag would give a negative gain.
+*/
+void checkHostValueMovesKnob (UiHost& host)
+{
+    host.sendPortValue (gainPort, 24.0f);
+    host.idleFor (5);
+    EXPECT_TRUE (host.writes.empty()) << "the host's gain was written back";
+
+    host.drag (gainKnobCentre, 25);
+    ASSERT_NO_FATAL_FAILURE (checkWritesOfDrag (host, gainPort, -24.0f, 24.0f));
+    EXPECT_GT (host.writes.back().value, 12.0f) << "the drag did not start from the host's 24 dB";
+    EXPECT_LT (host.writes.back().value, 24.0f) << "dragging down did not lower the gain";
+
+    host.sendPortValue (gainPort, 0.0f);
+}
+
+} // namespace
+
+//==============================================================================
+class Lv2UiHost : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (std::getenv ("DISPLAY") == nullptr)
+            GTEST_SKIP() << "no X display";
+
+        descriptor = uiDescriptor();
+        ASSERT_NE (descriptor, nullptr);
+
+        xErrors.clear();
+        previousErrorHandler = XSetErrorHandler (recordXError);
+    }
+
+    void TearDown() override
+    {
+        if (descriptor == nullptr)
+            return;
+
+        XSetErrorHandler (previousErrorHandler);
+        EXPECT_TRUE (xErrors.empty()) << xErrors.size() << " X errors, the first: " << firstXError();
+    }
+
+    /** Opens the UI in a fresh window of ours and sends it the ports' first values. */
+    void open (UiHost& host)
+    {
+        ASSERT_TRUE (host.hasDisplay()) << "cannot open the X display " << std::getenv ("DISPLAY");
+        ASSERT_TRUE (hasXTest (host.display)) << "the X server has no XTEST extension";
+        ASSERT_TRUE (host.open (*descriptor)) << "the UI refused to open";
+        host.sendDefaults();
+    }
+
+    /** Opens the UI and checks it is embedded and painted, for the checks that need it. */
+    void openEmbedded (UiHost& host)
+    {
+        ASSERT_NO_FATAL_FAILURE (open (host));
+        checkEmbedding (host);
+    }
+
+    const LV2UI_Descriptor* descriptor = nullptr;
+    XErrorHandler previousErrorHandler = nullptr;
+};
+
+TEST_F (Lv2UiHost, EmbedsInTheHostsWindowAtItsSize)
+{
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (open (host));
+    checkEmbedding (host);
+}
+
+TEST_F (Lv2UiHost, ValuesTheHostSetsShowInTheEditor)
+{
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+    checkHostValuesShow (host);
+}
+
+TEST_F (Lv2UiHost, AKnobDraggedReachesItsPortInsideTheGesture)
+{
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+    checkDragReachesPort (host);
+}
+
+TEST_F (Lv2UiHost, AValueTheHostSetsMovesTheKnob)
+{
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+    checkHostValueMovesKnob (host);
+}
+
+TEST_F (Lv2UiHost, ClosesAndReopensInOneProcess)
+{
+    for (int round = 1; round <= 2; ++round)
+    {
+        SCOPED_TRACE ("opening " + std::to_string (round));
+        UiHost host;
+        ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+        ASSERT_NO_FATAL_FAILURE (checkHostValuesShow (host));
+        ASSERT_NO_FATAL_FAILURE (checkDragReachesPort (host));
+        ASSERT_NO_FATAL_FAILURE (checkHostValueMovesKnob (host));
+        host.close();
+    }
+}
