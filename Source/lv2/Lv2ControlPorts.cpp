@@ -45,9 +45,18 @@ void Lv2ControlPorts::connect (std::size_t parameterIndex, const float* port) no
         controls[parameterIndex].port = port;
 }
 
-void Lv2ControlPorts::adoptPortValues() noexcept
+void Lv2ControlPorts::takePortValuesAsApplied() noexcept
 {
-    adoptOnNextApply.store (true, std::memory_order_release);
+    for (auto& control : controls)
+    {
+        control.takeNextAsApplied = control.port == nullptr;
+
+        if (control.port != nullptr)
+        {
+            control.lastSeenBits = bitsOf (*control.port);
+            control.seen = true;
+        }
+    }
 }
 
 float Lv2ControlPorts::currentValue (std::size_t parameterIndex) const noexcept
@@ -57,8 +66,6 @@ float Lv2ControlPorts::currentValue (std::size_t parameterIndex) const noexcept
 
 void Lv2ControlPorts::apply() noexcept
 {
-    const auto adopt = adoptOnNextApply.exchange (false, std::memory_order_acquire);
-
     for (std::size_t i = 0; i < numParameters; ++i)
     {
         auto& control = controls[i];
@@ -69,13 +76,15 @@ void Lv2ControlPorts::apply() noexcept
         const auto value = *control.port;
         const auto bits = bitsOf (value);
 
-        if (control.seen && bits == control.lastSeenBits)
+        if (control.seen && bits == control.lastSeenBits && ! control.takeNextAsApplied)
             continue;
 
+        const auto apply = ! control.takeNextAsApplied;
         control.seen = true;
         control.lastSeenBits = bits;
+        control.takeNextAsApplied = false;
 
-        if (! adopt)
+        if (apply)
             control.heldValue->store (portValueAsHeld (*control.parameter, value), std::memory_order_relaxed);
     }
 }

@@ -41,10 +41,13 @@ public:
     /** Reads every connected port and applies those that changed. */
     void apply() noexcept;
 
-    /** The next apply() takes the ports' values as they are for the values already applied:
-        after a restore, the restored state stands until the host changes a port.
+    /** After a restore: the ports' values as they are now count as applied, so the restored
+        state stands until the host changes a port (as it does when it restores the ports'
+        values with the state, or sets one afterwards). A port not connected yet takes its
+        value at the next apply() for the applied one. Called where the host may not run
+        the plug-in, as a restore is.
     */
-    void adoptPortValues() noexcept;
+    void takePortValuesAsApplied() noexcept;
 
     /** The value each parameter holds, for saving: what the processor's blocks read. */
     float currentValue (std::size_t parameterIndex) const noexcept;
@@ -59,10 +62,10 @@ private:
         const float* port = nullptr;
         std::uint32_t lastSeenBits = 0;
         bool seen = false;
+        bool takeNextAsApplied = false;
     };
 
     std::array<Control, numParameters> controls;
-    std::atomic<bool> adoptOnNextApply { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Lv2ControlPorts)
 };

@@ -201,7 +201,7 @@ LV2_State_Status Lv2Instance::restore (LV2_State_Retrieve_Function retrieve, LV2
 
     publishHeldValues();
     processor->setStateInformation (stateBlock->getData(), static_cast<int> (stateBlock->getSize()));
-    controls.adoptPortValues();
+    controls.takePortValuesAsApplied();
     return LV2_STATE_SUCCESS;
 }
 

@@ -109,24 +109,44 @@ TEST (Lv2ControlPorts, AfterARestoreTheRestoredValuesStandUntilAPortChanges)
 {
     HalvoraAudioProcessor processor;
     Lv2ControlPorts ports (processor.apvts);
-    float gain = 0.0f, key = 0.0f;
+    float gain = 0.0f, key = 0.0f, scale = 0.0f;
     ports.connect (indexOf ("gain"), &gain);
     ports.connect (indexOf ("key"), &key);
     ports.apply();
 
-    // The host sets its ports to other values around the restore, in either order.
+    // A restore of a state whose values the host keeps no ports for.
     testutil::setPlain (processor, "gain", 12.0f);
     testutil::setPlain (processor, "key", 5.0f);
-    gain = 4.0f;
-    ports.adoptPortValues();
+    testutil::setPlain (processor, "scale", 2.0f);
+    ports.takePortValuesAsApplied();
+
+    // A port connected only afterwards holds the host's default: that is no change either.
+    ports.connect (indexOf ("scale"), &scale);
     ports.apply();
     EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
     EXPECT_EQ (rawValue (processor, "key"), 5.0f);
+    EXPECT_EQ (rawValue (processor, "scale"), 2.0f);
 
     key = 7.0f;
     ports.apply();
     EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
     EXPECT_EQ (rawValue (processor, "key"), 7.0f);
+}
+
+TEST (Lv2ControlPorts, APortTheHostSetsAfterARestoreIsApplied)
+{
+    // As lilv and the framework's host do: the state first, then the ports' saved values,
+    // or a parameter the host sets before the next run.
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    float gain = 0.0f;
+    ports.connect (indexOf ("gain"), &gain);
+    testutil::setPlain (processor, "gain", 12.0f);
+    ports.takePortValuesAsApplied();
+
+    gain = -9.0f;
+    ports.apply();
+    EXPECT_EQ (rawValue (processor, "gain"), -9.0f);
 }
 
 TEST (Lv2ControlPorts, UnconnectedPortsLeaveTheirParametersAlone)
