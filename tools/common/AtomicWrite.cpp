@@ -17,8 +17,8 @@ namespace
     class GatheringFileStream final : public juce::FileOutputStream
     {
     public:
-        GatheringFileStream (const juce::File& file, size_t blockSize, bool& anyWriteFailed)
-            : juce::FileOutputStream (file, 0), // unbuffered underneath: every write's result reaches us
+        GatheringFileStream (const juce::File& target, size_t blockSize, bool& anyWriteFailed)
+            : juce::FileOutputStream (target, 0), // unbuffered underneath: every write's result reaches us
               block (blockSize),
               capacity (blockSize),
               failed (anyWriteFailed)
