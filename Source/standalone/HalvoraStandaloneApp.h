@@ -11,7 +11,8 @@ class StandalonePluginHolder;
 /** The standalone app: JUCE's own (the same window, holder and settings file,
     ~/.config/Halvora.settings on Linux), except that the settings file is checked before
     the framework reads it. A damaged one is moved aside and the app starts with its
-    defaults instead of failing at every start.
+    defaults instead of failing at every start. It also answers --help and --version, and
+    stops with a message where there is no display rather than run on without a window.
 */
 class HalvoraStandaloneApp final : public juce::JUCEApplication
 {
@@ -40,7 +41,6 @@ private:
     juce::ApplicationProperties appProperties;
     std::unique_ptr<juce::PropertySet> unsavedSettings; // when a damaged file could not be moved aside
     std::unique_ptr<juce::StandaloneFilterWindow> mainWindow;
-    std::unique_ptr<juce::StandalonePluginHolder> pluginHolder; // only without a display
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HalvoraStandaloneApp)
 };
