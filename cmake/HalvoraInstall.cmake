@@ -117,6 +117,14 @@ set (CPACK_DEBIAN_PACKAGE_SECTION sound)
 set (CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set (CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set (CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The framework opens the X11 libraries with dlopen when a window or a plug-in editor first
+# needs the display (libX11 and libXext, without which there is no window; libXcursor,
+# libXinerama and libXrandr for cursors and screen layout), so dpkg-shlibdeps, which reads
+# only the binaries' links, never sees them. CPack puts these before the libraries it found.
+set (CPACK_DEBIAN_PACKAGE_DEPENDS "libx11-6, libxext6, libxcursor1, libxinerama1, libxrandr2")
+# JACK is opened the same way, and only when chosen in the app's audio settings: ALSA needs
+# nothing more, so the JACK client library (JACK 2's, or JACK 1's) is only recommended.
+set (CPACK_DEBIAN_PACKAGE_RECOMMENDS "libjack-jackd2-0 | libjack0")
 set (CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set (CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set (CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/StripPackage.cmake")

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package, as a user gets it: packed from the build's binaries (no rebuild), then
 # unpacked with dpkg-deb into a scratch folder. Its layout is Debian's for audio plug-ins,
-# lilv finds the LV2 plug-in in it, its halvora-render runs and knows its version, its menu
-# entry, icons and manual pages are valid, and lintian finds no errors.
+# its dependencies name what the framework loads at run time, lilv finds the LV2 plug-in in
+# it, the VST3 bundle carries its category, its halvora-render runs and knows its version,
+# its menu entry, icons and manual pages are valid, lintian finds no errors, and its
+# copyright file is in Debian's machine-readable form.
 #
 # usage: package-contents.sh BUILD_DIR VERSION LV2_URI
 set -euo pipefail
@@ -30,6 +32,13 @@ depends="$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')"
 for lib in libc6 libstdc++6 libfreetype6; do
     grep -qx "$lib" <<< "$depends" || fail "Depends lacks $lib (did dpkg-shlibdeps run?): $(dpkg-deb -f "$deb" Depends)"
 done
+# The X11 libraries the framework opens at run time, which dpkg-shlibdeps cannot see.
+for lib in libx11-6 libxext6 libxcursor1 libxinerama1 libxrandr2; do
+    grep -qx "$lib" <<< "$depends" || fail "Depends lacks $lib, which the framework loads: $(dpkg-deb -f "$deb" Depends)"
+done
+# JACK, loaded only when chosen, is recommended as one relation with its two alternatives.
+dpkg-deb -f "$deb" Recommends | tr ',' '\n' | sed 's/^ *//; s/ *$//' | grep -qx 'libjack-jackd2-0 | libjack0' \
+    || fail "Recommends is not libjack-jackd2-0 | libjack0: '$(dpkg-deb -f "$deb" Recommends)'"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
@@ -75,6 +84,16 @@ for elf in usr/bin/halvora usr/bin/halvora-render usr/lib/lv2/Halvora.lv2/libHal
     if readelf -S "$root/$elf" | grep -q '\.symtab'; then fail "/$elf is not stripped"; fi
 done
 
+# The VST3 bundle's module description files the plug-in as an effect that shifts pitch:
+# "Pitch Shift" is one sub-category, not split into "Pitch" and "Shift".
+subcategories="$(awk '/"Category": "Audio Module Class"/ { audio = 1 }
+                      audio && /"Sub Categories": \[/ { list = 1; next }
+                      list && /\]/ { exit }
+                      list { gsub(/^[ \t]*"|",?[ \t]*$/, ""); print }' \
+                  "$root/usr/lib/vst3/Halvora.vst3/Contents/Resources/moduleinfo.json")"
+[ "$subcategories" = "$(printf 'Fx\nPitch Shift')" ] \
+    || fail "the packaged moduleinfo.json's sub-categories are not Fx and Pitch Shift: $(echo "$subcategories" | tr '\n' '|')"
+
 # Each icon is as large as the folder it sits in says (PNG width and height, big-endian at byte 16).
 for size in "${icon_sizes[@]}"; do
     read -r w3 w2 w1 w0 h3 h2 h1 h0 < <(od -An -tu1 -j16 -N8 "$root/usr/share/icons/hicolor/${size}x${size}/apps/halvora.png")
@@ -109,18 +128,61 @@ done
 for text in "--version" "--param" "EXIT STATUS" "EXAMPLES" "$version"; do
     grep -q -- "$text" "$work/halvora-render.txt" || fail "halvora-render(1) does not mention $text"
 done
+for text in "--help" "--version" "EXIT STATUS" "cannot open the X display" "JACK" "$version"; do
+    grep -q -- "$text" "$work/halvora.txt" || fail "halvora(1) does not mention $text"
+done
 
 # The changelog's latest entry is this version.
 [ "$(zcat "$root/usr/share/doc/halvora/changelog.gz" | head -n 1 | sed 's/^halvora (\([^)]*\)).*/\1/')" = "$version" ] \
     || fail "the packaged changelog does not start with $version"
 
 #==============================================================================
-# lintian: errors fail the test; everything else it says is shown.
+# lintian: errors fail the test, and so does any remark at all on the copyright file;
+# everything else it says is shown.
 command -v lintian > /dev/null || fail "lintian is not installed (scripts/bootstrap installs it)"
 status=0
-lintian --tag-display-limit 0 "$deb" > "$work/lintian" 2>&1 || status=$?
+lintian --display-info --pedantic --tag-display-limit 0 "$deb" > "$work/lintian" 2>&1 || status=$?
 cat "$work/lintian"
 [ "$status" -le 1 ] || fail "lintian could not check the package (status $status)"
 if [ "$status" -eq 1 ] || grep -q '^E: ' "$work/lintian"; then fail "lintian reports errors"; fi
+if grep -q '^[A-Z]: .*copyright' "$work/lintian"; then fail "lintian remarks on the copyright file"; fi
 
-echo "$(basename "$deb"): layout, plug-in, renderer, menu entry, manual pages and lintian all good"
+# The copyright file is in Debian's machine-readable form. lintian reads that form only in
+# a source package, so one is made around the packaged file, holding (empty) the files of
+# the framework's modules under .deps/juce, where the file's patterns point, so that a
+# pattern naming no file is caught too. Only the copyright checks run, at every severity:
+# a file lintian cannot read as that form gets only a pedantic remark.
+juce="$(sed -n 's/^JUCE_SOURCE_DIR:STATIC=//p' "$build/CMakeCache.txt")"
+[ -d "$juce/modules" ] || fail "no JUCE tree at '$juce' (JUCE_SOURCE_DIR in $build/CMakeCache.txt)"
+source="$work/source/halvora-$version"
+mkdir -p "$source/debian/source"
+(cd "$juce" && find modules -type f) | while read -r path; do
+    mkdir -p "$source/.deps/juce/$(dirname "$path")"
+    : > "$source/.deps/juce/$path"
+done
+cp "$root/usr/share/doc/halvora/copyright" "$source/debian/copyright"
+zcat "$root/usr/share/doc/halvora/changelog.gz" > "$source/debian/changelog"
+echo "3.0 (native)" > "$source/debian/source/format"
+printf '#!/usr/bin/make -f\n%%:\n' > "$source/debian/rules"
+chmod +x "$source/debian/rules"
+cat > "$source/debian/control" << EOF
+Source: halvora
+Maintainer: $(dpkg-deb -f "$deb" Maintainer)
+
+Package: halvora
+Architecture: any
+Description: $(dpkg-deb -f "$deb" Description | head -n 1)
+EOF
+# dpkg-source leaves out folders named .deps (automake's) unless given patterns of its own.
+(cd "$work/source" && dpkg-source --tar-ignore=.git -b "halvora-$version" > "$work/dpkg-source.log" 2>&1) \
+    || { cat "$work/dpkg-source.log"; fail "dpkg-source cannot build a source package around the copyright file"; }
+status=0
+lintian --display-info --pedantic --display-experimental --tag-display-limit 0 \
+    --check-part debian/copyright,debian/copyright/dep5 "$work/source/halvora_$version.dsc" > "$work/lintian-copyright" 2>&1 || status=$?
+[ "$status" -le 1 ] || { cat "$work/lintian-copyright"; fail "lintian could not check the copyright file (status $status)"; }
+if grep -q '^[A-Z]: ' "$work/lintian-copyright"; then
+    grep '^[A-Z]: ' "$work/lintian-copyright"
+    fail "lintian remarks on the copyright file as Debian's machine-readable form"
+fi
+
+echo "$(basename "$deb"): dependencies, layout, plug-ins, renderer, menu entry, manual pages, lintian and copyright all good"
