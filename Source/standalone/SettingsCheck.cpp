@@ -11,10 +11,10 @@
 
 namespace
 {
-// The keys JUCE's standalone holder and window write, and nothing else.
 // How much of the file the framework reads to find the root element.
 constexpr size_t rootSearchBytes = 8192;
 
+// The keys JUCE's standalone holder and window write, and nothing else.
 constexpr const char* audioSetupKey = "audioSetup";
 constexpr const char* filterStateKey = "filterState";
 constexpr const char* shouldMuteInputKey = "shouldMuteInput";
@@ -288,8 +288,16 @@ juce::String findSettingsProblem (const void* data, size_t size)
     // The framework looks for the root element in the file's first 8 KiB only, and takes a
     // file whose root starts later as no settings at all (and writes over it at the next
     // save), so such a file is set aside instead.
+    // The head is cut where a character starts: the framework's string functions step past
+    // the end of a text that ends inside a character.
     const auto* start = text + (size >= 3 && std::memcmp (text, "\xef\xbb\xbf", 3) == 0 ? 3 : 0);
-    const auto head = juce::String::fromUTF8 (start, static_cast<int> (std::min<size_t> (size - static_cast<size_t> (start - text), rootSearchBytes)));
+    const auto available = size - static_cast<size_t> (start - text);
+    auto headSize = std::min (available, rootSearchBytes);
+
+    while (headSize > 0 && headSize < available && (static_cast<unsigned char> (start[headSize]) & 0xc0) == 0x80)
+        --headSize;
+
+    const auto head = juce::String::fromUTF8 (start, static_cast<int> (headSize));
     const auto root = juce::XmlDocument (head).getDocumentElement (true);
 
     if (root == nullptr || ! root->hasTagName ("PROPERTIES"))

@@ -247,6 +247,7 @@ INSTANTIATE_TEST_SUITE_P (
         HostileCase { "OtherChild", settingsWith ("<ITEM name=\"windowX\" val=\"1\"/>") },
         HostileCase { "TextInRoot", settingsWith ("hello") },
         HostileCase { "ExtraAttribute", settingsWith ("<VALUE name=\"windowX\" val=\"1\" x=\"2\"/>") },
+        HostileCase { "First8KiBEndInsideACharacter", "<!--" + std::string (8186, 'x') + "\xe2\x82\xac-->\n<PROPERTIES>" + value ("windowX", "1") + "</PROPERTIES>" },
         HostileCase { "RootBeyondFirst8KiB", "<!--" + std::string (8192, 'x') + "-->\n<PROPERTIES>" + value ("windowX", "1") + "</PROPERTIES>" },
         HostileCase { "NotXml", "windowX=1\n" },
         HostileCase { "Empty", "" },
