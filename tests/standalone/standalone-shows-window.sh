@@ -13,21 +13,28 @@ trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "
 HOME="$work" "$app" > "$work/app.log" 2>&1 &
 pid=$!
 
+# The window is listed before it is shown at its size: wait until it is mapped and as large
+# as the editor (1200 x 600 plus the app's title bar and notice strip).
 window=""
+width=0
+height=0
 for _ in $(seq 1 100); do
     window="$(xwininfo -root -tree 2>/dev/null | grep '"Halvora": ("Halvora"' | head -n 1 || true)"
-    [ -n "$window" ] && break
+    if [ -n "$window" ]; then
+        id="$(echo "$window" | awk '{ print $1 }')"
+        size="$(echo "$window" | grep -o '[0-9]*x[0-9]*+' | head -n 1 | tr -d '+')"
+        width="${size%x*}"
+        height="${size#*x}"
+        if xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable" && [ "$width" -ge 1200 ] && [ "$height" -ge 600 ]; then
+            break
+        fi
+    fi
     kill -0 "$pid" 2>/dev/null || { echo "the app exited early:"; cat "$work/app.log"; exit 1; }
     sleep 0.2
 done
 
 [ -n "$window" ] || { echo "no Halvora window appeared"; exit 1; }
 echo "window: $window"
-
-id="$(echo "$window" | awk '{ print $1 }')"
-size="$(echo "$window" | grep -o '[0-9]*x[0-9]*+' | head -n 1 | tr -d '+')"
-width="${size%x*}"
-height="${size#*x}"
 
 # The editor (1200 x 600) plus the app's title bar and notice strip.
 [ "$width" -ge 1200 ] && [ "$height" -ge 600 ] || { echo "window is only ${width}x${height}"; exit 1; }
