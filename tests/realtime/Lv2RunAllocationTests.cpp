@@ -1,0 +1,98 @@
+// The LV2 plug-in's run() on the host's audio thread: reading the control ports (values
+// changing every run, hostile ones included), applying them and processing, in runs shorter
+// and longer than the block the processor was prepared for, allocates nothing.
+
+#include "AllocationCounter.h"
+#include "lv2/Lv2Instance.h"
+#include "lv2/Lv2Ports.h"
+
+#include <lv2/urid/urid.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace
+{
+using namespace halvora::lv2;
+
+struct UridTable
+{
+    std::vector<std::string> uris;
+
+    static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
+    {
+        auto& uris = static_cast<UridTable*> (handle)->uris;
+
+        for (size_t i = 0; i < uris.size(); ++i)
+            if (uris[i] == uri)
+                return static_cast<LV2_URID> (i + 1);
+
+        uris.emplace_back (uri);
+        return static_cast<LV2_URID> (uris.size());
+    }
+};
+
+TEST (Lv2RunAllocations, NoneWhileTheHostRunsAndMovesTheControls)
+{
+    UridTable table;
+    LV2_URID_Map map { &table, UridTable::map };
+    const LV2_Feature mapFeature { LV2_URID__map, &map };
+    const LV2_Feature* features[] { &mapFeature, nullptr };
+
+    auto instance = Lv2Instance::create (48000.0, features);
+    ASSERT_NE (instance, nullptr);
+
+    constexpr std::uint32_t longest = 3 * defaultMaxBlock + 17;
+    std::vector<float> in[2], out[2];
+    std::array<float, halvora::parameterIDs.size()> controls {};
+    float latency = -1.0f;
+
+    for (int ch = 0; ch < 2; ++ch)
+    {
+        in[ch].resize (longest);
+        out[ch].resize (longest);
+
+        for (std::uint32_t i = 0; i < longest; ++i)
+            in[ch][i] = 0.4f * std::sin (0.031f * static_cast<float> (i + 7 * static_cast<std::uint32_t> (ch)));
+    }
+
+    instance->connectPort (audioIn1, in[0].data());
+    instance->connectPort (audioIn2, in[1].data());
+    instance->connectPort (audioOut1, out[0].data());
+    instance->connectPort (audioOut2, out[1].data());
+    instance->connectPort (PortIndex::latency, &latency);
+
+    for (size_t i = 0; i < controls.size(); ++i)
+        instance->connectPort (controlPortFor (i), &controls[i]);
+
+    // Every stage on: delay, reverb, vibrato, and a range the detector searches.
+    controls = { 0.3f, -3.0f, 6.0f, 40.0f, 50.0f, 50.0f, 0.9f, 2.0f, 1.0f, 3.0f, 1.0f };
+    instance->activate();
+    instance->run (512); // the first run after activation may settle the framework's lazies
+
+    const float hostile[] { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -1.0e30f, 0.5f };
+    const std::uint32_t runs[] { 1, 64, 512, defaultMaxBlock, defaultMaxBlock + 1, longest };
+
+    for (const auto n : runs)
+    {
+        for (const auto value : hostile)
+        {
+            for (auto& c : controls)
+                c = value;
+
+            AllocationCounter::start();
+            instance->run (n);
+            EXPECT_EQ (AllocationCounter::stop(), 0) << "run of " << n << " with every control at " << value;
+        }
+    }
+
+    EXPECT_EQ (latency, 0.0f);
+    instance->deactivate();
+}
+
+} // namespace
