@@ -1,5 +1,6 @@
 #include "Lv2Instance.h"
 
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2StateText.h"
 
@@ -14,17 +15,6 @@ namespace halvora::lv2
 {
 namespace
 {
-    const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
-    {
-        if (features == nullptr)
-            return nullptr;
-
-        for (auto* const* f = features; *f != nullptr; ++f)
-            if ((*f)->URI != nullptr && std::strcmp ((*f)->URI, uri) == 0)
-                return (*f)->data;
-
-        return nullptr;
-    }
 
     /** The host's maximum block length from its options, if it gives one that is a length:
         the largest we prepare for caps it, and the processor takes longer runs in pieces.

@@ -2,6 +2,7 @@
 
 #include "lv2/Lv2ControlPorts.h"
 #include "lv2/Lv2Instance.h"
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2Ports.h"
 
 #include <lv2/instance-access/instance-access.h>
@@ -10,21 +11,6 @@
 
 namespace halvora::lv2
 {
-namespace
-{
-    const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
-    {
-        if (features == nullptr)
-            return nullptr;
-
-        for (auto* const* f = features; *f != nullptr; ++f)
-            if ((*f)->URI != nullptr && std::strcmp ((*f)->URI, uri) == 0)
-                return (*f)->data;
-
-        return nullptr;
-    }
-} // namespace
-
 //==============================================================================
 std::unique_ptr<Lv2Ui> Lv2Ui::create (LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                                       const LV2_Feature* const* features)

@@ -5,6 +5,7 @@
 // lilv's save and restore (and a state saved by the first bundle must still open); and no
 // value a host can put into a control port may make the output other than finite.
 
+#include "helpers/UridTable.h"
 #include "helpers/TestHelpers.h"
 
 #include <lilv/lilv.h>
@@ -27,28 +28,7 @@ namespace
 {
 
 //==============================================================================
-struct UridTable
-{
-    std::vector<std::string> uris;
-
-    static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
-    {
-        auto& uris = static_cast<UridTable*> (handle)->uris;
-
-        for (size_t i = 0; i < uris.size(); ++i)
-            if (uris[i] == uri)
-                return static_cast<LV2_URID> (i + 1);
-
-        uris.emplace_back (uri);
-        return static_cast<LV2_URID> (uris.size());
-    }
-
-    static const char* unmap (LV2_URID_Unmap_Handle handle, LV2_URID urid)
-    {
-        auto& uris = static_cast<UridTable*> (handle)->uris;
-        return urid >= 1 && urid <= uris.size() ? uris[urid - 1].c_str() : nullptr;
-    }
-};
+using testutil::UridTable;
 
 /** One world for the whole run: lilv reads the bundle once. */
 struct World

@@ -5,6 +5,7 @@
 // Each case runs in a child process under an address-space limit, so that an abort or a
 // memory bomb fails that case alone.
 
+#include "helpers/UridTable.h"
 #include "ChildHost.h"
 #include "StateBytes.h"
 
@@ -26,28 +27,7 @@ namespace
 {
 const std::string stateKey = HALVORA_LV2_URI ":StateString";
 
-struct UridTable
-{
-    std::vector<std::string> uris;
-
-    static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
-    {
-        auto& uris = static_cast<UridTable*> (handle)->uris;
-
-        for (size_t i = 0; i < uris.size(); ++i)
-            if (uris[i] == uri)
-                return static_cast<LV2_URID> (i + 1);
-
-        uris.emplace_back (uri);
-        return static_cast<LV2_URID> (uris.size());
-    }
-
-    static const char* unmap (LV2_URID_Unmap_Handle handle, LV2_URID urid)
-    {
-        auto& uris = static_cast<UridTable*> (handle)->uris;
-        return urid >= 1 && urid <= uris.size() ? uris[urid - 1].c_str() : nullptr;
-    }
-};
+using testutil::UridTable;
 
 std::string turtleState (std::string value)
 {

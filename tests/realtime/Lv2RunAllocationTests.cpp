@@ -2,6 +2,7 @@
 // changing every run, hostile ones included), applying them and processing, in runs shorter
 // and longer than the block the processor was prepared for, allocates nothing.
 
+#include "helpers/UridTable.h"
 #include "AllocationCounter.h"
 #include "lv2/Lv2Instance.h"
 #include "lv2/Lv2Ports.h"
@@ -20,22 +21,7 @@ namespace
 {
 using namespace halvora::lv2;
 
-struct UridTable
-{
-    std::vector<std::string> uris;
-
-    static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
-    {
-        auto& uris = static_cast<UridTable*> (handle)->uris;
-
-        for (size_t i = 0; i < uris.size(); ++i)
-            if (uris[i] == uri)
-                return static_cast<LV2_URID> (i + 1);
-
-        uris.emplace_back (uri);
-        return static_cast<LV2_URID> (uris.size());
-    }
-};
+using testutil::UridTable;
 
 TEST (Lv2RunAllocations, NoneWhileTheHostRunsAndMovesTheControls)
 {
