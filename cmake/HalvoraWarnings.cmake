@@ -1,4 +1,6 @@
-# Strict warnings on our own code only; JUCE's module sources keep their own flags.
+# Strict warnings on our own code only; JUCE's module sources keep their own flags. A
+# warning in our code fails the build (HALVORA_WARNINGS_AS_ERRORS, on by default), so none
+# passes unnoticed in a long build log.
 #
 #   halvora_own_warnings (<target>...)
 #
@@ -9,6 +11,11 @@ set (HALVORA_WARNINGS -Wall -Wextra -Wshadow-all -Wshadow -Wstrict-aliasing -Wun
                       -Wconversion -Wsign-compare -Wsign-conversion -Wunreachable-code -Wcast-align
                       -Wno-ignored-qualifiers -Woverloaded-virtual -Wreorder -Wzero-as-null-pointer-constant
                       -Wredundant-decls -Wnon-virtual-dtor -Wpedantic)
+option (HALVORA_WARNINGS_AS_ERRORS "Fail the build on a warning in our own code" ON)
+if (HALVORA_WARNINGS_AS_ERRORS)
+    list (APPEND HALVORA_WARNINGS -Werror)
+endif()
+
 include (CheckCXXCompilerFlag)
 set (HALVORA_OWN_WARNINGS "")
 foreach (flag IN LISTS HALVORA_WARNINGS)

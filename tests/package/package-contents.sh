@@ -146,6 +146,11 @@ cat "$work/lintian"
 [ "$status" -le 1 ] || fail "lintian could not check the package (status $status)"
 if [ "$status" -eq 1 ] || grep -q '^E: ' "$work/lintian"; then fail "lintian reports errors"; fi
 if grep -q '^[A-Z]: .*copyright' "$work/lintian"; then fail "lintian remarks on the copyright file"; fi
+# The shipped binaries carry the usual hardening (cmake/Hardening.cmake): lintian notes any
+# that lacks checked buffer functions, a read-only relocation table or immediate binding.
+if grep -E '^[A-Z]: .* hardening-no-(fortify-functions|relro|bindnow)' "$work/lintian"; then
+    fail "lintian finds binaries without the usual hardening"
+fi
 
 # The copyright file is in Debian's machine-readable form. lintian reads that form only in
 # a source package, so one is made around the packaged file, holding (empty) the files of
