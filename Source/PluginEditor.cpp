@@ -34,30 +34,24 @@ juce::String downwards (const juce::String& title)
 //==============================================================================
 HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor& p)
     : AudioProcessorEditor (&p),
+      boardImage (loadResourceImage ("quillane_board_png")),
+      knobSourceImage (loadResourceImage ("gold_knobs_png")),
       processorRef (p)
 {
     setOpaque (true);
 
-    boardImage = loadResourceImage ("quillane_board_png");
-    knobSourceImage = loadResourceImage ("gold_knobs_png");
-
-    if (knobSourceImage.isValid())
-        goldKnobLAF.knobImage = knobSourceImage;
-
-    for (size_t i = 0; i < editorControls.size(); ++i)
-    {
-        styleTitle (titles[i], editorControls[i]);
-        controls[i] = makeControl (editorControls[i]);
-    }
-
-    for (size_t i = 0; i < onButtons.size(); ++i)
-        styleOnButton (onButtons[i], static_cast<int> (i) + 1);
+    goldKnobLAF.knobImage = knobSourceImage;
 
     // The knobs lie lowest: the big ones' titles and the faders' captions reach over their
     // faces. Each box covers the foot of its title.
     for (size_t i = 0; i < editorControls.size(); ++i)
+    {
+        styleTitle (titles[i], editorControls[i]);
+        controls[i] = makeControl (editorControls[i]);
+
         if (editorControls[i].kind == ControlKind::knob)
             addAndMakeVisible (*controls[i]);
+    }
 
     for (size_t i = 0; i < editorControls.size(); ++i)
     {
@@ -67,11 +61,16 @@ HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor&
             addAndMakeVisible (*controls[i]);
     }
 
-    for (auto& button : onButtons)
-        addAndMakeVisible (button);
+    for (size_t i = 0; i < onButtons.size(); ++i)
+    {
+        styleOnButton (onButtons[i], static_cast<int> (i) + 1);
+        addAndMakeVisible (onButtons[i]);
+    }
 
     // A window reopened while the correction is on shows its button lit.
     updateOnButtonsFromProcessor();
+
+    // Sized last, so that resized lays out the controls made above.
     setSize (1200, 600);
 }
 

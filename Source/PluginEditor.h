@@ -55,7 +55,8 @@ private:
     HalvoraAudioProcessor& processorRef;
 
     // A title and a control for each row of the table, in its order: sliders for the knobs
-    // and faders, combo boxes for the choices. One ON button a choice box, in target order.
+    // and faders, combo boxes for the choices. Then the ON buttons, one for each box, in
+    // MvTarget order (button 1 is range).
     std::array<juce::Label, halvora::editorControls.size()> titles;
     std::array<std::unique_ptr<juce::Component>, halvora::editorControls.size()> controls;
     std::array<juce::TextButton, 4> onButtons { juce::TextButton ("ON"), juce::TextButton ("ON"),
