@@ -4,6 +4,9 @@
 
 #include "BinaryData.h"
 
+using halvora::ControlKind;
+using halvora::editorControls;
+
 namespace
 {
 juce::Image loadResourceImage (const char* name)
@@ -15,134 +18,88 @@ juce::Image loadResourceImage (const char* name)
 
     return {};
 }
+
+/** A fader's caption: the title in capitals, one letter a line, to read downwards. */
+juce::String downwards (const juce::String& title)
+{
+    juce::StringArray letters;
+
+    for (const auto letter : title.toUpperCase())
+        letters.add (juce::String::charToString (letter));
+
+    return letters.joinIntoString ("\n");
+}
 }
 
 //==============================================================================
 HalvoraAudioProcessorEditor::HalvoraAudioProcessorEditor (HalvoraAudioProcessor& p)
     : AudioProcessorEditor (&p),
+      boardImage (loadResourceImage ("quillane_board_png")),
+      knobSourceImage (loadResourceImage ("gold_knobs_png")),
       processorRef (p)
 {
     setOpaque (true);
-    setSize (1200, 600);
 
-    boardImage = loadResourceImage ("quillane_board_png");
-    knobSourceImage = loadResourceImage ("gold_knobs_png");
+    goldKnobLAF.knobImage = knobSourceImage;
 
-    if (knobSourceImage.isValid())
-        goldKnobLAF.knobImage = knobSourceImage;
-
-    for (auto* knob : { &formantKnob, &gainKnob, &vibRateKnob, &vibDepthKnob, &morvelKnob })
+    // The knobs lie lowest: the big ones' titles and the faders' captions reach over their
+    // faces. Each box covers the foot of its title.
+    for (size_t i = 0; i < editorControls.size(); ++i)
     {
-        styleKnob (*knob);
-        addAndMakeVisible (*knob);
+        styleTitle (titles[i], editorControls[i]);
+        controls[i] = makeControl (editorControls[i]);
+
+        if (editorControls[i].kind == ControlKind::knob)
+            addAndMakeVisible (*controls[i]);
     }
 
-    auto& state = processorRef.apvts;
-    formantAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::formant, formantKnob);
-    gainAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::gain, gainKnob);
-    vibRateAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibRate, vibRateKnob);
-    vibDepthAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::vibDepth, vibDepthKnob);
-    morvelAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::morvel, morvelKnob);
-
-    styleTitle (formantLabel, "Formant");
-    styleTitle (gainLabel, "Gain");
-    styleTitle (vibRateLabel, "Vibrato Rate");
-    styleTitle (vibDepthLabel, "Vibrato Depth");
-    styleTitle (morvelLabel, "Morvel");
-    styleTitle (rangeLabel, "Range");
-    styleTitle (voiceLabel, "Voice");
-    styleTitle (keyLabel, "Key");
-    styleTitle (scaleLabel, "Scale");
-
-    for (auto* label : { &formantLabel, &gainLabel, &vibRateLabel, &vibDepthLabel, &morvelLabel,
-                         &rangeLabel, &voiceLabel, &keyLabel, &scaleLabel })
-        addAndMakeVisible (*label);
-
-    const auto choicesOf = [] (const char* id) {
-        const auto& choice = halvora::findChoice (id);
-        return juce::StringArray (choice.choices, choice.numChoices);
-    };
-
-    const std::pair<juce::ComboBox*, juce::StringArray> boxes[] {
-        { &rangeBox, choicesOf (halvora::ParamID::range) },
-        { &voiceBox, choicesOf (halvora::ParamID::voice) },
-        { &keyBox, choicesOf (halvora::ParamID::key) },
-        { &scaleBox, choicesOf (halvora::ParamID::scale) },
-    };
-
-    for (const auto& [box, items] : boxes)
+    for (size_t i = 0; i < editorControls.size(); ++i)
     {
-        styleCombo (*box);
-        addAndMakeVisible (*box);
+        addAndMakeVisible (titles[i]);
 
-        box->setColour (juce::ComboBox::backgroundColourId, juce::Colours::black);
-        box->setColour (juce::ComboBox::outlineColourId, juce::Colours::gold);
-        box->setColour (juce::ComboBox::textColourId, juce::Colours::white);
-        box->setColour (juce::ComboBox::arrowColourId, juce::Colours::gold);
-        box->setColour (juce::ComboBox::buttonColourId, juce::Colours::black);
-        box->setColour (juce::PopupMenu::backgroundColourId, juce::Colours::black);
-        box->setColour (juce::PopupMenu::highlightedBackgroundColourId, juce::Colours::gold);
-        box->setColour (juce::PopupMenu::highlightedTextColourId, juce::Colours::black);
-        box->setColour (juce::PopupMenu::textColourId, juce::Colours::white);
-
-        box->addItemList (items, 1);
+        if (editorControls[i].kind != ControlKind::knob)
+            addAndMakeVisible (*controls[i]);
     }
 
-    for (const auto& [box, items] : boxes)
-        box->setLookAndFeel (&popupLAF);
-
-    for (const auto& [box, items] : boxes)
-        box->setSelectedId (1, juce::dontSendNotification);
-
-    rangeAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::range, rangeBox);
-    voiceAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::voice, voiceBox);
-    keyAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::key, keyBox);
-    scaleAttachment = std::make_unique<ComboBoxAttachment> (state, halvora::ParamID::scale, scaleBox);
-
-    for (auto* button : onButtons())
+    for (size_t i = 0; i < onButtons.size(); ++i)
     {
-        addAndMakeVisible (*button);
-        button->setClickingTogglesState (true);
-        button->setLookAndFeel (&onButtonLAF);
-        button->setColour (juce::TextButton::textColourOffId, juce::Colours::white);
-        button->setColour (juce::TextButton::textColourOnId, juce::Colours::white);
+        styleOnButton (onButtons[i], static_cast<int> (i) + 1);
+        addAndMakeVisible (onButtons[i]);
     }
-
-    onButton1.onClick = [this] { onButtonClicked (1); };
-    onButton2.onClick = [this] { onButtonClicked (2); };
-    onButton3.onClick = [this] { onButtonClicked (3); };
-    onButton4.onClick = [this] { onButtonClicked (4); };
-
-    for (auto* fader : { &delayFader, &reverbFader })
-    {
-        styleFader (*fader);
-        addAndMakeVisible (*fader);
-    }
-
-    // The captions read downwards beside the faders, one letter per line.
-    styleTitle (delayLabel, "Delay");
-    styleTitle (reverbLabel, "Reverb");
-
-    for (auto* caption : { &delayLabel, &reverbLabel })
-    {
-        caption->setJustificationType (juce::Justification::centred);
-        addAndMakeVisible (*caption);
-        caption->setFont (juce::Font (juce::FontOptions (20.0f, juce::Font::bold)));
-    }
-
-    delayLabel.setText ("D\nE\nL\nA\nY", juce::dontSendNotification);
-    reverbLabel.setText ("R\nE\nV\nE\nR\nB", juce::dontSendNotification);
-
-    delayAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::delayMix, delayFader);
-    reverbAttachment = std::make_unique<SliderAttachment> (state, halvora::ParamID::reverbMix, reverbFader);
 
     // A window reopened while the correction is on shows its button lit.
     updateOnButtonsFromProcessor();
+
+    // Sized last, so that resized lays out the controls made above.
+    setSize (1200, 600);
 }
 
 HalvoraAudioProcessorEditor::~HalvoraAudioProcessorEditor() = default;
 
 //==============================================================================
+std::unique_ptr<juce::Component> HalvoraAudioProcessorEditor::makeControl (const halvora::EditorControl& control)
+{
+    auto& state = processorRef.apvts;
+
+    if (control.kind == ControlKind::choiceBox)
+    {
+        auto box = std::make_unique<juce::ComboBox>();
+        styleBox (*box, control.paramID);
+        boxAttachments.push_back (std::make_unique<ComboBoxAttachment> (state, control.paramID, *box));
+        return box;
+    }
+
+    auto slider = std::make_unique<juce::Slider>();
+
+    if (control.kind == ControlKind::knob)
+        styleKnob (*slider);
+    else
+        styleFader (*slider);
+
+    sliderAttachments.push_back (std::make_unique<SliderAttachment> (state, control.paramID, *slider));
+    return slider;
+}
+
 void HalvoraAudioProcessorEditor::styleKnob (juce::Slider& knob)
 {
     knob.setLookAndFeel (&goldKnobLAF);
@@ -153,41 +110,60 @@ void HalvoraAudioProcessorEditor::styleKnob (juce::Slider& knob)
     knob.setScrollWheelEnabled (true);
 }
 
-void HalvoraAudioProcessorEditor::styleTitle (juce::Label& label, const juce::String& text)
-{
-    label.setText (text, juce::dontSendNotification);
-    label.setJustificationType (juce::Justification::centred);
-    label.setFont (juce::Font (juce::FontOptions (28.0f, juce::Font::bold)));
-    label.setColour (juce::Label::textColourId, HalvoraColours::gold());
-}
-
-void HalvoraAudioProcessorEditor::styleCombo (juce::ComboBox& box)
-{
-    box.setJustificationType (juce::Justification::centred);
-    box.setScrollWheelEnabled (true);
-}
-
 void HalvoraAudioProcessorEditor::styleFader (juce::Slider& fader)
 {
     fader.setLookAndFeel (&faderLAF);
     fader.setSliderStyle (juce::Slider::LinearVertical);
     fader.setTextBoxStyle (juce::Slider::NoTextBox, false, 0, 0);
-    fader.setRange (0.0, 100.0, 0.0);
+}
+
+void HalvoraAudioProcessorEditor::styleBox (juce::ComboBox& box, const char* paramID)
+{
+    const auto& choice = halvora::findChoice (paramID);
+
+    box.setJustificationType (juce::Justification::centred);
+    box.setScrollWheelEnabled (true);
+
+    for (const auto& [id, colour] : HalvoraColours::choiceBox())
+        box.setColour (id, colour);
+
+    box.addItemList (juce::StringArray (choice.choices, choice.numChoices), 1);
+    box.setLookAndFeel (&popupLAF);
+    box.setSelectedId (1, juce::dontSendNotification);
+}
+
+void HalvoraAudioProcessorEditor::styleTitle (juce::Label& title, const halvora::EditorControl& control)
+{
+    // A fader's caption stands beside it, in smaller letters reading downwards.
+    const auto isCaption = control.kind == ControlKind::fader;
+
+    title.setText (isCaption ? downwards (control.title) : juce::String (control.title), juce::dontSendNotification);
+    title.setJustificationType (juce::Justification::centred);
+    title.setFont (juce::Font (juce::FontOptions (isCaption ? 20.0f : 28.0f, juce::Font::bold)));
+    title.setColour (juce::Label::textColourId, HalvoraColours::gold());
+}
+
+void HalvoraAudioProcessorEditor::styleOnButton (juce::TextButton& button, int number)
+{
+    button.setClickingTogglesState (true);
+    button.setLookAndFeel (&onButtonLAF);
+    button.setColour (juce::TextButton::textColourOffId, HalvoraColours::text());
+    button.setColour (juce::TextButton::textColourOnId, HalvoraColours::text());
+    button.onClick = [this, number] { onButtonClicked (number); };
 }
 
 //==============================================================================
 void HalvoraAudioProcessorEditor::onButtonClicked (int number)
 {
-    auto buttons = onButtons();
-    auto& clicked = *buttons[static_cast<size_t> (number - 1)];
+    auto& clicked = onButtons[static_cast<size_t> (number - 1)];
     auto target = 0;
 
     if (clicked.getToggleState())
     {
         // Switch the others off quietly: their handlers must not run.
-        for (auto* other : buttons)
-            if (other != &clicked)
-                other->setToggleState (false, juce::dontSendNotification);
+        for (auto& other : onButtons)
+            if (&other != &clicked)
+                other.setToggleState (false, juce::dontSendNotification);
 
         target = number;
     }
@@ -199,16 +175,15 @@ void HalvoraAudioProcessorEditor::onButtonClicked (int number)
 void HalvoraAudioProcessorEditor::updateOnButtonsFromProcessor()
 {
     const auto target = static_cast<int> (processorRef.getActiveMvTarget());
-    auto buttons = onButtons();
 
-    for (size_t i = 0; i < buttons.size(); ++i)
-        buttons[i]->setToggleState (target == static_cast<int> (i) + 1, juce::dontSendNotification);
+    for (size_t i = 0; i < onButtons.size(); ++i)
+        onButtons[i].setToggleState (target == static_cast<int> (i) + 1, juce::dontSendNotification);
 }
 
 //==============================================================================
 void HalvoraAudioProcessorEditor::paint (juce::Graphics& g)
 {
-    g.fillAll (juce::Colours::black);
+    g.fillAll (HalvoraColours::panel());
 
     if (! boardImage.isValid())
         return;
@@ -235,35 +210,15 @@ void HalvoraAudioProcessorEditor::paint (juce::Graphics& g)
 
 void HalvoraAudioProcessorEditor::resized()
 {
-    formantKnob.setBounds (325, -30, 150, 150);
-    gainKnob.setBounds (725, -30, 150, 150);
-    vibRateKnob.setBounds (100, 160, 300, 300);
-    vibDepthKnob.setBounds (800, 150, 300, 300);
-    morvelKnob.setBounds (530, 415, 140, 140);
+    auto onButton = onButtons.begin();
 
-    formantLabel.setBounds (280, 128, 240, 28);
-    gainLabel.setBounds (680, 128, 240, 28);
-    vibRateLabel.setBounds (130, 393, 240, 28);
-    vibDepthLabel.setBounds (830, 383, 240, 28);
-    morvelLabel.setBounds (480, 563, 240, 28);
+    for (size_t i = 0; i < editorControls.size(); ++i)
+    {
+        controls[i]->setBounds (editorControls[i].bounds.toRectangle());
+        titles[i].setBounds (editorControls[i].titleBounds.toRectangle());
 
-    rangeLabel.setBounds (85, 40, 160, 28);
-    rangeBox.setBounds (60, 64, 210, 40);
-    voiceLabel.setBounds (955, 40, 160, 28);
-    voiceBox.setBounds (930, 64, 210, 40);
-    keyLabel.setBounds (85, 490, 160, 28);
-    keyBox.setBounds (60, 522, 210, 40);
-    scaleLabel.setBounds (955, 490, 160, 28);
-    scaleBox.setBounds (930, 522, 210, 40);
-
-    // Each ON button sits just right of its title.
-    onButton1.setBounds (rangeLabel.getRight() + 4, rangeLabel.getY(), 40, 22);
-    onButton2.setBounds (voiceLabel.getRight() + 4, voiceLabel.getY(), 40, 22);
-    onButton3.setBounds (keyLabel.getRight() + 4, keyLabel.getY(), 40, 22);
-    onButton4.setBounds (scaleLabel.getRight() + 4, scaleLabel.getY(), 40, 22);
-
-    delayFader.setBounds (40, 140, 24, 320);
-    reverbFader.setBounds (1136, 140, 24, 320);
-    delayLabel.setBounds (delayFader.getRight() + 8, 140, 32, 320);
-    reverbLabel.setBounds (reverbFader.getX() - 40, 140, 32, 320);
+        // Each ON button sits just right of its box's title.
+        if (editorControls[i].kind == ControlKind::choiceBox)
+            (onButton++)->setBounds (titles[i].getRight() + 4, titles[i].getY(), 40, 22);
+    }
 }

@@ -49,6 +49,36 @@ INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::Values (ControlBounds {
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
+struct Overlap
+{
+    const char* what;
+    int x, y;        // a point inside both controls
+    const char* top; // the one that takes a click there
+};
+
+class EditorStacking : public EditorTest, public testing::WithParamInterface<Overlap>
+{
+};
+
+TEST_P (EditorStacking, OverlapsGoToTheControlOnTop)
+{
+    const auto& c = GetParam();
+    auto* top = inspect().control (c.top);
+    ASSERT_NE (top, nullptr);
+
+    // The window is visible in its host, as it must be to take a click at all; a box's
+    // click lands on the text inside it, which counts as the box.
+    editor->setVisible (true);
+    auto* hit = editor->getComponentAt (c.x, c.y);
+    EXPECT_TRUE (hit == top || top->isParentOf (hit)) << (hit != nullptr ? hit->getBounds().toString() : "nothing");
+}
+
+// The knobs lie under the titles and captions that reach over their faces; each box lies
+// over the foot of its title.
+INSTANTIATE_TEST_SUITE_P (Editor, EditorStacking, testing::Values (Overlap { "VibratoRateTitleOverItsKnob", 250, 400, "vibRateLabel" }, Overlap { "VibratoDepthTitleOverItsKnob", 950, 395, "vibDepthLabel" }, Overlap { "GainTitleOverVibratoDepthKnob", 850, 153, "gainLabel" }, Overlap { "DelayCaptionOverVibratoRateKnob", 102, 300, "delayLabel" }, Overlap { "ReverbCaptionOverVibratoDepthKnob", 1098, 300, "reverbLabel" }, Overlap { "RangeBoxOverItsTitle", 165, 66, "rangeBox" }, Overlap { "VoiceBoxOverItsTitle", 1035, 66, "voiceBox" }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
+
+//==============================================================================
 struct SliderBinding
 {
     const char* name;

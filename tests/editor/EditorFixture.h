@@ -23,11 +23,29 @@ struct HalvoraEditorInspector
     juce::Image& boardImage() { return editor.boardImage; }
     juce::Image& knobSourceImage() { return editor.knobSourceImage; }
 
-    /** Every control of the window by its member name, in declaration order. */
+    /** Every control of the window by the name the tests know it by: each row's control
+        ("gainKnob", "rangeBox", "delayFader") and title ("gainLabel", "delayLabel"), then
+        "onButton1" to "onButton4".
+    */
     std::vector<std::pair<juce::String, juce::Component*>> controls()
     {
-        auto& e = editor;
-        return { { "formantKnob", &e.formantKnob }, { "gainKnob", &e.gainKnob }, { "vibRateKnob", &e.vibRateKnob }, { "vibDepthKnob", &e.vibDepthKnob }, { "morvelKnob", &e.morvelKnob }, { "formantLabel", &e.formantLabel }, { "gainLabel", &e.gainLabel }, { "vibRateLabel", &e.vibRateLabel }, { "vibDepthLabel", &e.vibDepthLabel }, { "morvelLabel", &e.morvelLabel }, { "rangeLabel", &e.rangeLabel }, { "voiceLabel", &e.voiceLabel }, { "keyLabel", &e.keyLabel }, { "scaleLabel", &e.scaleLabel }, { "rangeBox", &e.rangeBox }, { "voiceBox", &e.voiceBox }, { "keyBox", &e.keyBox }, { "scaleBox", &e.scaleBox }, { "onButton1", &e.onButton1 }, { "onButton2", &e.onButton2 }, { "onButton3", &e.onButton3 }, { "onButton4", &e.onButton4 }, { "delayFader", &e.delayFader }, { "reverbFader", &e.reverbFader }, { "delayLabel", &e.delayLabel }, { "reverbLabel", &e.reverbLabel } };
+        static constexpr const char* suffixes[] { "Knob", "Box", "Fader" }; // by halvora::ControlKind
+        std::vector<std::pair<juce::String, juce::Component*>> named;
+
+        for (size_t i = 0; i < halvora::editorControls.size(); ++i)
+        {
+            const auto& row = halvora::editorControls[i];
+
+            // The mixes' controls go by their effect's name: "delayFader", not "delayMixFader".
+            const auto stem = juce::String (row.paramID).replace ("Mix", "");
+            named.emplace_back (stem + suffixes[static_cast<size_t> (row.kind)], editor.controls[i].get());
+            named.emplace_back (stem + "Label", &editor.titles[i]);
+        }
+
+        for (size_t i = 0; i < editor.onButtons.size(); ++i)
+            named.emplace_back ("onButton" + juce::String (i + 1), &editor.onButtons[i]);
+
+        return named;
     }
 
     juce::Component* control (const juce::String& name)
