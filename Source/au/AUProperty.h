@@ -36,6 +36,22 @@ struct Taken
     static constexpr Taken refusal (OSStatus why) noexcept { return { why, false }; }
 };
 
+/** Stores a setting that holds still while the unit is initialised: the value it has already
+    is no change, and another one is refused until the unit is uninitialised again.
+*/
+template <typename T>
+Taken storeUnlessInitialised (T& held, T wanted, bool initialised)
+{
+    if (wanted == held)
+        return Taken::noChange();
+
+    if (initialised)
+        return Taken::refusal (kAudioUnitErr_Initialized);
+
+    held = wanted;
+    return Taken::change();
+}
+
 /** A value the host sets: read as a T (nothing there, or fewer bytes than a T, answers
     `whenMissing` before anything is looked at), checked and stored by `take`, which returns
     what it made of it; a change taken without error is then reported by `tell`, on the

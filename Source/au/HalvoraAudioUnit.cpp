@@ -1,5 +1,7 @@
 #include "HalvoraAudioUnit.h"
 
+#include <algorithm>
+
 namespace
 {
 juce::AudioChannelSet channelSetFor (int channels)

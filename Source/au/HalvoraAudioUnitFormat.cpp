@@ -56,14 +56,7 @@ OSStatus HalvoraAudioUnit::setFormatProperty (AudioUnitPropertyID id, AudioUnitS
                     if (! (rate > 0.0 && rate <= 1536000.0))
                         return Taken::refusal (kAudioUnitErr_InvalidPropertyValue);
 
-                    if (rate == sampleRate)
-                        return Taken::noChange();
-
-                    if (initialised)
-                        return Taken::refusal (kAudioUnitErr_Initialized);
-
-                    sampleRate = rate;
-                    return Taken::change();
+                    return AUProperty::storeUnlessInitialised (sampleRate, rate, initialised);
                 },
                 [this] {
                     // Both buses run at the one rate, so both stream formats change with it.

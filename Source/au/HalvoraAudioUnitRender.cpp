@@ -149,14 +149,7 @@ OSStatus HalvoraAudioUnit::setRenderingProperty (AudioUnitPropertyID id, AudioUn
                     if (frames == 0 || frames > 65536)
                         return Taken::refusal (kAudioUnitErr_InvalidPropertyValue);
 
-                    if (frames == maxFramesPerSlice)
-                        return Taken::noChange();
-
-                    if (initialised)
-                        return Taken::refusal (kAudioUnitErr_Initialized);
-
-                    maxFramesPerSlice = frames;
-                    return Taken::change();
+                    return AUProperty::storeUnlessInitialised (maxFramesPerSlice, frames, initialised);
                 },
                 [this] { propertyChanged (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0); });
 
