@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 namespace ParamID = halvora::ParamID;
 
 namespace
@@ -291,6 +294,117 @@ TEST_F (AudioUnitTest, OnePresetUntitled)
     EXPECT_EQ (set (kAudioUnitProperty_PresentPreset, AUPreset { 0, nullptr }), noErr);
     EXPECT_EQ (set (kAudioUnitProperty_PresentPreset, AUPreset { 1, nullptr }), kAudioUnitErr_InvalidPropertyValue);
 }
+
+//==============================================================================
+namespace
+{
+
+/** One value a host sets, before or after initialising: the status the unit answers, and
+    the sample rate and largest slice it holds afterwards (a refused value changes nothing).
+*/
+struct SetCase
+{
+    const char* name;
+    bool initialised;
+    AudioUnitPropertyID id;
+    AudioUnitScope scope;
+    std::vector<char> bytes; // empty: no data at all
+    OSStatus status;
+    Float64 rateAfter;
+    UInt32 framesAfter;
+};
+
+template <typename T>
+std::vector<char> bytesOf (const T& value)
+{
+    const auto* bytes = reinterpret_cast<const char*> (&value);
+    return { bytes, bytes + sizeof (T) };
+}
+
+template <typename T>
+std::vector<char> firstBytesOf (const T& value, size_t count)
+{
+    auto bytes = bytesOf (value);
+    bytes.resize (count);
+    return bytes;
+}
+
+AudioStreamBasicDescription floatFormat (UInt32 channels, Float64 rate)
+{
+    return { rate, kAudioFormatLinearPCM, kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved, 4, 1, 4, channels, 32, 0 };
+}
+
+AudioStreamBasicDescription integerFormat()
+{
+    auto format = floatFormat (2, 44100.0);
+    format.mFormatFlags = kAudioFormatFlagIsNonInterleaved;
+    return format;
+}
+
+constexpr auto global = kAudioUnitScope_Global, input = kAudioUnitScope_Input, output = kAudioUnitScope_Output;
+const auto notANumber = std::numeric_limits<Float64>::quiet_NaN();
+
+} // namespace
+
+class SettingProperties : public AudioUnitTest, public testing::WithParamInterface<SetCase>
+{
+};
+
+TEST_P (SettingProperties, AnswerTheirStatusAndKeepNothingTheyRefuse)
+{
+    const auto& c = GetParam();
+
+    if (c.initialised)
+    {
+        ASSERT_EQ (unit.initialize(), noErr);
+    }
+
+    EXPECT_EQ (unit.setProperty (c.id, c.scope, 0, c.bytes.empty() ? nullptr : c.bytes.data(), static_cast<UInt32> (c.bytes.size())), c.status);
+
+    Float64 rate = 0.0;
+    UInt32 frames = 0;
+    ASSERT_EQ (get (kAudioUnitProperty_SampleRate, rate), noErr);
+    ASSERT_EQ (get (kAudioUnitProperty_MaximumFramesPerSlice, frames), noErr);
+    EXPECT_EQ (rate, c.rateAfter);
+    EXPECT_EQ (frames, c.framesAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Table, SettingProperties,
+    testing::Values (SetCase { "rate", false, kAudioUnitProperty_SampleRate, global, bytesOf (48000.0), noErr, 48000.0, 1156 },
+                     SetCase { "rateNoData", false, kAudioUnitProperty_SampleRate, global, {}, kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "rateTooShort", false, kAudioUnitProperty_SampleRate, global, firstBytesOf (48000.0, 4), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "rateZero", false, kAudioUnitProperty_SampleRate, global, bytesOf (0.0), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "rateNaN", false, kAudioUnitProperty_SampleRate, global, bytesOf (notANumber), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "rateTooHigh", false, kAudioUnitProperty_SampleRate, global, bytesOf (1536001.0), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "rateWhileInitialised", true, kAudioUnitProperty_SampleRate, global, bytesOf (48000.0), kAudioUnitErr_Initialized, 44100.0, 1156 },
+                     SetCase { "sameRateWhileInitialised", true, kAudioUnitProperty_SampleRate, global, bytesOf (44100.0), noErr, 44100.0, 1156 },
+                     SetCase { "format", false, kAudioUnitProperty_StreamFormat, input, bytesOf (floatFormat (1, 96000.0)), noErr, 96000.0, 1156 },
+                     SetCase { "formatNoData", false, kAudioUnitProperty_StreamFormat, input, {}, kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "formatTooShort", false, kAudioUnitProperty_StreamFormat, input, firstBytesOf (floatFormat (1, 96000.0), 8), kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "formatOfIntegers", false, kAudioUnitProperty_StreamFormat, input, bytesOf (integerFormat()), kAudioUnitErr_FormatNotSupported, 44100.0, 1156 },
+                     SetCase { "formatOnTheGlobalScope", false, kAudioUnitProperty_StreamFormat, global, bytesOf (floatFormat (2, 96000.0)), kAudioUnitErr_InvalidScope, 44100.0, 1156 },
+                     SetCase { "channelsWhileInitialised", true, kAudioUnitProperty_StreamFormat, input, bytesOf (floatFormat (1, 44100.0)), kAudioUnitErr_Initialized, 44100.0, 1156 },
+                     SetCase { "formatRateWhileInitialised", true, kAudioUnitProperty_StreamFormat, output, bytesOf (floatFormat (2, 48000.0)), kAudioUnitErr_Initialized, 44100.0, 1156 },
+                     SetCase { "sameFormatWhileInitialised", true, kAudioUnitProperty_StreamFormat, output, bytesOf (floatFormat (2, 44100.0)), noErr, 44100.0, 1156 },
+                     SetCase { "slice", false, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 512 }), noErr, 44100.0, 512 },
+                     SetCase { "longestSlice", false, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 65536 }), noErr, 44100.0, 65536 },
+                     SetCase { "sliceNoData", false, kAudioUnitProperty_MaximumFramesPerSlice, global, {}, kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "sliceOfNothing", false, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 0 }), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "sliceTooLong", false, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 65537 }), kAudioUnitErr_InvalidPropertyValue, 44100.0, 1156 },
+                     SetCase { "sliceWhileInitialised", true, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 512 }), kAudioUnitErr_Initialized, 44100.0, 1156 },
+                     SetCase { "sameSliceWhileInitialised", true, kAudioUnitProperty_MaximumFramesPerSlice, global, bytesOf (UInt32 { 1156 }), noErr, 44100.0, 1156 },
+                     SetCase { "bypassWhileInitialised", true, kAudioUnitProperty_BypassEffect, global, bytesOf (UInt32 { 1 }), noErr, 44100.0, 1156 },
+                     SetCase { "bypassNoData", false, kAudioUnitProperty_BypassEffect, global, {}, kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "inputCallbackNoData", false, kAudioUnitProperty_SetRenderCallback, input, {}, kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "inputCallbackTooShort", false, kAudioUnitProperty_SetRenderCallback, input, firstBytesOf (AURenderCallbackStruct {}, 4), kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "inputCallbackOnTheOutput", false, kAudioUnitProperty_SetRenderCallback, output, bytesOf (AURenderCallbackStruct {}), kAudioUnitErr_InvalidScope, 44100.0, 1156 },
+                     SetCase { "presetNoData", false, kAudioUnitProperty_PresentPreset, global, {}, kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "classInfoNoData", false, kAudioUnitProperty_ClassInfo, global, {}, kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "classInfoWithoutItsBytes", false, kAudioUnitProperty_ClassInfo, global, bytesOf (AUPropertyListData { nullptr, 10 }), kAudio_ParamError, 44100.0, 1156 },
+                     SetCase { "latencyIsReadOnly", false, kAudioUnitProperty_Latency, global, bytesOf (0.5), kAudioUnitErr_PropertyNotWritable, 44100.0, 1156 },
+                     SetCase { "unknownProperty", false, 0x7fff, global, bytesOf (UInt32 { 1 }), kAudioUnitErr_InvalidProperty, 44100.0, 1156 }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
 TEST (AUPresetFile, RenderSavesAndRestoresAupresetFiles)

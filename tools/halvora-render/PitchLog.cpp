@@ -1,4 +1,6 @@
 #include "PitchLog.h"
+#include "OutputFiles.h"
+#include "ProcessorSettings.h"
 
 #include "HalvoraVocabulary.h"
 
@@ -186,6 +188,48 @@ juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSec
 
     drawTitleAndLegend (g, area, settings.title);
     return image;
+}
+
+std::optional<Failure> writePitchFiles (const RenderOptions& options, juce::AudioProcessor& processor,
+                                        const std::vector<PitchRow>& rows, double durationSeconds)
+{
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+
+    if (options.pitchCsvPath.isNotEmpty())
+    {
+        const auto csv = pitchRowsAsCsv (rows).toStdString();
+        if (auto failure = writeFile (cwd.getChildFile (options.pitchCsvPath), csv.data(), csv.size()))
+            return failure;
+    }
+
+    if (options.pitchPlotPath.isNotEmpty())
+    {
+        const auto raw = [&processor] (const char* id) {
+            auto* p = findParameter (processor, id);
+            return p != nullptr ? p->convertFrom0to1 (p->getValue()) : 0.0f;
+        };
+
+        const auto text = [&processor] (const char* id) { return findParameter (processor, id)->getCurrentValueAsText(); };
+
+        PitchPlotSettings settings;
+        settings.keyIndex = static_cast<int> (raw (ParamID::key));
+        settings.scaleIndex = static_cast<int> (raw (ParamID::scale));
+        settings.title = "Halvora pitch: key " + text (ParamID::key) + " " + text (ParamID::scale) + ", range "
+                       + text (ParamID::range) + ", morvel " + juce::String (raw (ParamID::morvel), 3) + ", ON "
+                       + onTargetNames[static_cast<size_t> (juce::jlimit (0, 4, options.onTarget))] + ", "
+                       + juce::String (options.blockSize) + "-sample blocks";
+
+        const auto image = drawPitchPlot (rows, durationSeconds, settings);
+        juce::MemoryOutputStream png;
+
+        if (! juce::PNGImageFormat().writeImageToStream (image, png))
+            return Failure { exitFileError, "cannot encode the pitch plot" };
+
+        if (auto failure = writeFile (cwd.getChildFile (options.pitchPlotPath), png.getData(), png.getDataSize()))
+            return failure;
+    }
+
+    return std::nullopt;
 }
 
 } // namespace halvora

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "Failure.h"
+#include "RenderOptions.h"
+
 #include "PluginProcessor.h"
 
 #include <juce_graphics/juce_graphics.h>
 
+#include <optional>
 #include <vector>
 
 namespace halvora
@@ -31,5 +35,11 @@ juce::String pitchRowsAsCsv (const std::vector<PitchRow>& rows);
 */
 juce::Image drawPitchPlot (const std::vector<PitchRow>& rows, double durationSeconds,
                            const PitchPlotSettings& settings, int width = 1600, int height = 600);
+
+/** Writes the pitch log (--pitch-csv) and its picture (--pitch-plot), if asked for, once the
+    audio is done; the picture's title names the settings the processor rendered with.
+*/
+std::optional<Failure> writePitchFiles (const RenderOptions& options, juce::AudioProcessor& processor,
+                                        const std::vector<PitchRow>& rows, double durationSeconds);
 
 } // namespace halvora

@@ -2,6 +2,7 @@
 // The options mean what they mean to halvora-render.
 
 #include "AtomicWrite.h"
+#include "Failure.h"
 #include "Renderer.h"
 
 #include "PluginProcessor.h"
@@ -11,12 +12,7 @@
 
 namespace
 {
-/** A usage problem or a file problem, with the exit status it ends the tool with. */
-struct Failure
-{
-    int status;
-    juce::String message;
-};
+using halvora::Failure;
 
 struct SnapshotOptions
 {
@@ -100,10 +96,7 @@ std::optional<Failure> writeSnapshot (juce::AudioProcessor& processor, const juc
 
     const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
 
-    if (auto error = halvora::writeAtomically (target, png.getData(), png.getDataSize()); error.isNotEmpty())
-        return Failure { halvora::exitFileError, error };
-
-    return std::nullopt;
+    return halvora::fileFailure (halvora::writeAtomically (target, png.getData(), png.getDataSize()));
 }
 
 std::optional<Failure> run (int argc, char* argv[])
