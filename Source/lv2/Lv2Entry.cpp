@@ -20,8 +20,10 @@ Lv2Instance& instanceOf (LV2_Handle handle)
 const void* pluginExtensionData (const char* uri)
 {
     static const LV2_State_Interface state {
-        [] (LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle stateHandle, std::uint32_t, const LV2_Feature* const*) { return instanceOf (handle).save (store, stateHandle); },
-        [] (LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle stateHandle, std::uint32_t, const LV2_Feature* const*) { return instanceOf (handle).restore (retrieve, stateHandle); }
+        [] (LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle stateHandle, std::uint32_t,
+            const LV2_Feature* const*) { return instanceOf (handle).save (store, stateHandle); },
+        [] (LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle stateHandle, std::uint32_t,
+            const LV2_Feature* const*) { return instanceOf (handle).restore (retrieve, stateHandle); }
     };
 
     if (uri != nullptr && std::strcmp (uri, LV2_STATE__interface) == 0)
@@ -32,7 +34,8 @@ const void* pluginExtensionData (const char* uri)
 
 const LV2_Descriptor pluginDescriptor {
     HALVORA_LV2_URI,
-    [] (const LV2_Descriptor*, double sampleRate, const char*, const LV2_Feature* const* features) -> LV2_Handle { return Lv2Instance::create (sampleRate, features).release(); },
+    [] (const LV2_Descriptor*, double sampleRate, const char*,
+        const LV2_Feature* const* features) -> LV2_Handle { return Lv2Instance::create (sampleRate, features).release(); },
     [] (LV2_Handle handle, std::uint32_t port, void* data) { instanceOf (handle).connectPort (port, data); },
     [] (LV2_Handle handle) { instanceOf (handle).activate(); },
     [] (LV2_Handle handle, std::uint32_t numSamples) { instanceOf (handle).run (numSamples); },
@@ -59,10 +62,11 @@ const void* uiExtensionData (const char* uri)
 
 const LV2UI_Descriptor uiDescriptor {
     HALVORA_LV2_URI ":UI",
-    [] (const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write, LV2UI_Controller controller,
-        LV2UI_Widget* widget, const LV2_Feature* const* features) -> LV2UI_Handle { return Lv2Ui::create (write, controller, widget, features).release(); },
+    [] (const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
+        const LV2_Feature* const* features) -> LV2UI_Handle { return Lv2Ui::create (write, controller, widget, features).release(); },
     [] (LV2UI_Handle handle) { delete static_cast<Lv2Ui*> (handle); },
-    [] (LV2UI_Handle handle, std::uint32_t port, std::uint32_t bufferSize, std::uint32_t format, const void* buffer) { uiOf (handle).portEvent (port, bufferSize, format, buffer); },
+    [] (LV2UI_Handle handle, std::uint32_t port, std::uint32_t bufferSize, std::uint32_t format,
+        const void* buffer) { uiOf (handle).portEvent (port, bufferSize, format, buffer); },
     uiExtensionData
 };
 } // namespace

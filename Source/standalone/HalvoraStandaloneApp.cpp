@@ -149,9 +149,8 @@ void HalvoraStandaloneApp::initialise (const juce::String&)
             unsavedSettings = std::make_unique<juce::PropertySet>();
     }
 
-    mainWindow = std::make_unique<juce::StandaloneFilterWindow> (getApplicationName(),
-                                                                 juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
-                                                                 createPluginHolder());
+    const auto background = juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId);
+    mainWindow = std::make_unique<juce::StandaloneFilterWindow> (getApplicationName(), background, createPluginHolder());
     mainWindow->setVisible (true);
 }
 

@@ -60,7 +60,117 @@ TEST_P (SelectorTable, AnswersWithTheMethodOrWithNone)
 const float half = 0.5f;
 const MusicDeviceNoteParams note { 2, 60.0f, 100.0f };
 
-INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::Values (SelectorRow { "Initialize", kAudioUnitInitializeSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitInitializeProc> (m) (self (u)); }, noErr }, SelectorRow { "Uninitialize", kAudioUnitUninitializeSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitUninitializeProc> (m) (self (u)); }, noErr }, SelectorRow { "GetPropertyInfo", kAudioUnitGetPropertyInfoSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { UInt32 size = 0; return as<AudioUnitGetPropertyInfoProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &size, nullptr) == noErr && size == 8 ? noErr : -1; }, noErr }, SelectorRow { "GetProperty", kAudioUnitGetPropertySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { Float64 v = -1; UInt32 size = 8; return as<AudioUnitGetPropertyProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &v, &size); }, noErr }, SelectorRow { "SetProperty", kAudioUnitSetPropertySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { const UInt32 off = 0; return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4); }, noErr }, SelectorRow { "GetParameter", kAudioUnitGetParameterSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { float v = -1; return as<AudioUnitGetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, &v); }, noErr }, SelectorRow { "SetParameter", kAudioUnitSetParameterSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitSetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, half, 0); }, noErr }, SelectorRow { "Reset", kAudioUnitResetSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }, noErr }, SelectorRow { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddPropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, kAudio_ParamError }, SelectorRow { "RemovePropertyListener", kAudioUnitRemovePropertyListenerSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr); }, noErr }, SelectorRow { "RemovePropertyListenerWithUserData", kAudioUnitRemovePropertyListenerWithUserDataSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemovePropertyListenerWithUserDataProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr); }, noErr }, SelectorRow { "Render", kAudioUnitRenderSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRenderProc> (m) (self (u), nullptr, nullptr, 0, 512, nullptr); }, kAudioUnitErr_Uninitialized }, SelectorRow { "AddRenderNotify", kAudioUnitAddRenderNotifySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, kAudio_ParamError }, SelectorRow { "RemoveRenderNotify", kAudioUnitRemoveRenderNotifySelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRemoveRenderNotifyProc> (m) (self (u), nullptr, nullptr); }, noErr }, SelectorRow { "ScheduleParameters", kAudioUnitScheduleParametersSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitScheduleParametersProc> (m) (self (u), nullptr, 1); }, kAudio_ParamError }, SelectorRow { "ComplexRender", kAudioUnitComplexRenderSelect, false, {}, noErr }, SelectorRow { "Process", kAudioUnitProcessSelect, false, {}, noErr }, SelectorRow { "ProcessMultiple", kAudioUnitProcessMultipleSelect, false, {}, noErr }, SelectorRow { "MIDIEvent", kMusicDeviceMIDIEventSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventProc> (m) (self (u), 0x90, 60, 100, 0); }, noErr }, SelectorRow { "SysEx", kMusicDeviceSysExSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceSysExProc> (m) (self (u), nullptr, 0); }, kAudio_ParamError }, SelectorRow { "PrepareInstrument", kMusicDevicePrepareInstrumentSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDevicePrepareInstrumentProc> (m) (self (u), 0); }, noErr }, SelectorRow { "ReleaseInstrument", kMusicDeviceReleaseInstrumentSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceReleaseInstrumentProc> (m) (self (u), 0); }, noErr }, SelectorRow { "StartNote", kMusicDeviceStartNoteSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { NoteInstanceID id = 0; return as<MusicDeviceStartNoteProc> (m) (self (u), 0, 0, &id, 0, &note) == noErr && id == 60 ? noErr : -1; }, noErr }, SelectorRow { "StopNote", kMusicDeviceStopNoteSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceStopNoteProc> (m) (self (u), 0, 60, 0); }, noErr }, SelectorRow { "MIDIEventList", kMusicDeviceMIDIEventListSelect, true, [] (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventListProc> (m) (self (u), 0, nullptr); }, kAudio_ParamError }),
+// Each selector's method called with harmless arguments.
+OSStatus callInitialize (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitInitializeProc> (m) (self (u)); }
+
+OSStatus callUninitialize (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitUninitializeProc> (m) (self (u)); }
+
+OSStatus callGetPropertyInfo (HostedUnit& u, AudioComponentMethod m)
+{
+    UInt32 size = 0;
+    const auto status = as<AudioUnitGetPropertyInfoProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &size, nullptr);
+    return status == noErr && size == 8 ? noErr : -1;
+}
+
+OSStatus callGetProperty (HostedUnit& u, AudioComponentMethod m)
+{
+    Float64 v = -1;
+    UInt32 size = 8;
+    return as<AudioUnitGetPropertyProc> (m) (self (u), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &v, &size);
+}
+
+OSStatus callSetProperty (HostedUnit& u, AudioComponentMethod m)
+{
+    const UInt32 off = 0;
+    return as<AudioUnitSetPropertyProc> (m) (self (u), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4);
+}
+
+OSStatus callGetParameter (HostedUnit& u, AudioComponentMethod m)
+{
+    float v = -1;
+    return as<AudioUnitGetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, &v);
+}
+
+OSStatus callSetParameter (HostedUnit& u, AudioComponentMethod m)
+{
+    return as<AudioUnitSetParameterProc> (m) (self (u), idOf (ParamID::gain), kAudioUnitScope_Global, 0, half, 0);
+}
+
+OSStatus callReset (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitResetProc> (m) (self (u), kAudioUnitScope_Global, 0); }
+
+OSStatus callAddPropertyListener (HostedUnit& u, AudioComponentMethod m)
+{
+    return as<AudioUnitAddPropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr);
+}
+
+OSStatus callRemovePropertyListener (HostedUnit& u, AudioComponentMethod m)
+{
+    return as<AudioUnitRemovePropertyListenerProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr);
+}
+
+OSStatus callRemovePropertyListenerWithUserData (HostedUnit& u, AudioComponentMethod m)
+{
+    return as<AudioUnitRemovePropertyListenerWithUserDataProc> (m) (self (u), kAudioUnitProperty_Latency, nullptr, nullptr);
+}
+
+OSStatus callRender (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitRenderProc> (m) (self (u), nullptr, nullptr, 0, 512, nullptr); }
+
+OSStatus callAddRenderNotify (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitAddRenderNotifyProc> (m) (self (u), nullptr, nullptr); }
+
+OSStatus callRemoveRenderNotify (HostedUnit& u, AudioComponentMethod m)
+{
+    return as<AudioUnitRemoveRenderNotifyProc> (m) (self (u), nullptr, nullptr);
+}
+
+OSStatus callScheduleParameters (HostedUnit& u, AudioComponentMethod m) { return as<AudioUnitScheduleParametersProc> (m) (self (u), nullptr, 1); }
+
+OSStatus callMIDIEvent (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventProc> (m) (self (u), 0x90, 60, 100, 0); }
+
+OSStatus callSysEx (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceSysExProc> (m) (self (u), nullptr, 0); }
+
+OSStatus callPrepareInstrument (HostedUnit& u, AudioComponentMethod m) { return as<MusicDevicePrepareInstrumentProc> (m) (self (u), 0); }
+
+OSStatus callReleaseInstrument (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceReleaseInstrumentProc> (m) (self (u), 0); }
+
+OSStatus callStartNote (HostedUnit& u, AudioComponentMethod m)
+{
+    NoteInstanceID id = 0;
+    return as<MusicDeviceStartNoteProc> (m) (self (u), 0, 0, &id, 0, &note) == noErr && id == 60 ? noErr : -1;
+}
+
+OSStatus callStopNote (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceStopNoteProc> (m) (self (u), 0, 60, 0); }
+
+OSStatus callMIDIEventList (HostedUnit& u, AudioComponentMethod m) { return as<MusicDeviceMIDIEventListProc> (m) (self (u), 0, nullptr); }
+
+const SelectorRow selectorRows[] {
+    { "Initialize", kAudioUnitInitializeSelect, true, callInitialize, noErr },
+    { "Uninitialize", kAudioUnitUninitializeSelect, true, callUninitialize, noErr },
+    { "GetPropertyInfo", kAudioUnitGetPropertyInfoSelect, true, callGetPropertyInfo, noErr },
+    { "GetProperty", kAudioUnitGetPropertySelect, true, callGetProperty, noErr },
+    { "SetProperty", kAudioUnitSetPropertySelect, true, callSetProperty, noErr },
+    { "GetParameter", kAudioUnitGetParameterSelect, true, callGetParameter, noErr },
+    { "SetParameter", kAudioUnitSetParameterSelect, true, callSetParameter, noErr },
+    { "Reset", kAudioUnitResetSelect, true, callReset, noErr },
+    { "AddPropertyListener", kAudioUnitAddPropertyListenerSelect, true, callAddPropertyListener, kAudio_ParamError },
+    { "RemovePropertyListener", kAudioUnitRemovePropertyListenerSelect, true, callRemovePropertyListener, noErr },
+    { "RemovePropertyListenerWithUserData", kAudioUnitRemovePropertyListenerWithUserDataSelect, true, callRemovePropertyListenerWithUserData, noErr },
+    { "Render", kAudioUnitRenderSelect, true, callRender, kAudioUnitErr_Uninitialized },
+    { "AddRenderNotify", kAudioUnitAddRenderNotifySelect, true, callAddRenderNotify, kAudio_ParamError },
+    { "RemoveRenderNotify", kAudioUnitRemoveRenderNotifySelect, true, callRemoveRenderNotify, noErr },
+    { "ScheduleParameters", kAudioUnitScheduleParametersSelect, true, callScheduleParameters, kAudio_ParamError },
+    { "ComplexRender", kAudioUnitComplexRenderSelect, false, {}, noErr },
+    { "Process", kAudioUnitProcessSelect, false, {}, noErr },
+    { "ProcessMultiple", kAudioUnitProcessMultipleSelect, false, {}, noErr },
+    { "MIDIEvent", kMusicDeviceMIDIEventSelect, true, callMIDIEvent, noErr },
+    { "SysEx", kMusicDeviceSysExSelect, true, callSysEx, kAudio_ParamError },
+    { "PrepareInstrument", kMusicDevicePrepareInstrumentSelect, true, callPrepareInstrument, noErr },
+    { "ReleaseInstrument", kMusicDeviceReleaseInstrumentSelect, true, callReleaseInstrument, noErr },
+    { "StartNote", kMusicDeviceStartNoteSelect, true, callStartNote, noErr },
+    { "StopNote", kMusicDeviceStopNoteSelect, true, callStopNote, noErr },
+    { "MIDIEventList", kMusicDeviceMIDIEventListSelect, true, callMIDIEventList, kAudio_ParamError },
+};
+
+INSTANTIATE_TEST_SUITE_P (EveryStandardSelector, SelectorTable, testing::ValuesIn (selectorRows),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (SelectorTable, UnknownSelectorsGetNothing)
@@ -157,7 +267,62 @@ TEST_P (PropertyListeners, HearExactlyWhatChanged)
 
 using juce::AudioProcessorListener;
 
-INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::Values (PropertyCase { "factoryPresetChosen", [] (HostedUnit& u) { const AUPreset p { 0, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }, PropertyCase { "hostPresetNamed", [] (HostedUnit& u) { const AUPreset p { -1, "Mine" }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }, PropertyCase { "refusedPreset", [] (HostedUnit& u) { const AUPreset p { 3, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} }, PropertyCase { "hostPresetWithoutName", [] (HostedUnit& u) { const AUPreset p { -1, nullptr }; u.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof (p)); }, {} }, PropertyCase { "presetRestored", [] (HostedUnit& u) { u.restorePreset (u.savePreset()); }, { { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "presetRefused", [] (HostedUnit& u) { u.restorePreset ("<?xml version=\"1.0\"?><plist><dict/></plist>"); }, {} }, PropertyCase { "sampleRate", [] (HostedUnit& u) { const Float64 r = 48000.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } }, PropertyCase { "sameSampleRate", [] (HostedUnit& u) { const Float64 r = 44100.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} }, PropertyCase { "refusedSampleRate", [] (HostedUnit& u) { const Float64 r = 0.0; u.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &r, sizeof (r)); }, {} }, PropertyCase { "inputChannels", [] (HostedUnit& u) { const auto f = formatOf (1, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 } } }, PropertyCase { "outputChannelsAndRate", [] (HostedUnit& u) { const auto f = formatOf (1, 96000.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, sizeof (f)); }, { { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } } }, PropertyCase { "refusedFormat", [] (HostedUnit& u) { const auto f = formatOf (6, 44100.0); u.setProperty (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, sizeof (f)); }, {} }, PropertyCase { "largestSlice", [] (HostedUnit& u) { const UInt32 n = 512; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, { { kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0 } } }, PropertyCase { "sameLargestSlice", [] (HostedUnit& u) { const UInt32 n = 1156; u.setProperty (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, sizeof (n)); }, {} }, PropertyCase { "bypass", [] (HostedUnit& u) { const UInt32 on = 1; u.setProperty (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, sizeof (on)); }, { { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 } } }, PropertyCase { "inputCallback", [] (HostedUnit& u) { const AURenderCallbackStruct c {}; u.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &c, sizeof (c)); }, { { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 } } }, PropertyCase { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter (ParamID::gain, 0.9f); }, {} }, PropertyCase { "processorLatency", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withLatencyChanged (true)); }, { { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "processorParameterInfo", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withParameterInfoChanged (true)); }, { { kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } } }, PropertyCase { "processorProgram", [] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (AudioProcessorListener::ChangeDetails().withProgramChanged (true)); }, { { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 }, { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } } }),
+/** An action that sets a property of element 0 to `value`, as a host does. */
+template <typename Value>
+std::function<void (HostedUnit&)> setting (AudioUnitPropertyID id, AudioUnitScope scope, Value value)
+{
+    return [=] (HostedUnit& u) { u.setProperty (id, scope, 0, &value, sizeof (value)); };
+}
+
+/** An action in which the processor tells its host what changed. */
+std::function<void (HostedUnit&)> processorChanged (AudioProcessorListener::ChangeDetails details)
+{
+    return [=] (HostedUnit& u) { u.object().getProcessor().updateHostDisplay (details); };
+}
+
+using Details = AudioProcessorListener::ChangeDetails;
+
+// What the listeners hear, property and scope (element 0 throughout).
+const PropertyCall presentPreset { kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 };
+const PropertyCall classInfo { kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 };
+const PropertyCall inputFormat { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 };
+const PropertyCall inputRate { kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 };
+const PropertyCall outputFormat { kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 };
+const PropertyCall outputRate { kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 };
+const PropertyCall largestSlice { kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0 };
+const PropertyCall bypass { kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0 };
+const PropertyCall inputCallback { kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0 };
+const PropertyCall latency { kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0 };
+const PropertyCall parameterList { kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0 };
+const PropertyCall parameterInfo { kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0 };
+
+// A new rate reaches both buses: each one's format, then its rate.
+const std::vector<PropertyCall> bothBuses { inputFormat, inputRate, outputFormat, outputRate };
+
+const PropertyCase propertyCases[] {
+    { "factoryPresetChosen", setting (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, AUPreset { 0, nullptr }), { presentPreset } },
+    { "hostPresetNamed", setting (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, AUPreset { -1, "Mine" }), { presentPreset } },
+    { "refusedPreset", setting (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, AUPreset { 3, nullptr }), {} },
+    { "hostPresetWithoutName", setting (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, AUPreset { -1, nullptr }), {} },
+    { "presetRestored", [] (HostedUnit& u) { u.restorePreset (u.savePreset()); }, { presentPreset, classInfo } },
+    { "presetRefused", [] (HostedUnit& u) { u.restorePreset ("<?xml version=\"1.0\"?><plist><dict/></plist>"); }, {} },
+    { "sampleRate", setting (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, Float64 { 48000.0 }), bothBuses },
+    { "sameSampleRate", setting (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, Float64 { 44100.0 }), {} },
+    { "refusedSampleRate", setting (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, Float64 { 0.0 }), {} },
+    { "inputChannels", setting (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, formatOf (1, 44100.0)), { inputFormat } },
+    { "outputChannelsAndRate", setting (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, formatOf (1, 96000.0)), bothBuses },
+    { "refusedFormat", setting (kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, formatOf (6, 44100.0)), {} },
+    { "largestSlice", setting (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, UInt32 { 512 }), { largestSlice } },
+    { "sameLargestSlice", setting (kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, UInt32 { 1156 }), {} },
+    { "bypass", setting (kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, UInt32 { 1 }), { bypass } },
+    { "inputCallback", setting (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, AURenderCallbackStruct {}), { inputCallback } },
+    { "parameterSetByHost", [] (HostedUnit& u) { u.setParameter (ParamID::gain, 0.9f); }, {} },
+    { "processorLatency", processorChanged (Details().withLatencyChanged (true)), { latency, classInfo } },
+    { "processorParameterInfo", processorChanged (Details().withParameterInfoChanged (true)), { parameterList, parameterInfo, classInfo } },
+    { "processorProgram", processorChanged (Details().withProgramChanged (true)), { classInfo, presentPreset } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, PropertyListeners, testing::ValuesIn (propertyCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 //==============================================================================
@@ -227,7 +392,8 @@ TEST (PropertyListenerRemoval, AListenerMayRemoveItselfWhileItIsCalled)
         {
             auto& self = *static_cast<SelfRemoving*> (userData);
             ++self.calls;
-            self.unit->method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect) (&self.unit->interface(), id, &heard, userData);
+            auto remove = self.unit->method<AudioUnitRemovePropertyListenerWithUserDataProc> (kAudioUnitRemovePropertyListenerWithUserDataSelect);
+            remove (&self.unit->interface(), id, &heard, userData);
         }
     } listener { &unit };
 
@@ -253,7 +419,8 @@ struct NotifyLog
     static OSStatus notify (void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time, UInt32 bus, UInt32 frames,
                             AudioBufferList* data)
     {
-        static_cast<NotifyLog*> (userData)->calls.push_back ({ *flags, time != nullptr, time != nullptr ? time->mSampleTime : 0.0, bus, frames, data });
+        const auto sampleTime = time != nullptr ? time->mSampleTime : 0.0;
+        static_cast<NotifyLog*> (userData)->calls.push_back ({ *flags, time != nullptr, sampleTime, bus, frames, data });
         return noErr;
     }
 
@@ -303,7 +470,9 @@ TEST (RenderNotifications, AFailedRenderSaysSoAfterwardsAndARefusedOneCallsNothi
     EXPECT_EQ (unit.render (4096), kAudioUnitErr_TooManyFramesToProcess);
     EXPECT_TRUE (log.calls.empty());
 
-    const AURenderCallbackStruct failing { [] (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*) -> OSStatus { return kAudioUnitErr_NoConnection; }, nullptr };
+    const AURenderCallback noConnection = [] (void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                                              AudioBufferList*) -> OSStatus { return kAudioUnitErr_NoConnection; };
+    const AURenderCallbackStruct failing { noConnection, nullptr };
     unit.setProperty (kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &failing, sizeof (failing));
     EXPECT_EQ (unit.render (512), kAudioUnitErr_NoConnection);
     ASSERT_EQ (log.calls.size(), 2u);
@@ -388,7 +557,35 @@ TEST_P (ScheduledParameters, TakeTheValueTheyHaveWhereTheSliceStarts)
 
 // Gain's host value is its normalised value over -24..24 dB in 0.01 dB steps; every value
 // here falls on a step.
-INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::Values (ScheduleCase { "none", {}, noErr, 0.125f, 4.0f }, ScheduleCase { "immediate", { immediate (ParamID::gain, 0, 0.25f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "immediateLaterInTheSlice", { immediate (ParamID::gain, 300, 0.25f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "choiceImmediate", { immediate (ParamID::key, 0, 9.0f) }, noErr, 0.125f, 9.0f }, ScheduleCase { "rampHalfWayAtSliceStart", { ramp (ParamID::gain, -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f }, ScheduleCase { "rampStartingInSlice", { ramp (ParamID::gain, 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f }, ScheduleCase { "rampAlreadyOver", { ramp (ParamID::gain, -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f }, ScheduleCase { "rampOfNoLength", { ramp (ParamID::gain, 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f }, ScheduleCase { "laterEventWins", { immediate (ParamID::gain, 300, 0.25f), ramp (ParamID::gain, 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f }, ScheduleCase { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f }, ScheduleCase { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f }, ScheduleCase { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f }, ScheduleCase { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f }, ScheduleCase { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()) }, noErr, 0.125f, 4.0f }, ScheduleCase { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), immediate ("nothing", 0, 0.5f) }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f }, ScheduleCase { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }() }, kAudioUnitErr_InvalidScope, 0.125f, 4.0f }, ScheduleCase { "unknownKindRefusesAll", { [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }() }, kAudio_ParamError, 0.125f, 4.0f }),
+const float infinity = std::numeric_limits<float>::infinity();
+
+// Events that refuse the whole list: for a parameter the unit does not have, for another
+// scope, of a kind the API does not define.
+const auto unknownParameter = immediate ("nothing", 0, 0.5f);
+const auto outputScoped = [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.scope = kAudioUnitScope_Output; return e; }();
+const auto unknownKind = [] { auto e = immediate (ParamID::gain, 0, 0.5f); e.eventType = static_cast<AUParameterEventType> (7); return e; }();
+
+const ScheduleCase scheduleCases[] {
+    { "none", {}, noErr, 0.125f, 4.0f },
+    { "immediate", { immediate (ParamID::gain, 0, 0.25f) }, noErr, 0.25f, 4.0f },
+    { "immediateLaterInTheSlice", { immediate (ParamID::gain, 300, 0.25f) }, noErr, 0.25f, 4.0f },
+    { "choiceImmediate", { immediate (ParamID::key, 0, 9.0f) }, noErr, 0.125f, 9.0f },
+    { "rampHalfWayAtSliceStart", { ramp (ParamID::gain, -256, 512, 0.25f, 0.75f) }, noErr, 0.5f, 4.0f },
+    { "rampStartingInSlice", { ramp (ParamID::gain, 100, 200, 0.75f, 1.0f) }, noErr, 0.75f, 4.0f },
+    { "rampAlreadyOver", { ramp (ParamID::gain, -600, 512, 0.0f, 0.375f) }, noErr, 0.375f, 4.0f },
+    { "rampOfNoLength", { ramp (ParamID::gain, 0, 0, 0.0f, 0.625f) }, noErr, 0.625f, 4.0f },
+    { "laterEventWins", { immediate (ParamID::gain, 300, 0.25f), ramp (ParamID::gain, 0, 512, 0.75f, 1.0f) }, noErr, 0.25f, 4.0f },
+    { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f },
+    { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
+    { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f },
+    { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
+    { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -infinity, infinity) }, noErr, 0.125f, 4.0f },
+    { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), unknownParameter }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
+    { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), outputScoped }, kAudioUnitErr_InvalidScope, 0.125f, 4.0f },
+    { "unknownKindRefusesAll", { unknownKind }, kAudio_ParamError, 0.125f, 4.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, ScheduledParameters, testing::ValuesIn (scheduleCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 //==============================================================================
@@ -467,7 +664,15 @@ TEST_F (ReportedChanges, ChoosingFromABoxIsAGestureOfOneValue)
 
 TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
 {
-    const std::pair<const char*, const char*> sliders[] { { "formantKnob", ParamID::formant }, { "gainKnob", ParamID::gain }, { "vibRateKnob", ParamID::vibRate }, { "vibDepthKnob", ParamID::vibDepth }, { "morvelKnob", ParamID::morvel }, { "delayFader", ParamID::delayMix }, { "reverbFader", ParamID::reverbMix } };
+    const std::pair<const char*, const char*> sliders[] {
+        { "formantKnob", ParamID::formant },
+        { "gainKnob", ParamID::gain },
+        { "vibRateKnob", ParamID::vibRate },
+        { "vibDepthKnob", ParamID::vibDepth },
+        { "morvelKnob", ParamID::morvel },
+        { "delayFader", ParamID::delayMix },
+        { "reverbFader", ParamID::reverbMix },
+    };
     for (const auto& [control, id] : sliders)
     {
         auto& slider = inspector->slider (control);
@@ -477,7 +682,12 @@ TEST_F (ReportedChanges, EveryControlReportsItsOwnParameter)
         EXPECT_EQ (testhost::countEvents (events, kAudioUnitEvent_ParameterValueChange, idOf (id)), 1) << control;
     }
 
-    const std::pair<const char*, const char*> boxes[] { { "rangeBox", ParamID::range }, { "voiceBox", ParamID::voice }, { "keyBox", ParamID::key }, { "scaleBox", ParamID::scale } };
+    const std::pair<const char*, const char*> boxes[] {
+        { "rangeBox", ParamID::range },
+        { "voiceBox", ParamID::voice },
+        { "keyBox", ParamID::key },
+        { "scaleBox", ParamID::scale },
+    };
     for (const auto& [control, id] : boxes)
     {
         inspector->box (control).setSelectedItemIndex (1, juce::sendNotificationSync);

@@ -227,7 +227,29 @@ TEST_P (PresetEdgeCases, LeaveEveryParameterAsItWas)
     EXPECT_EQ (snapshot(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::Values (RefusedPreset { "noPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", ""); }, false }, RefusedPreset { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false }, RefusedPreset { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true }, RefusedPreset { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true }, RefusedPreset { "partNotWholeUnit", [] (const std::string& preset) { return withEntry (preset, "name", "<string>Untitled</string><key>part</key><integer>1</integer>"); }, true }, RefusedPreset { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true }, RefusedPreset { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true }, RefusedPreset { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true }, RefusedPreset { "badBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>!!!!</data>"); }, true }, RefusedPreset { "cutShort", [] (const std::string& preset) { return preset.substr (0, preset.size() / 2); }, true }, RefusedPreset { "notXml", [] (const std::string&) { return std::string ("version=0 type=aumu"); }, true }, RefusedPreset { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true }, RefusedPreset { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true }, RefusedPreset { "empty", [] (const std::string&) { return std::string(); }, true }, RefusedPreset { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true }, RefusedPreset { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true }),
+// A name followed by a part number: a preset of one part of a multi-part unit.
+const char* const nameAndPart = "<string>Untitled</string><key>part</key><integer>1</integer>";
+
+const RefusedPreset refusedPresets[] {
+    { "noPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", ""); }, false },
+    { "emptyPluginState", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data></data>"); }, false },
+    { "otherSubtype", [] (const std::string& preset) { return withEntry (preset, "subtype", "<integer>1</integer>"); }, true },
+    { "otherManufacturer", [] (const std::string& preset) { return withEntry (preset, "manufacturer", "<integer>42</integer>"); }, true },
+    { "partNotWholeUnit", [] (const std::string& preset) { return withEntry (preset, "name", nameAndPart); }, true },
+    { "noVersion", [] (const std::string& preset) { return withEntry (preset, "version", ""); }, true },
+    { "versionAsString", [] (const std::string& preset) { return withEntry (preset, "version", "<string>0</string>"); }, true },
+    { "truncatedBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>VkMy</data>x"); }, true },
+    { "badBase64", [] (const std::string& preset) { return withEntry (preset, "jucePluginState", "<data>!!!!</data>"); }, true },
+    { "cutShort", [] (const std::string& preset) { return preset.substr (0, preset.size() / 2); }, true },
+    { "notXml", [] (const std::string&) { return std::string ("version=0 type=aumu"); }, true },
+    { "arrayNotDict", [] (const std::string&) { return std::string ("<?xml version=\"1.0\"?><plist><array/></plist>"); }, true },
+    { "deepNesting", [] (const std::string&) { return "<plist>" + juce::String::repeatedString ("<array>", 200).toStdString() + "</plist>"; }, true },
+    { "empty", [] (const std::string&) { return std::string(); }, true },
+    { "processingInstruction", [] (const std::string& preset) { return withEntry (preset, "name", "<string><?x?>text</string>"); }, true },
+    { "invalidUtf8", [] (const std::string& preset) { return preset.substr (0, 200) + "\xfe\xff\xff\xf2"; }, true },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, PresetEdgeCases, testing::ValuesIn (refusedPresets),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (AudioUnitTest, DictionaryOfAnotherComponentTypeRestores)

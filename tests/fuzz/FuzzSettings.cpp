@@ -45,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     juce::PropertiesFile settings (settingsFile(), options);
     require (settings.isValidFile(), "loaded by PropertiesFile");
 
+    const juce::StringArray ownKeys { "audioSetup", "filterState", "shouldMuteInput", "lastStateFile", "windowX", "windowY" };
     for (auto& key : settings.getAllProperties().getAllKeys())
-        require (juce::StringArray { "audioSetup", "filterState", "shouldMuteInput", "lastStateFile", "windowX", "windowY" }.contains (key), "only the app's own keys");
+        require (ownKeys.contains (key), "only the app's own keys");
 
     if (auto setup = settings.getXmlValue ("audioSetup"))
     {

@@ -165,7 +165,8 @@ private:
         auto& host = *static_cast<HostedPlugin*> (self);
         const auto found = host.indexOfSymbol.find (symbol);
 
-        if (found == host.indexOfSymbol.end() || ! lilv_port_is_a (host.plugin, lilv_plugin_get_port_by_index (host.plugin, found->second), host.controlClass())
+        if (found == host.indexOfSymbol.end()
+            || ! lilv_port_is_a (host.plugin, lilv_plugin_get_port_by_index (host.plugin, found->second), host.controlClass())
             || ! lilv_port_is_a (host.plugin, lilv_plugin_get_port_by_index (host.plugin, found->second), host.inputClass()))
             return nullptr;
 

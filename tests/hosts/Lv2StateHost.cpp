@@ -77,8 +77,10 @@ int hostOneCase (int fd, const std::string& value)
     LV2_URID_Map map { &table, UridTable::map };
     LV2_URID_Unmap unmap { &table, UridTable::unmap };
     const std::int32_t maxBlock = 512;
+    const auto maxBlockLength = map.map (&table, LV2_BUF_SIZE__maxBlockLength);
+    const auto intType = map.map (&table, "http://lv2plug.in/ns/ext/atom#Int");
     const LV2_Options_Option options[] {
-        { LV2_OPTIONS_INSTANCE, 0, map.map (&table, LV2_BUF_SIZE__maxBlockLength), sizeof (maxBlock), map.map (&table, "http://lv2plug.in/ns/ext/atom#Int"), &maxBlock },
+        { LV2_OPTIONS_INSTANCE, 0, maxBlockLength, sizeof (maxBlock), intType, &maxBlock },
         { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr },
     };
     const LV2_Feature mapFeature { LV2_URID__map, &map };
@@ -108,7 +110,8 @@ int hostOneCase (int fd, const std::string& value)
     SavedText saved { map.map (&table, HALVORA_LV2_URI ":state"), {} };
     const auto* stateInterface = static_cast<const LV2_State_Interface*> (lilv_instance_get_extension_data (instance, LV2_STATE__interface));
 
-    if (stateInterface == nullptr || stateInterface->save (lilv_instance_get_handle (instance), SavedText::store, &saved, 0, features) != LV2_STATE_SUCCESS)
+    if (stateInterface == nullptr
+        || stateInterface->save (lilv_instance_get_handle (instance), SavedText::store, &saved, 0, features) != LV2_STATE_SUCCESS)
         return 14;
 
     const auto gain = statebytes::gainIn (saved.text);

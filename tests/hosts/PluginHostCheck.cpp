@@ -127,7 +127,8 @@ int checkNonFiniteValues (juce::AudioPluginFormatManager& formats, const juce::P
             param->setValueNotifyingHost (valid);
 
             if (! renderIsFinite())
-                return fail ("a non-finite sample with " + param->getName (64) + " back at " + juce::String (valid) + " after " + juce::String (value));
+                return fail ("a non-finite sample with " + param->getName (64) + " back at " + juce::String (valid)
+                             + " after " + juce::String (value));
         }
 
         ++checked;

@@ -63,7 +63,8 @@ TEST (FrameworkBase64, ASizeThatDoesNotMatchTheTextIsRefusedWithoutAllocating)
 
     for (const auto& text : { "9." + characters, "11." + characters, "10." + characters.dropLastCharacters (1),
                               "10." + characters + "A", "10." + characters.replaceSection (5, 1, "-"),
-                              "10." + characters.replaceSection (5, 1, "="), "10." + characters.replaceSection (5, 1, juce::String::charToString (0x263a)) })
+                              "10." + characters.replaceSection (5, 1, "="),
+                              "10." + characters.replaceSection (5, 1, juce::String::charToString (0x263a)) })
     {
         juce::MemoryBlock block;
         EXPECT_FALSE (block.fromBase64Encoding (text)) << text;

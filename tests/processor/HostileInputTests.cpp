@@ -93,6 +93,17 @@ std::string keys (int count)
     return result;
 }
 
+/** A root with 40 attributes, each claiming a binary block of 2,000,000,000 bytes. */
+std::string manyBinaryBlocks()
+{
+    std::string t = "<PARAMS";
+
+    for (int i = 0; i < 40; ++i)
+        t += " base64:a" + std::to_string (i) + "=\"2000000000.\"";
+
+    return t + "/>";
+}
+
 enum class Door
 {
     state,    // setStateInformation, as every plug-in format calls it
@@ -121,52 +132,74 @@ const std::string gainSix = "<PARAM id=\"gain\" value=\"6\"/>";
 const HostileInput hostileInputs[] {
     // Nesting: the framework's reader recurses once per level.
     { "StateNestedUnknownElements", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<a>", "</a>", 100000)); } },
-    { "StateNestedParams", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<PARAM id=\"gain\" value=\"6\">", "</PARAM>", 100000)); } },
+    { "StateNestedParams", Door::state, Outcome::refused,
+      [] { return stateDocument ("", nest ("<PARAM id=\"gain\" value=\"6\">", "</PARAM>", 100000)); } },
     { "StateNestedSelfClosingTail", Door::state, Outcome::refused, [] { return stateDocument ("", nest ("<a>", "</a>", 20000, gainSix)); } },
     { "StateNestedUnclosed", Door::state, Outcome::refused, [] { return declaration + "<PARAMS>" + repeat ("<a>", 200000); } },
     { "StateNestedJustBelowLimit", Door::state, Outcome::harmless, [] { return stateDocument ("", nest ("<a>", "</a>", 62, gainSix)); } },
     { "PresetNestedArrays", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<array>", "</array>", 100000)); } },
-    { "PresetNestedDictionaries", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<dict><key>k</key>", "</dict>", 100000, "<true/>")); } },
-    { "PresetNestedStrings", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key>" + nest ("<string>", "</string>", 100000)); } },
-    { "PresetStateNestedInside", Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", nest ("<a>", "</a>", 100000))); } },
+    { "PresetNestedDictionaries", Door::preset, Outcome::refused,
+      [] { return presetDocument ("<key>x</key>" + nest ("<dict><key>k</key>", "</dict>", 100000, "<true/>")); } },
+    { "PresetNestedStrings", Door::preset, Outcome::refused,
+      [] { return presetDocument ("<key>x</key>" + nest ("<string>", "</string>", 100000)); } },
+    { "PresetStateNestedInside", Door::preset, Outcome::stateIgnored,
+      [] { return presetWithState (stateDocument ("", nest ("<a>", "</a>", 100000))); } },
 
     // Floods: each new attribute, key or child is checked against all earlier ones.
     { "StateRootAttributeFlood", Door::state, Outcome::refused, [] { return stateDocument (attributes (100000), gainSix); } },
-    { "StateChildAttributeFlood", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"" + attributes (100000) + "/>"); } },
+    { "StateChildAttributeFlood", Door::state, Outcome::refused,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"" + attributes (100000) + "/>"); } },
     { "StateChildFlood", Door::state, Outcome::refused, [] { return stateDocument ("", repeat (gainSix, 200000)); } },
-    { "StateManyUnknownChildren", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("<PARAM id=\"other\" value=\"1\"/>", 4000) + gainSix); } },
-    { "StateReferenceFloodInValue", Door::state, Outcome::refused, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("&amp;", 200000) + "\"/>"); } },
+    { "StateManyUnknownChildren", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", repeat ("<PARAM id=\"other\" value=\"1\"/>", 4000) + gainSix); } },
+    { "StateReferenceFloodInValue", Door::state, Outcome::refused,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("&amp;", 200000) + "\"/>"); } },
     { "StateReferenceFloodInText", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("&amp;x", 200000) + gainSix); } },
     { "StateUnknownEntities", Door::state, Outcome::refused, [] { return stateDocument ("", repeat ("&e;", 200000) + gainSix); } },
-    { "StateInternalDocumentType", Door::state, Outcome::refused, [] { return declaration + "<!DOCTYPE PARAMS [<!ENTITY e \"" + repeat ("x", 100000) + "\">]>" + "<PARAMS>" + repeat ("&e;", 1000) + gainSix + "</PARAMS>"; } },
+    { "StateInternalDocumentType", Door::state, Outcome::refused,
+      [] {
+          const auto entity = "<!DOCTYPE PARAMS [<!ENTITY e \"" + repeat ("x", 100000) + "\">]>";
+          return declaration + entity + "<PARAMS>" + repeat ("&e;", 1000) + gainSix + "</PARAMS>";
+      } },
     { "StateCommentFlood", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("<!---->", 200000) + gainSix); } },
     { "PresetKeyFlood", Door::preset, Outcome::refused, [] { return presetDocument (keys (150000)); } },
-    { "PresetArrayItemFlood", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
-    { "PresetManyDictionaries", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
-    { "PresetDuplicateEmptyData", Door::preset, Outcome::refused, [] { return presetDocument ("<key>x</key><data></data><key>x</key><data></data>"); } },
+    { "PresetArrayItemFlood", Door::preset, Outcome::refused,
+      [] { return presetDocument ("<key>x</key><array>" + repeat ("<true/>", 200000) + "</array>"); } },
+    { "PresetManyDictionaries", Door::preset, Outcome::refused,
+      [] { return presetDocument ("<key>x</key><array>" + repeat ("<dict>" + keys (3) + "</dict>", 4000) + "</array>"); } },
+    { "PresetDuplicateEmptyData", Door::preset, Outcome::refused,
+      [] { return presetDocument ("<key>x</key><data></data><key>x</key><data></data>"); } },
     { "PresetKeysJustBelowLimit", Door::preset, Outcome::harmless, [] { return presetDocument (keys (2000)); } },
 
     // Huge single values.
-    { "StateExponentBeyondAnInt", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"1e99999999999\"/><PARAM id=\"formant\" value=\"-1e-99999999999\"/>"); } },
-    { "StateHugeNumber", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
-    { "StateHugeUnknownAttribute", Door::state, Outcome::harmless, [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
+    { "StateExponentBeyondAnInt", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"1e99999999999\"/><PARAM id=\"formant\" value=\"-1e-99999999999\"/>"); } },
+    { "StateHugeNumber", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 4 << 20) + "\"/>"); } },
+    { "StateHugeUnknownAttribute", Door::state, Outcome::harmless,
+      [] { return stateDocument (" note=\"" + repeat ("x", 4 << 20) + "\"", gainSix); } },
     { "StateHugeText", Door::state, Outcome::harmless, [] { return stateDocument ("", repeat ("x", 4 << 20) + gainSix); } },
-    { "PresetHugeData", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
-    { "PresetHugeString", Door::preset, Outcome::harmless, [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
-    { "PresetStateWithHugeNumber", Door::preset, Outcome::harmless, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
+    { "PresetHugeData", Door::preset, Outcome::harmless,
+      [] { return presetDocument ("<key>jucePluginState</key><data>" + repeat ("QUFB\n", 1 << 20) + "</data>"); } },
+    { "PresetHugeString", Door::preset, Outcome::harmless,
+      [] { return presetDocument ("<key>note</key><string>" + repeat ("x", 4 << 20) + "</string>"); } },
+    { "PresetStateWithHugeNumber", Door::preset, Outcome::harmless,
+      [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"" + repeat ("9", 1 << 20) + "\"/>")); } },
 
     // Attributes the framework's value-tree reader takes as binary blocks of the size before
     // the dot: negative, wrapping, huge, many. Read past by ours, never allocated.
     { "StateBinaryBlockNegative", Door::state, Outcome::refused, [] { return "<P base64:a=\"-1.\"/>"; } },
     { "StateBinaryBlockWrapping", Door::state, Outcome::refused, [] { return "<P base64:a=\"4294967295.\"/>"; } },
     { "StateBinaryBlockHuge", Door::state, Outcome::refused, [] { return "<PARAMS base64:a=\"2000000000.AAAA\"/>"; } },
-    { "StateBinaryBlocksMany", Door::state, Outcome::refused, [] { std::string t = "<PARAMS"; for (int i = 0; i < 40; ++i) t += " base64:a" + std::to_string (i) + "=\"2000000000.\""; return t + "/>"; } },
-    { "StateBinaryBlockBesideAValue", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" base64:value=\"-1.\" value=\"6\"/>"); } },
-    { "StateBinaryBlockInsideAParameter", Door::state, Outcome::harmless, [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"><X base64:b=\"-1.\"/></PARAM>"); } },
+    { "StateBinaryBlocksMany", Door::state, Outcome::refused, [] { return manyBinaryBlocks(); } },
+    { "StateBinaryBlockBesideAValue", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" base64:value=\"-1.\" value=\"6\"/>"); } },
+    { "StateBinaryBlockInsideAParameter", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", "<PARAM id=\"gain\" value=\"6\"><X base64:b=\"-1.\"/></PARAM>"); } },
     { "PresetBinaryBlockNegative", Door::preset, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"-1.\"/>"); } },
     { "PresetBinaryBlockWrapping", Door::preset, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"4294967295.\"/>"); } },
     { "ClassInfoBinaryBlockNegative", Door::classInfo, Outcome::stateIgnored, [] { return presetWithState ("<P base64:a=\"-1.\"/>"); } },
-    { "ClassInfoBinaryBlocksMany", Door::classInfo, Outcome::stateIgnored, [] { std::string t = "<PARAMS"; for (int i = 0; i < 40; ++i) t += " base64:a" + std::to_string (i) + "=\"2000000000.\""; return presetWithState (t + "/>"); } },
+    { "ClassInfoBinaryBlocksMany", Door::classInfo, Outcome::stateIgnored, [] { return presetWithState (manyBinaryBlocks()); } },
 
     // Given twice: which one counts would depend on the reader, and the next save would
     // write the other. Refused.
@@ -175,11 +208,13 @@ const HostileInput hostileInputs[] {
     { "StateParameterTwice", Door::state, Outcome::refused, [] { return stateDocument ("", gainSix + "<PARAM id=\"gain\" value=\"-5\"/>"); } },
     { "StateRootAttributeTwice", Door::state, Outcome::refused, [] { return stateDocument (" a=\"1\" a=\"2\"", gainSix); } },
     { "PresetParameterTwice", Door::preset, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", gainSix + gainSix)); } },
-    { "ClassInfoAttributeTwice", Door::classInfo, Outcome::stateIgnored, [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/>")); } },
+    { "ClassInfoAttributeTwice", Door::classInfo, Outcome::stateIgnored,
+      [] { return presetWithState (stateDocument ("", "<PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/>")); } },
 
     // What hand edits write: taken.
     { "StateByteOrderMark", Door::state, Outcome::harmless, [] { return "\xef\xbb\xbf" + stateDocument ("", gainSix); } },
-    { "StateAmpersandsInCommentsAndCdata", Door::state, Outcome::harmless, [] { return stateDocument ("", "<!-- & &bogus; <x> --><![CDATA[ & < ]]>" + gainSix); } },
+    { "StateAmpersandsInCommentsAndCdata", Door::state, Outcome::harmless,
+      [] { return stateDocument ("", "<!-- & &bogus; <x> --><![CDATA[ & < ]]>" + gainSix); } },
     { "ClassInfoByteOrderMark", Door::classInfo, Outcome::harmless, [] { return presetWithState ("\xef\xbb\xbf" + stateDocument ("", gainSix)); } },
 };
 
@@ -445,7 +480,50 @@ TEST_P (XmlTextCheckCases, AcceptsWhatTheReaderTakesSafelyAndRefusesTheRest)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::Values (TextCase { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true }, TextCase { "NoDeclaration", "<PARAMS/>", true }, TextCase { "PropertyListHeader", presetDocument (""), true }, TextCase { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true }, TextCase { "SpaceAfterTagOpen", "<a>< b/></a>", true }, TextCase { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true }, TextCase { "UnterminatedReferenceAfterRoot", "<a/>&#x", false }, TextCase { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false }, TextCase { "Depth64", nest ("<a>", "</a>", 64), true }, TextCase { "Depth65", nest ("<a>", "</a>", 65), false }, TextCase { "Attributes64", "<a" + attributes (64) + "/>", true }, TextCase { "Attributes65", "<a" + attributes (65) + "/>", false }, TextCase { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true }, TextCase { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false }, TextCase { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false }, TextCase { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true }, TextCase { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false }, TextCase { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true }, TextCase { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false }, TextCase { "UnknownEntity", "<a>&nbsp;</a>", false }, TextCase { "ReferenceToZero", "<a>&#0;</a>", false }, TextCase { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false }, TextCase { "ReferenceToSurrogate", "<a>&#xD800;</a>", false }, TextCase { "ReferenceWithoutDigits", "<a>&#;</a>", false }, TextCase { "ReferenceWithLetters", "<a>&#1a;</a>", false }, TextCase { "UnterminatedReference", "<a>&#12", false }, TextCase { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false }, TextCase { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false }, TextCase { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false }, TextCase { "UnquotedAttribute", "<a x=1/>", false }, TextCase { "AttributeWithoutValue", "<a x/>", false }, TextCase { "UnterminatedAttribute", "<a x=\"1", false }, TextCase { "UnterminatedComment", "<a><!-- x</a>", false }, TextCase { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false }, TextCase { "EmptyProcessingInstruction", "<?><a/>", false }, TextCase { "UnterminatedCdata", "<a><![CDATA[x</a>", false }, TextCase { "NeverClosed", "<a><b>", false }, TextCase { "NoRoot", "text", false }, TextCase { "Empty", "", false }, TextCase { "InvalidUtf8", "<a>\xc3\x28</a>", false }),
+const TextCase textCases[] {
+    { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true },
+    { "NoDeclaration", "<PARAMS/>", true },
+    { "PropertyListHeader", presetDocument (""), true },
+    { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true },
+    { "SpaceAfterTagOpen", "<a>< b/></a>", true },
+    { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true },
+    { "UnterminatedReferenceAfterRoot", "<a/>&#x", false },
+    { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false },
+    { "Depth64", nest ("<a>", "</a>", 64), true },
+    { "Depth65", nest ("<a>", "</a>", 65), false },
+    { "Attributes64", "<a" + attributes (64) + "/>", true },
+    { "Attributes65", "<a" + attributes (65) + "/>", false },
+    { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true },
+    { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false },
+    { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false },
+    { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true },
+    { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false },
+    { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true },
+    { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false },
+    { "UnknownEntity", "<a>&nbsp;</a>", false },
+    { "ReferenceToZero", "<a>&#0;</a>", false },
+    { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false },
+    { "ReferenceToSurrogate", "<a>&#xD800;</a>", false },
+    { "ReferenceWithoutDigits", "<a>&#;</a>", false },
+    { "ReferenceWithLetters", "<a>&#1a;</a>", false },
+    { "UnterminatedReference", "<a>&#12", false },
+    { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false },
+    { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false },
+    { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false },
+    { "UnquotedAttribute", "<a x=1/>", false },
+    { "AttributeWithoutValue", "<a x/>", false },
+    { "UnterminatedAttribute", "<a x=\"1", false },
+    { "UnterminatedComment", "<a><!-- x</a>", false },
+    { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false },
+    { "EmptyProcessingInstruction", "<?><a/>", false },
+    { "UnterminatedCdata", "<a><![CDATA[x</a>", false },
+    { "NeverClosed", "<a><b>", false },
+    { "NoRoot", "text", false },
+    { "Empty", "", false },
+    { "InvalidUtf8", "<a>\xc3\x28</a>", false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::ValuesIn (textCases),
                           [] (const testing::TestParamInfo<TextCase>& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (XmlTextCheck, StopsAtTheFirstZeroByteAsTheReaderDoes)

@@ -140,8 +140,10 @@ TEST (SavedState, WhatNamesNoParameterIsNotCarriedIntoTheNextSave)
     // Attributes the framework's readers would give a meaning (binary blocks of a stated
     // size), elements and attributes of other programs: read past, never written again.
     HalvoraAudioProcessor processor;
-    restore (processor, testutil::frameStateText ("<PARAMS base64:a=\"2000000000.AAAA\" note=\"x\"><PARAM id=\"gain\" value=\"-3\" base64:value=\"-1.\" extra=\"1\"/>"
-                                                  "<OTHER x=\"y\"><PARAM id=\"key\" value=\"7\"/></OTHER><PARAM id=\"mystery\" value=\"1\"/><PARAM value=\"2\"/></PARAMS>"));
+    restore (processor, testutil::frameStateText ("<PARAMS base64:a=\"2000000000.AAAA\" note=\"x\">"
+                                                  "<PARAM id=\"gain\" value=\"-3\" base64:value=\"-1.\" extra=\"1\"/>"
+                                                  "<OTHER x=\"y\"><PARAM id=\"key\" value=\"7\"/></OTHER>"
+                                                  "<PARAM id=\"mystery\" value=\"1\"/><PARAM value=\"2\"/></PARAMS>"));
     EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), -3.0f);
     EXPECT_EQ (getPlain (processor, halvora::ParamID::key), 0.0f); // not a child of the root
 
@@ -193,19 +195,21 @@ TEST_P (HandEdits, Restore)
     EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::key), 3.0f) << GetParam().text;
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P (Table, HandEdits, testing::Values (
-    HandEdit { "byteOrderMark", "\xef\xbb\xbf" + handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>" },
-    HandEdit { "byteOrderMarkWithoutDeclaration", "\xef\xbb\xbf<PARAMS>" + gainAndKey + "</PARAMS>" },
-    HandEdit { "ampersandInComment", handDeclaration + "<!-- gain & key, <tuned> -- by ear --><PARAMS><!-- A&B -->" + gainAndKey + "</PARAMS>" },
-    HandEdit { "ampersandInCdata", handDeclaration + "<PARAMS><![CDATA[ a & b < c ]]>" + gainAndKey + "</PARAMS>" },
-    HandEdit { "commentAfterRoot", handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>\n<!-- saved by hand -->\n" },
-    HandEdit { "linesAndIndents", handDeclaration + "\n<PARAMS>\n  <PARAM id = 'gain'\tvalue='6' />\n  <PARAM id=\"key\" value=\" 3\"></PARAM >\n</PARAMS >\n" },
-    HandEdit { "references", "<PARAMS><PARAM id=\"g&#97;in\" value=\"&#x36;\"/><PARAM id=\"key\" value=\"3\"/></PARAMS>" },
-    HandEdit { "documentType", "<!DOCTYPE PARAMS SYSTEM \"state.dtd\"><PARAMS>" + gainAndKey + "</PARAMS>" },
-    HandEdit { "textBetweenChildren", "<PARAMS>gain &amp; key: " + gainAndKey + " done</PARAMS>" }),
-    [] (const auto& testInfo) { return std::string (testInfo.param.what); });
-// clang-format on
+const HandEdit handEditCases[] {
+    { "byteOrderMark", "\xef\xbb\xbf" + handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>" },
+    { "byteOrderMarkWithoutDeclaration", "\xef\xbb\xbf<PARAMS>" + gainAndKey + "</PARAMS>" },
+    { "ampersandInComment", handDeclaration + "<!-- gain & key, <tuned> -- by ear --><PARAMS><!-- A&B -->" + gainAndKey + "</PARAMS>" },
+    { "ampersandInCdata", handDeclaration + "<PARAMS><![CDATA[ a & b < c ]]>" + gainAndKey + "</PARAMS>" },
+    { "commentAfterRoot", handDeclaration + "<PARAMS>" + gainAndKey + "</PARAMS>\n<!-- saved by hand -->\n" },
+    { "linesAndIndents", handDeclaration + "\n<PARAMS>\n  <PARAM id = 'gain'\tvalue='6' />\n"
+                                           "  <PARAM id=\"key\" value=\" 3\"></PARAM >\n</PARAMS >\n" },
+    { "references", "<PARAMS><PARAM id=\"g&#97;in\" value=\"&#x36;\"/><PARAM id=\"key\" value=\"3\"/></PARAMS>" },
+    { "documentType", "<!DOCTYPE PARAMS SYSTEM \"state.dtd\"><PARAMS>" + gainAndKey + "</PARAMS>" },
+    { "textBetweenChildren", "<PARAMS>gain &amp; key: " + gainAndKey + " done</PARAMS>" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, HandEdits, testing::ValuesIn (handEditCases),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, PartialDocumentChangesOnlyWhatItNames)
 {
@@ -243,10 +247,23 @@ TEST_P (RestoreClamping, ValuesAreClampedAndSnapped)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (GetParam().id)->load(), GetParam().expected, 1.0e-5f) << GetParam().xml;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::Values (RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f }, RestoreCase { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f }, // no value: default
-                                                                   RestoreCase { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                                                                                                                                                                                                       // not a number reads 0
-                                                                   RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 5.0f } /* named twice: refused */, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f }, RestoreCase { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                                                                                                                                                                                                                                             // NaN reads as 0
-                                                                   RestoreCase { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f }, RestoreCase { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f }));
+const RestoreCase clampingCases[] {
+    { "<PARAMS><PARAM id=\"gain\" value=\"100\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
+    { "<PARAMS><PARAM id=\"gain\" value=\"-1e308\"/></PARAMS>", halvora::ParamID::gain, -24.0f },
+    { "<PARAMS><PARAM id=\"gain\" value=\"3.004\"/></PARAMS>", halvora::ParamID::gain, 3.0f },
+    { "<PARAMS><PARAM id=\"key\" value=\"6.4\"/></PARAMS>", halvora::ParamID::key, 6.0f },
+    { "<PARAMS><PARAM id=\"scale\" value=\"99\"/></PARAMS>", halvora::ParamID::scale, 4.0f },
+    { "<PARAMS><PARAM id=\"gain\"/></PARAMS>", halvora::ParamID::gain, 0.0f }, // no value: default
+    { "<PARAMS><PARAM id=\"morvel\"/></PARAMS>", halvora::ParamID::morvel, 0.5f },
+    { "<PARAMS><PARAM id=\"gain\" value=\"loud\"/></PARAMS>", halvora::ParamID::gain, 0.0f },                              // not a number reads 0
+    { "<PARAMS><PARAM id=\"gain\" value=\"2\"/><PARAM id=\"gain\" value=\"4\"/></PARAMS>", halvora::ParamID::gain, 5.0f }, // named twice: refused
+    { "<PARAMS><PARAM id=\"gain\" value=\"1e308\"/></PARAMS>", halvora::ParamID::gain, 24.0f },
+    { "<PARAMS><PARAM id=\"gain\" value=\"nan\"/></PARAMS>", halvora::ParamID::gain, 0.0f }, // NaN reads as 0
+    { "<PARAMS><PARAM id=\"vibRate\" value=\"NaN\"/></PARAMS>", halvora::ParamID::vibRate, 0.1f },
+    { "<PARAMS><PARAM id=\"key\" value=\"-1e999\"/></PARAMS>", halvora::ParamID::key, 0.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, RestoreClamping, testing::ValuesIn (clampingCases));
 
 struct IgnoredBlock
 {
@@ -291,7 +308,26 @@ std::vector<juce::uint8> whole (const std::string& text)
 const std::string gainSix = "<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>";
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::Values (IgnoredBlock { "empty", {} }, IgnoredBlock { "eightBytes", std::vector<juce::uint8> (8, 0x56) }, IgnoredBlock { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) }, IgnoredBlock { "lengthZero", framed (0, gainSix) }, IgnoredBlock { "lengthNegative", framed (-5, gainSix) }, IgnoredBlock { "cutInsideTheXml", framed (3, gainSix) }, IgnoredBlock { "notXml", framed (14, "not xml at all") }, IgnoredBlock { "brokenTag", framed (2, "<<") }, IgnoredBlock { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") }, IgnoredBlock { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") }, IgnoredBlock { "attributeTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/></PARAMS>") }, IgnoredBlock { "parameterTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3\"/><PARAM id=\"gain\" value=\"-5\"/></PARAMS>") }, IgnoredBlock { "endTagMismatch", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"></PARAMX></PARAMS>") }, IgnoredBlock { "textAfterRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>junk") }, IgnoredBlock { "secondRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS><PARAMS/>") }, IgnoredBlock { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") }),
+const IgnoredBlock ignoredBlocks[] {
+    { "empty", {} },
+    { "eightBytes", std::vector<juce::uint8> (8, 0x56) },
+    { "wrongMagic", framed ((juce::int32) gainSix.size(), gainSix, 0x12345678) },
+    { "lengthZero", framed (0, gainSix) },
+    { "lengthNegative", framed (-5, gainSix) },
+    { "cutInsideTheXml", framed (3, gainSix) },
+    { "notXml", framed (14, "not xml at all") },
+    { "brokenTag", framed (2, "<<") },
+    { "invalidUtf8", framed (30, "<PARAMS><PARAM id=\"gain\" v\xfe\xff\xff\xf2") },
+    { "processingInstructionInContent", framed (40, "<PARAMS><?x?>text<PARAM id=\"gain\"/></PARAMS>") },
+    { "attributeTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3.0\" value=\"-5\"/></PARAMS>") },
+    { "parameterTwice", whole ("<PARAMS><PARAM id=\"gain\" value=\"3\"/><PARAM id=\"gain\" value=\"-5\"/></PARAMS>") },
+    { "endTagMismatch", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"></PARAMX></PARAMS>") },
+    { "textAfterRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS>junk") },
+    { "secondRoot", whole ("<PARAMS><PARAM id=\"gain\" value=\"6\"/></PARAMS><PARAMS/>") },
+    { "leadBytesWithoutContinuation", framed (0x7fffffff, "<STATE><PARAM id=\"key\" value=\"3\"/></STA\xcc\xcc\xcc\xccTE>") },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, IgnoredBlocks, testing::ValuesIn (ignoredBlocks),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (SavedState, LengthLargerThanTheBlockIsCutToTheBytesPresent)

@@ -55,7 +55,20 @@ TEST_P (RealtimeAllocations, NoneDuringProcessBlockAfterPrepare)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (EveryStage, RealtimeAllocations, testing::Values (StageCombination { 1, false, false, false, 0.0f }, StageCombination { 1, true, false, false, 0.5f }, StageCombination { 1, true, true, false, -0.5f }, StageCombination { 1, true, true, true, 0.0f }, StageCombination { 1, false, false, true, 0.0f }, StageCombination { 2, false, false, false, 0.0f }, StageCombination { 2, true, false, false, -1.0f }, StageCombination { 2, false, true, false, 1.0f }, StageCombination { 2, false, false, true, 0.0f }, StageCombination { 2, true, true, true, -0.3f }));
+const StageCombination stageCombinations[] {
+    { 1, false, false, false, 0.0f },
+    { 1, true, false, false, 0.5f },
+    { 1, true, true, false, -0.5f },
+    { 1, true, true, true, 0.0f },
+    { 1, false, false, true, 0.0f },
+    { 2, false, false, false, 0.0f },
+    { 2, true, false, false, -1.0f },
+    { 2, false, true, false, 1.0f },
+    { 2, false, false, true, 0.0f },
+    { 2, true, true, true, -0.3f },
+};
+
+INSTANTIATE_TEST_SUITE_P (EveryStage, RealtimeAllocations, testing::ValuesIn (stageCombinations));
 
 TEST (RealtimeAllocationCounter, SeesAllocations)
 {

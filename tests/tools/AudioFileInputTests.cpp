@@ -96,8 +96,9 @@ void expectBitIdentical (const juce::AudioBuffer<float>& a, const juce::AudioBuf
     ASSERT_EQ (a.getNumChannels(), b.getNumChannels());
     ASSERT_EQ (a.getNumSamples(), b.getNumSamples());
 
+    const auto bytes = sizeof (float) * static_cast<size_t> (a.getNumSamples());
     for (int c = 0; c < a.getNumChannels(); ++c)
-        EXPECT_EQ (std::memcmp (a.getReadPointer (c), b.getReadPointer (c), sizeof (float) * static_cast<size_t> (a.getNumSamples())), 0) << "channel " << c;
+        EXPECT_EQ (std::memcmp (a.getReadPointer (c), b.getReadPointer (c), bytes), 0) << "channel " << c;
 }
 
 bool isMapped (const juce::AudioFormatReader& reader)
@@ -169,7 +170,9 @@ TEST_P (AudioFileThroughJuce, MapsWhereTheFormatCanAndReadsTheSameSamples)
         juce::AudioFormatManager formats;
         formats.registerBasicFormats();
         auto stream = file.createOutputStream();
-        std::unique_ptr<juce::AudioFormatWriter> writer (formats.findFormatForFileExtension (c.extension)->createWriterFor (stream.get(), 44100.0, static_cast<unsigned int> (c.channels), c.bits, {}, 0));
+        auto* format = formats.findFormatForFileExtension (c.extension);
+        const auto channels = static_cast<unsigned int> (c.channels);
+        std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (stream.get(), 44100.0, channels, c.bits, {}, 0));
         ASSERT_NE (writer, nullptr);
         stream.release();
         ASSERT_TRUE (writer->writeFromAudioSampleBuffer (source, 0, source.getNumSamples()));

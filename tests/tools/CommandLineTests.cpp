@@ -65,7 +65,21 @@ TEST_P (CommandLineParse, TakesOptionsValuesAndFiles)
     EXPECT_EQ (heard.flag, c.flag) << c.line;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, CommandLineParse, testing::Values (ParseCase { "a -n x b", "", "a|b", "x", "-n", false }, ParseCase { "--name=x=y -f", "", "", "x=y", "--name", true }, ParseCase { "--name= a", "", "a", "", "--name", false }, ParseCase { "-- -f --name", "", "-f|--name", "", "", false }, ParseCase { "- --flag", "", "-", "", "", true }, ParseCase { "--name -f", "", "", "-f", "--name", false }, ParseCase { "--flag=1", "unknown option '--flag=1'", "", "", "", false }, ParseCase { "-n=x", "unknown option '-n=x'", "", "", "", false }, ParseCase { "--nope a", "unknown option '--nope'", "", "", "", false }, ParseCase { "a --name", "option '--name' needs a value", "", "", "", false }, ParseCase { "--name bad -f", "no bad names", "", "", "", false }));
+const ParseCase parseCases[] {
+    { "a -n x b", "", "a|b", "x", "-n", false },
+    { "--name=x=y -f", "", "", "x=y", "--name", true },
+    { "--name= a", "", "a", "", "--name", false },
+    { "-- -f --name", "", "-f|--name", "", "", false },
+    { "- --flag", "", "-", "", "", true },
+    { "--name -f", "", "", "-f", "--name", false },
+    { "--flag=1", "unknown option '--flag=1'", "", "", "", false },
+    { "-n=x", "unknown option '-n=x'", "", "", "", false },
+    { "--nope a", "unknown option '--nope'", "", "", "", false },
+    { "a --name", "option '--name' needs a value", "", "", "", false },
+    { "--name bad -f", "no bad names", "", "", "", false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, CommandLineParse, testing::ValuesIn (parseCases));
 
 TEST (CommandLine, HelpPutsTheTextInItsOwnColumn)
 {

@@ -92,7 +92,8 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     deepState << deepText;
     deepState.writeByte (0);
     dir.file ("deep.bin").replaceWithData (deepState.getData(), deepState.getDataSize());
-    dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + juce::String::repeatedString ("<array>", 100000) + juce::String::repeatedString ("</array>", 100000) + "</plist>");
+    const auto deepArrays = juce::String::repeatedString ("<array>", 100000) + juce::String::repeatedString ("</array>", 100000);
+    dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + deepArrays + "</plist>");
 
     juce::StringArray args;
     for (auto a : GetParam().args)
@@ -106,7 +107,26 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
     EXPECT_FALSE (dir.file ("sub").exists());
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::Values (ErrorCase { "unknown option", { "--loud", "DIR/in.wav", "DIR/out.wav" }, 2, "--loud" }, ErrorCase { "unknown parameter", { "-p", "volume=3", "DIR/in.wav", "DIR/out.wav" }, 2, "volume" }, ErrorCase { "bad number", { "-p", "gain=loud", "DIR/in.wav", "DIR/out.wav" }, 2, "loud" }, ErrorCase { "bad choice", { "-p", "key=H", "DIR/in.wav", "DIR/out.wav" }, 2, "'H'" }, ErrorCase { "block size", { "--block", "70000", "DIR/in.wav", "DIR/out.wav" }, 2, "block size" }, ErrorCase { "output format", { "DIR/in.wav", "DIR/out.mp3" }, 2, "out.mp3" }, ErrorCase { "float flac", { "--bits", "32", "DIR/in.wav", "DIR/out.flac" }, 2, "32-bit" }, ErrorCase { "missing input", { "DIR/none.wav", "DIR/out.wav" }, 1, "none.wav" }, ErrorCase { "unreadable input", { "DIR/garbage.wav", "DIR/out.wav" }, 1, "garbage.wav" }, ErrorCase { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" }, ErrorCase { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" }, ErrorCase { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" }, ErrorCase { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" }, ErrorCase { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" }, ErrorCase { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" }, ErrorCase { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" }),
+const ErrorCase errorCases[] {
+    { "unknown option", { "--loud", "DIR/in.wav", "DIR/out.wav" }, 2, "--loud" },
+    { "unknown parameter", { "-p", "volume=3", "DIR/in.wav", "DIR/out.wav" }, 2, "volume" },
+    { "bad number", { "-p", "gain=loud", "DIR/in.wav", "DIR/out.wav" }, 2, "loud" },
+    { "bad choice", { "-p", "key=H", "DIR/in.wav", "DIR/out.wav" }, 2, "'H'" },
+    { "block size", { "--block", "70000", "DIR/in.wav", "DIR/out.wav" }, 2, "block size" },
+    { "output format", { "DIR/in.wav", "DIR/out.mp3" }, 2, "out.mp3" },
+    { "float flac", { "--bits", "32", "DIR/in.wav", "DIR/out.flac" }, 2, "32-bit" },
+    { "missing input", { "DIR/none.wav", "DIR/out.wav" }, 1, "none.wav" },
+    { "unreadable input", { "DIR/garbage.wav", "DIR/out.wav" }, 1, "garbage.wav" },
+    { "four channels", { "DIR/quad.wav", "DIR/out.wav" }, 1, "quad.wav" },
+    { "missing state", { "--state", "DIR/none.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "none.bin" },
+    { "bad state", { "--state", "DIR/garbage.wav", "DIR/in.wav", "DIR/out.wav" }, 1, "garbage.wav" },
+    { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" },
+    { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" },
+    { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" },
+    { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, RenderErrors, testing::ValuesIn (errorCases),
                           [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
 
 TEST (RenderCommand, FailureNeverSpoilsAnExistingOutput)
@@ -378,14 +398,22 @@ TEST_P (RenderShortBlocks, WarnExactlyWhenNoBlockDetects)
 
 // The shortest blocks worked out by hand from the detector's window: twice (rate / the range's
 // highest Hz, rounded, + 3).
-INSTANTIATE_TEST_SUITE_P (Table, RenderShortBlocks,
-                          testing::Values (ShortBlockCase { "soprano 89", "Soprano", 44100.0, 89, "block 89 is shorter than 90 samples, the shortest in which the pitch detector finds a Soprano pitch at 44100 Hz: no pitch will be corrected" },
-                                           ShortBlockCase { "soprano 90", "Soprano", 44100.0, 90, "" },
-                                           ShortBlockCase { "bass 295 at 48k", "Bass", 48000.0, 295, "block 295 is shorter than 296 samples, the shortest in which the pitch detector finds a Bass pitch at 48000 Hz: no pitch will be corrected" },
-                                           ShortBlockCase { "bass 296 at 48k", "Bass", 48000.0, 296, "" },
-                                           ShortBlockCase { "tenor 371 at 96k", "Tenor", 96000.0, 371, "block 371 is shorter than 372 samples, the shortest in which the pitch detector finds a Tenor pitch at 96000 Hz: no pitch will be corrected" },
-                                           ShortBlockCase { "bass from state 273", "state", 44100.0, 273, "block 273 is shorter than 274 samples, the shortest in which the pitch detector finds a Bass pitch at 44100 Hz: no pitch will be corrected" },
-                                           ShortBlockCase { "soprano at 1 kHz", "Soprano", 1000.0, 4096, "the pitch detector finds no Soprano pitch at 1000 Hz in a block of any length: no pitch will be corrected" }),
+const ShortBlockCase shortBlockCases[] {
+    { "soprano 89", "Soprano", 44100.0, 89,
+      "block 89 is shorter than 90 samples, the shortest in which the pitch detector finds a Soprano pitch at 44100 Hz: no pitch will be corrected" },
+    { "soprano 90", "Soprano", 44100.0, 90, "" },
+    { "bass 295 at 48k", "Bass", 48000.0, 295,
+      "block 295 is shorter than 296 samples, the shortest in which the pitch detector finds a Bass pitch at 48000 Hz: no pitch will be corrected" },
+    { "bass 296 at 48k", "Bass", 48000.0, 296, "" },
+    { "tenor 371 at 96k", "Tenor", 96000.0, 371,
+      "block 371 is shorter than 372 samples, the shortest in which the pitch detector finds a Tenor pitch at 96000 Hz: no pitch will be corrected" },
+    { "bass from state 273", "state", 44100.0, 273,
+      "block 273 is shorter than 274 samples, the shortest in which the pitch detector finds a Bass pitch at 44100 Hz: no pitch will be corrected" },
+    { "soprano at 1 kHz", "Soprano", 1000.0, 4096,
+      "the pitch detector finds no Soprano pitch at 1000 Hz in a block of any length: no pitch will be corrected" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, RenderShortBlocks, testing::ValuesIn (shortBlockCases),
                           [] (const auto& testInfo) { return juce::String (testInfo.param.what).replaceCharacter (' ', '_').toStdString(); });
 
 // Each range's row carries its span from the vocabulary and the shortest detecting blocks

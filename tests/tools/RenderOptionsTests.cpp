@@ -69,7 +69,21 @@ TEST_P (RenderUsageErrors, NameTheProblem)
     EXPECT_TRUE (r.error.contains (GetParam().second)) << r.error;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RenderUsageErrors, testing::Values (std::make_pair ("--frobnicate in.wav out.wav", "--frobnicate"), std::make_pair ("--block 0 in.wav out.wav", "block size"), std::make_pair ("--block 65537 in.wav out.wav", "block size"), std::make_pair ("--block 12x in.wav out.wav", "12x"), std::make_pair ("--bits 8 in.wav out.wav", "--bits"), std::make_pair ("--on loud in.wav out.wav", "loud"), std::make_pair ("-p gain in.wav out.wav", "ID=VALUE"), std::make_pair ("in.wav out.wav --block", "needs a value"), std::make_pair ("in.wav", "INPUT and OUTPUT"), std::make_pair ("a b c", "INPUT and OUTPUT"), std::make_pair ("--demo a b", "OUTPUT")));
+const std::pair<const char*, const char*> usageErrors[] {
+    std::make_pair ("--frobnicate in.wav out.wav", "--frobnicate"),
+    std::make_pair ("--block 0 in.wav out.wav", "block size"),
+    std::make_pair ("--block 65537 in.wav out.wav", "block size"),
+    std::make_pair ("--block 12x in.wav out.wav", "12x"),
+    std::make_pair ("--bits 8 in.wav out.wav", "--bits"),
+    std::make_pair ("--on loud in.wav out.wav", "loud"),
+    std::make_pair ("-p gain in.wav out.wav", "ID=VALUE"),
+    std::make_pair ("in.wav out.wav --block", "needs a value"),
+    std::make_pair ("in.wav", "INPUT and OUTPUT"),
+    std::make_pair ("a b c", "INPUT and OUTPUT"),
+    std::make_pair ("--demo a b", "OUTPUT"),
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, RenderUsageErrors, testing::ValuesIn (usageErrors));
 
 TEST (RenderOptions, NumbersAreWholeStringsOnly)
 {

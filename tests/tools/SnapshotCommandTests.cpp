@@ -64,4 +64,14 @@ TEST_P (SnapshotErrors, ExitStatusAndNoFile)
     EXPECT_FALSE (dir.file ("x.png").exists());
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, SnapshotErrors, testing::Values (std::make_tuple ("-p volume=3 OUT", 2), std::make_tuple ("-p key=H OUT", 2), std::make_tuple ("--on loud OUT", 2), std::make_tuple ("--frobnicate OUT", 2), std::make_tuple ("", 2), std::make_tuple ("OUT /tmp/second.png", 2), std::make_tuple ("/nonexistent-folder/x.png", 1)));
+const std::tuple<const char*, int> snapshotErrors[] {
+    std::make_tuple ("-p volume=3 OUT", 2),
+    std::make_tuple ("-p key=H OUT", 2),
+    std::make_tuple ("--on loud OUT", 2),
+    std::make_tuple ("--frobnicate OUT", 2),
+    std::make_tuple ("", 2),
+    std::make_tuple ("OUT /tmp/second.png", 2),
+    std::make_tuple ("/nonexistent-folder/x.png", 1),
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, SnapshotErrors, testing::ValuesIn (snapshotErrors));

@@ -183,7 +183,11 @@ namespace
         const AUPreset factory { 0, nullptr };
         unit.setProperty (kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &factory, sizeof (factory));
         auto calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 } },
+        const std::vector<PropertyCall> bothHearThePreset {
+            { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
+            { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
+        };
+        checker.check (calls == bothHearThePreset,
                        "choosing a preset calls every listener of the present preset, with the instance", describe (calls));
 
         const UInt32 frames = 512, defaultFrames = 1156;
@@ -198,7 +202,13 @@ namespace
         takePropertyCalls();
         unit.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &rate, sizeof (rate));
         calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 }, { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 }, { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 }, { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 } },
+        const std::vector<PropertyCall> bothBuses {
+            { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0 },
+            { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0 },
+            { a, self, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0 },
+            { a, self, kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0 },
+        };
+        checker.check (calls == bothBuses,
                        "a new sample rate changes the stream format and rate of both buses", describe (calls));
         unit.setProperty (kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &defaultRate, sizeof (defaultRate));
 
@@ -231,7 +241,12 @@ namespace
         takePropertyCalls();
         unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &restore, sizeof (restore));
         calls = takePropertyCalls();
-        checker.check (calls == std::vector<PropertyCall> { { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 }, { a, self, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 } },
+        const std::vector<PropertyCall> presetAndState {
+            { b, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
+            { a, self, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0 },
+            { a, self, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0 },
+        };
+        checker.check (calls == presetAndState,
                        "a restored preset is heard as a new present preset and a new saved state", describe (calls));
 
         removeWithData (unit.record, kAudioUnitProperty_PresentPreset, &propertyListener, b);
@@ -274,11 +289,12 @@ namespace
             rendered = rendered && renderOnce (unit, b * 512.0) == noErr;
 
         bool ordered = rendered && notifyCalls.size() == 6;
+        const auto phases = kAudioUnitRenderAction_PreRender | kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError;
         for (size_t i = 0; ordered && i < notifyCalls.size(); ++i)
         {
             const auto& call = notifyCalls[i];
             const auto phase = (i % 2 == 0) ? kAudioUnitRenderAction_PreRender : kAudioUnitRenderAction_PostRender;
-            ordered = (call.flags & (kAudioUnitRenderAction_PreRender | kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError)) == phase
+            ordered = (call.flags & phases) == phase
                    && call.sampleTime == static_cast<Float64> (i / 2) * 512.0 && call.bus == 0 && call.frames == 512;
         }
         checker.check (ordered, "each render calls the notification before and after, with its time stamp and length",
@@ -351,7 +367,9 @@ namespace
         HostEventLog::take();
         unit.setProperty (kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &restore, sizeof (restore));
         heard = HostEventLog::take();
-        const auto fromThisUnit = std::all_of (heard.begin(), heard.end(), [&] (const AudioUnitEvent& e) { return e.mArgument.mParameter.mAudioUnit == reinterpret_cast<AudioUnit> (unit.record); });
+        const auto fromThisUnit = std::all_of (heard.begin(), heard.end(), [&] (const AudioUnitEvent& e) {
+            return e.mArgument.mParameter.mAudioUnit == reinterpret_cast<AudioUnit> (unit.record);
+        });
         checker.check (heard.size() == 1 && HostEventLog::count (heard, kAudioUnitEvent_ParameterValueChange, id) == 1 && fromThisUnit,
                        "a restore that moves a parameter tells the host's event listeners, once",
                        juce::String (heard.size()) + " events");
@@ -388,7 +406,8 @@ namespace
             const UInt8 message[] { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 };
             for (int i = 0; ! done; ++i)
             {
-                const auto s1 = midiEvent (unit.record, static_cast<UInt32> (0x90 | channel), static_cast<UInt32> (i & 0x7f), 100, static_cast<UInt32> (i % 600));
+                const auto noteOn = static_cast<UInt32> (0x90 | channel);
+                const auto s1 = midiEvent (unit.record, noteOn, static_cast<UInt32> (i & 0x7f), 100, static_cast<UInt32> (i % 600));
                 const auto s2 = sysEx (unit.record, message, sizeof (message));
                 for (auto s : { s1, s2 })
                     if (s != noErr && s != kAudio_MemFullError)

@@ -370,11 +370,12 @@ std::string uiTurtle (const BundleIdentity& bundle)
     // The editor works on a mirror of the parameters fed by port events; the plug-in
     // instance, where a host shares it, only lets the ON buttons reach the sound. A host
     // that keeps UIs in another process still shows the whole editor.
+    const auto optionalFeatures = objectList ({ "ui:resize", "ui:touch", "ui:noUserResize", link (instanceAccessFeature) });
     return turtle::prefixLines ({ lv2core, ui })
          + statement (link (bundle.uiUri()), { { "a", "ui:X11UI" },
                                                { "lv2:binary", link (binaryFile) },
                                                { "lv2:requiredFeature", "ui:idleInterface, ui:parent" },
-                                               { "lv2:optionalFeature", objectList ({ "ui:resize", "ui:touch", "ui:noUserResize", link (instanceAccessFeature) }) },
+                                               { "lv2:optionalFeature", optionalFeatures },
                                                { "lv2:extensionData", "ui:idleInterface" } });
 }
 
