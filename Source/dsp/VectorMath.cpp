@@ -183,7 +183,11 @@ template <int lanes>
     const D cosR = (1.0 - 0.5 * r2) + (r2 * r2) * (1.0 / 24.0 + r2 * (-1.0 / 720.0 + r2 * (1.0 / 40320.0 + r2 * (-1.0 / 3628800.0 + r2 * (1.0 / 479001600.0 + r2 * (-1.0 / 87178291200.0 + r2 * (1.0 / 20922789888000.0)))))));
 
     const D value = (quadrant & 1u) != 0u ? cosR : sinR;
-    return (quadrant & 2u) != 0u ? -value : value;
+    const D signedValue = (quadrant & 2u) != 0u ? -value : value;
+
+    // The series turns -0 into +0 (-0 plus the +0 of its cubed term); a zero keeps its
+    // sign, as sin (-0) is -0. Every other argument keeps the series' value.
+    return x == 0.0 ? x : signedValue;
 }
 
 //==============================================================================

@@ -8,11 +8,14 @@
     C library instead of depending on the local libm.
 
     - tanh follows the classic single-precision algorithm (an expm1 with a rational
-      remainder), step for step in float: on this machine it gives exactly the C
-      library's bits, and everywhere the same.
+      remainder), step for step in float: for every float it gives exactly the bits of
+      the C library it was checked against (glibc 2.36, x86-64), and everywhere the same.
     - sin reduces by pi/2 and sums the series in double, then rounds once: within one
       unit in the last place of the C library's sinf for every float in [-limit, limit],
-      and the C library's own result outside that range.
+      and the C library's own bits outside that range (infinities and NaNs included).
+    - Both keep the sign of a zero (f (-0) is -0), and a NaN comes back as the same NaN,
+      quieted: its sign and payload kept, as the C library does.
+    `make verify-math` checks all of this for every float on every path.
 
     Every path below performs the same IEEE operations in the same order, each rounded
     on its own (no fused multiply-add), so all of them give the same bits; they differ

@@ -9,8 +9,8 @@
 
 //==============================================================================
 /** Runs one of the plug-in's vector functions over a range of float bit patterns and
-    measures it against the C library's function of the same name, and every vector path
-    against the scalar one.
+    checks it against the C library's function of the same name, as VectorMath.h promises,
+    and every vector path against the scalar one, bit for bit.
 */
 namespace mathsweep
 {
@@ -36,17 +36,18 @@ inline std::uint32_t floatToBits (float f)
     return bits;
 }
 
-/** Distance in units in the last place: the count of floats between a and b (0 when
-    both are NaN, a huge number when only one is).
+/** Distance in units in the last place: the steps from a to b along the floats in order,
+    -0 and +0 counting as neighbours. Between NaNs 0 when their bits are the same, a huge
+    number otherwise (and between a NaN and a number).
 */
 inline std::int64_t ulpDistance (float a, float b)
 {
     if (std::isnan (a) || std::isnan (b))
-        return std::isnan (a) && std::isnan (b) ? 0 : INT64_MAX;
+        return floatToBits (a) == floatToBits (b) ? 0 : INT64_MAX;
 
     const auto ordered = [] (float f) {
-        const auto bits = static_cast<std::int64_t> (static_cast<std::int32_t> (floatToBits (f)));
-        return bits < 0 ? static_cast<std::int64_t> (INT32_MIN) - bits : bits;
+        const auto magnitude = static_cast<std::int64_t> (floatToBits (f) & 0x7fffffffu);
+        return std::signbit (f) ? -1 - magnitude : magnitude;
     };
 
     const auto d = ordered (a) - ordered (b);
@@ -54,6 +55,35 @@ inline std::int64_t ulpDistance (float a, float b)
 }
 
 inline float libraryValue (Function f, float x) { return f == Function::tanh ? std::tanh (x) : std::sin (x); }
+
+/** Where VectorMath.h promises the C library's own bits: tanh everywhere, sin beyond the
+    limit (infinities and NaNs included). Elsewhere sin promises one ulp.
+*/
+inline bool promisesLibraryBits (Function f, float x)
+{
+    return f == Function::tanh || ! (std::fabs (x) <= VectorMath::sinLimit);
+}
+
+/** A NaN with its quiet bit set: sign and payload as they were. */
+inline std::uint32_t quietedBits (float nan) { return floatToBits (nan) | 0x00400000u; }
+
+/** True when `value`, the plug-in's f (x), keeps what VectorMath.h promises against the C
+    library: its bits where it promises them, else within one ulp; a zero on either side
+    only as the very same zero (the sign is the sound's polarity); and a NaN argument
+    always gives that NaN back quieted, sign and payload kept.
+*/
+inline bool keepsPromise (Function f, float x, float value)
+{
+    const auto library = libraryValue (f, x);
+
+    if (std::isnan (x) && floatToBits (value) != quietedBits (x))
+        return false;
+
+    if (promisesLibraryBits (f, x) || value == 0.0f || library == 0.0f)
+        return floatToBits (value) == floatToBits (library);
+
+    return ulpDistance (value, library) <= 1;
+}
 
 inline void vectorValues (Function f, const float* in, float* out, int n, VectorMath::Path path)
 {
@@ -68,6 +98,8 @@ struct Result
     std::uint64_t checked = 0, differing = 0; // differing: by any amount from the C library
     std::int64_t worstUlps = 0;
     float worstArgument = 0.0f;
+    std::uint64_t broken = 0; // values that break the promise (see keepsPromise)
+    float firstBroken = 0.0f;
     std::uint64_t pathMismatches = 0; // values where a vector path's bits differ from the scalar path's
     float firstPathMismatch = 0.0f;
 
@@ -79,11 +111,15 @@ struct Result
             worstArgument = other.worstArgument;
         }
 
+        if (broken == 0)
+            firstBroken = other.firstBroken;
+
         if (pathMismatches == 0)
             firstPathMismatch = other.firstPathMismatch;
 
         checked += other.checked;
         differing += other.differing;
+        broken += other.broken;
         pathMismatches += other.pathMismatches;
     }
 };
@@ -110,9 +146,13 @@ inline Result sweep (Function f, std::uint32_t first, std::uint32_t last, std::u
         for (int i = 0; i < n; ++i)
         {
             const auto x = in[static_cast<size_t> (i)];
-            const auto d = ulpDistance (scalarOut[static_cast<size_t> (i)], libraryValue (f, x));
+            const auto value = scalarOut[static_cast<size_t> (i)];
+            const auto d = ulpDistance (value, libraryValue (f, x));
             ++result.checked;
             result.differing += d != 0 ? 1u : 0u;
+
+            if (! keepsPromise (f, x, value) && result.broken++ == 0)
+                result.firstBroken = x;
 
             if (d > result.worstUlps)
             {
@@ -130,8 +170,7 @@ inline Result sweep (Function f, std::uint32_t first, std::uint32_t last, std::u
 
             for (int i = 0; i < n; ++i)
             {
-                const auto a = scalarOut[static_cast<size_t> (i)], b = pathOut[static_cast<size_t> (i)];
-                const auto same = floatToBits (a) == floatToBits (b) || (std::isnan (a) && std::isnan (b));
+                const auto same = floatToBits (scalarOut[static_cast<size_t> (i)]) == floatToBits (pathOut[static_cast<size_t> (i)]);
 
                 if (! same && result.pathMismatches++ == 0)
                     result.firstPathMismatch = in[static_cast<size_t> (i)];

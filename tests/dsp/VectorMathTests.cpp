@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -28,13 +29,13 @@ class VectorMathSweep : public testing::TestWithParam<SweepCase>
 {
 };
 
-TEST_P (VectorMathSweep, StaysWithinOneUlpOfTheCLibraryOnEveryPath)
+TEST_P (VectorMathSweep, KeepsWhatTheHeaderPromisesOnEveryPath)
 {
     const auto& c = GetParam();
     const auto result = mathsweep::sweep (c.function, c.first, c.last, c.stride);
 
     EXPECT_GT (result.checked, 0u);
-    EXPECT_LE (result.worstUlps, 1) << "worst at " << result.worstArgument;
+    EXPECT_EQ (result.broken, 0u) << "first at " << result.firstBroken << " (bits " << std::hex << mathsweep::floatToBits (result.firstBroken) << ")";
     EXPECT_EQ (result.pathMismatches, 0u) << "first at " << result.firstPathMismatch;
 }
 
@@ -64,11 +65,21 @@ INSTANTIATE_TEST_SUITE_P (
         around ("at 56 ln 2 / 2", Function::tanh, 19.408f),
         around ("at 22", Function::tanh, 22.0f),
         around ("at infinity", Function::tanh, std::numeric_limits<float>::infinity()),
+        around ("at minus infinity", Function::tanh, -std::numeric_limits<float>::infinity()),
+        SweepCase { "zero and the smallest denormals", Function::tanh, 0x00000000u, 0x00001000u, 1 },
+        SweepCase { "minus zero and the smallest negative denormals", Function::tanh, 0x80000000u, 0x80001000u, 1 },
         // The vibrato's phases, and beyond them to both sides.
         SweepCase { "the vibrato's phases", Function::sin, mathsweep::zeroBits, mathsweep::twoPiBits, 307 },
         SweepCase { "up to the limit", Function::sin, mathsweep::twoPiBits, mathsweep::floatToBits (VectorMath::sinLimit), 1009 },
         SweepCase { "negative phases to the limit", Function::sin, 0x80000000u, mathsweep::floatToBits (-VectorMath::sinLimit), 1013 },
         SweepCase { "beyond the limit (the C library's own)", Function::sin, mathsweep::floatToBits (VectorMath::sinLimit), 0x7fffffffu, 4099 },
+        SweepCase { "beyond minus the limit", Function::sin, mathsweep::floatToBits (-VectorMath::sinLimit), 0xffffffffu, 4111 },
+        around ("at the limit", Function::sin, VectorMath::sinLimit),
+        around ("at minus the limit", Function::sin, -VectorMath::sinLimit),
+        around ("at infinity", Function::sin, std::numeric_limits<float>::infinity()),
+        around ("at minus infinity", Function::sin, -std::numeric_limits<float>::infinity()),
+        SweepCase { "zero and the smallest denormals", Function::sin, 0x00000000u, 0x00001000u, 1 },
+        SweepCase { "minus zero and the smallest negative denormals", Function::sin, 0x80000000u, 0x80001000u, 1 },
         around ("at pi / 2", Function::sin, 1.5707964f),
         around ("at pi", Function::sin, 3.1415927f),
         around ("at 3 pi / 2", Function::sin, 4.712389f),
@@ -76,9 +87,27 @@ INSTANTIATE_TEST_SUITE_P (
         around ("just after a wrap to 0", Function::sin, 0x1p-20f)));
 
 //==============================================================================
-TEST (VectorMath, SpecialValuesAreTheCLibrarys)
+/** One argument whose results are known exactly, as bit patterns: zeros, denormals,
+    infinities, NaNs and the sine's limit. The sines at and beyond the limit are sin
+    rounded to the nearest float, worked out in 300-bit arithmetic.
+*/
+struct SpecialValue
 {
-    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const char* label;
+    std::uint32_t x, tanh;
+    std::optional<std::uint32_t> sin; // none: a NaN, the C library's (its bits are checked through keepsPromise)
+};
+
+void PrintTo (const SpecialValue& v, std::ostream* os) { *os << v.label; }
+
+class VectorMathSpecialValue : public testing::TestWithParam<SpecialValue>
+{
+};
+
+TEST_P (VectorMathSpecialValue, GivesTheExactBitsOnEveryPath)
+{
+    const auto& v = GetParam();
+    const auto x = mathsweep::bitsToFloat (v.x);
 
     for (auto path : VectorMath::allPaths)
     {
@@ -86,20 +115,56 @@ TEST (VectorMath, SpecialValuesAreTheCLibrarys)
             continue;
 
         SCOPED_TRACE (VectorMath::name (path));
-        const std::vector<float> in { 0.0f, -0.0f, inf, -inf, nan, std::numeric_limits<float>::denorm_min(), -1.0e-40f, 3.0e38f };
-        std::vector<float> tanhs (in.size()), sines (in.size());
-        VectorMath::tanh (in.data(), tanhs.data(), static_cast<int> (in.size()), path);
-        VectorMath::sin (in.data(), sines.data(), static_cast<int> (in.size()), path);
 
-        for (size_t i = 0; i < in.size(); ++i)
+        // Alone, and in every lane of a run longer than the widest vector with a partial last one.
+        for (const auto length : { 1, 37 })
         {
-            SCOPED_TRACE (in[i]);
-            EXPECT_EQ (mathsweep::ulpDistance (tanhs[i], std::tanh (in[i])), 0);
-            EXPECT_EQ (mathsweep::ulpDistance (sines[i], std::sin (in[i])), 0);
-            EXPECT_EQ (std::signbit (tanhs[i]), std::signbit (std::tanh (in[i])));
+            SCOPED_TRACE (length);
+            const std::vector<float> in (static_cast<size_t> (length), x);
+            std::vector<float> tanhs (in.size()), sines (in.size());
+            VectorMath::tanh (in.data(), tanhs.data(), length, path);
+            VectorMath::sin (in.data(), sines.data(), length, path);
+
+            for (size_t i = 0; i < in.size(); ++i)
+            {
+                EXPECT_TRUE (mathsweep::keepsPromise (Function::tanh, x, tanhs[i])) << "tanh at " << i;
+                EXPECT_TRUE (mathsweep::keepsPromise (Function::sin, x, sines[i])) << "sin at " << i;
+                EXPECT_EQ (mathsweep::floatToBits (tanhs[i]), v.tanh) << "tanh at " << i;
+
+                if (v.sin.has_value())
+                    EXPECT_EQ (mathsweep::floatToBits (sines[i]), *v.sin) << "sin at " << i;
+                else
+                    EXPECT_TRUE (std::isnan (sines[i])) << "sin at " << i;
+            }
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P (
+    Table, VectorMathSpecialValue,
+    testing::Values (
+        SpecialValue { "+0", 0x00000000u, 0x00000000u, 0x00000000u },
+        SpecialValue { "-0", 0x80000000u, 0x80000000u, 0x80000000u },
+        SpecialValue { "the smallest denormal", 0x00000001u, 0x00000001u, 0x00000001u },
+        SpecialValue { "minus the smallest denormal", 0x80000001u, 0x80000001u, 0x80000001u },
+        SpecialValue { "the largest denormal", 0x007fffffu, 0x007fffffu, 0x007fffffu },
+        SpecialValue { "minus the largest denormal", 0x807fffffu, 0x807fffffu, 0x807fffffu },
+        SpecialValue { "-1e-40, a denormal", 0x800116c2u, 0x800116c2u, 0x800116c2u },
+        SpecialValue { "+inf", 0x7f800000u, 0x3f800000u, std::nullopt },
+        SpecialValue { "-inf", 0xff800000u, 0xbf800000u, std::nullopt },
+        SpecialValue { "the default quiet NaN", 0x7fc00000u, 0x7fc00000u, 0x7fc00000u },
+        SpecialValue { "a quiet NaN with a payload", 0x7fc12345u, 0x7fc12345u, 0x7fc12345u },
+        SpecialValue { "a signalling NaN with a payload, quieted", 0x7f812345u, 0x7fc12345u, 0x7fc12345u },
+        SpecialValue { "a negative quiet NaN", 0xffc00001u, 0xffc00001u, 0xffc00001u },
+        SpecialValue { "a negative signalling NaN, quieted", 0xff800001u, 0xffc00001u, 0xffc00001u },
+        SpecialValue { "just inside the limit", 0x447fffffu, 0x3f800000u, 0xbe22665fu },
+        SpecialValue { "the limit, 1024", 0x44800000u, 0x3f800000u, 0xbe225693u },
+        SpecialValue { "just beyond the limit", 0x44800001u, 0x3f800000u, 0xbe2236fbu },
+        SpecialValue { "minus the limit", 0xc4800000u, 0xbf800000u, 0x3e225693u },
+        SpecialValue { "just beyond minus the limit", 0xc4800001u, 0xbf800000u, 0x3e2236fbu },
+        SpecialValue { "3e38", 0x7f61b1e6u, 0x3f800000u, 0x3f5ff9c4u },
+        SpecialValue { "the largest float", 0x7f7fffffu, 0x3f800000u, 0xbf0599b3u },
+        SpecialValue { "minus the largest float", 0xff7fffffu, 0xbf800000u, 0x3f0599b3u }));
 
 TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
 {
