@@ -150,7 +150,15 @@ TEST_P (OnButtonLookIgnores, DrawsLikeThePlainButton)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, OnButtonLookIgnores, testing::Values (ButtonVariant { "Hover", { false, true, false, true, false } }, ButtonVariant { "Press", { false, false, true, true, false } }, ButtonVariant { "HoverAndPress", { false, true, true, true, false } }, ButtonVariant { "Disabled", { false, false, false, false, false } }, ButtonVariant { "ColourIds", { false, false, false, true, true } }),
+const ButtonVariant buttonVariants[] {
+    { "Hover", { false, true, false, true, false } },
+    { "Press", { false, false, true, true, false } },
+    { "HoverAndPress", { false, true, true, true, false } },
+    { "Disabled", { false, false, false, false, false } },
+    { "ColourIds", { false, false, false, true, true } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Look, OnButtonLookIgnores, testing::ValuesIn (buttonVariants),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 struct FaderWidth
@@ -187,7 +195,14 @@ TEST_P (FaderLookWidths, GrooveAQuarterWideLessFourAndThumbNineTenths)
     EXPECT_NEAR (centre.y, 250.0f, 0.3f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, FaderLookWidths, testing::Values (FaderWidth { 24, 11, 2, 20 }, FaderWidth { 32, 14, 4, 28 }, FaderWidth { 16, 0, 0, 14 }, FaderWidth { 12, 0, 0, 10 }),
+const FaderWidth faderWidths[] {
+    { 24, 11, 2, 20 },
+    { 32, 14, 4, 28 },
+    { 16, 0, 0, 14 },
+    { 12, 0, 0, 10 },
+};
+
+INSTANTIATE_TEST_SUITE_P (Look, FaderLookWidths, testing::ValuesIn (faderWidths),
                           [] (const auto& testInfo) { return "Width" + std::to_string (testInfo.param.width); });
 
 TEST (FaderLook, GrooveRunsTheTrackInsetByTwo)

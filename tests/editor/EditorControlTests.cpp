@@ -45,7 +45,36 @@ TEST_P (EditorLayout, FixedBounds)
     EXPECT_EQ (control->getBounds(), juce::Rectangle<int> (c.x, c.y, c.w, c.h));
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::Values (ControlBounds { "formantKnob", 325, -30, 150, 150 }, ControlBounds { "gainKnob", 725, -30, 150, 150 }, ControlBounds { "vibRateKnob", 100, 160, 300, 300 }, ControlBounds { "vibDepthKnob", 800, 150, 300, 300 }, ControlBounds { "morvelKnob", 530, 415, 140, 140 }, ControlBounds { "formantLabel", 280, 128, 240, 28 }, ControlBounds { "gainLabel", 680, 128, 240, 28 }, ControlBounds { "vibRateLabel", 130, 393, 240, 28 }, ControlBounds { "vibDepthLabel", 830, 383, 240, 28 }, ControlBounds { "morvelLabel", 480, 563, 240, 28 }, ControlBounds { "rangeLabel", 85, 40, 160, 28 }, ControlBounds { "rangeBox", 60, 64, 210, 40 }, ControlBounds { "voiceLabel", 955, 40, 160, 28 }, ControlBounds { "voiceBox", 930, 64, 210, 40 }, ControlBounds { "keyLabel", 85, 490, 160, 28 }, ControlBounds { "keyBox", 60, 522, 210, 40 }, ControlBounds { "scaleLabel", 955, 490, 160, 28 }, ControlBounds { "scaleBox", 930, 522, 210, 40 }, ControlBounds { "onButton1", 249, 40, 40, 22 }, ControlBounds { "onButton2", 1119, 40, 40, 22 }, ControlBounds { "onButton3", 249, 490, 40, 22 }, ControlBounds { "onButton4", 1119, 490, 40, 22 }, ControlBounds { "delayFader", 40, 140, 24, 320 }, ControlBounds { "reverbFader", 1136, 140, 24, 320 }, ControlBounds { "delayLabel", 72, 140, 32, 320 }, ControlBounds { "reverbLabel", 1096, 140, 32, 320 }),
+const ControlBounds controlBounds[] {
+    { "formantKnob", 325, -30, 150, 150 },
+    { "gainKnob", 725, -30, 150, 150 },
+    { "vibRateKnob", 100, 160, 300, 300 },
+    { "vibDepthKnob", 800, 150, 300, 300 },
+    { "morvelKnob", 530, 415, 140, 140 },
+    { "formantLabel", 280, 128, 240, 28 },
+    { "gainLabel", 680, 128, 240, 28 },
+    { "vibRateLabel", 130, 393, 240, 28 },
+    { "vibDepthLabel", 830, 383, 240, 28 },
+    { "morvelLabel", 480, 563, 240, 28 },
+    { "rangeLabel", 85, 40, 160, 28 },
+    { "rangeBox", 60, 64, 210, 40 },
+    { "voiceLabel", 955, 40, 160, 28 },
+    { "voiceBox", 930, 64, 210, 40 },
+    { "keyLabel", 85, 490, 160, 28 },
+    { "keyBox", 60, 522, 210, 40 },
+    { "scaleLabel", 955, 490, 160, 28 },
+    { "scaleBox", 930, 522, 210, 40 },
+    { "onButton1", 249, 40, 40, 22 },
+    { "onButton2", 1119, 40, 40, 22 },
+    { "onButton3", 249, 490, 40, 22 },
+    { "onButton4", 1119, 490, 40, 22 },
+    { "delayFader", 40, 140, 24, 320 },
+    { "reverbFader", 1136, 140, 24, 320 },
+    { "delayLabel", 72, 140, 32, 320 },
+    { "reverbLabel", 1096, 140, 32, 320 },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLayout, testing::ValuesIn (controlBounds),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 //==============================================================================
@@ -75,7 +104,17 @@ TEST_P (EditorStacking, OverlapsGoToTheControlOnTop)
 
 // The knobs lie under the titles and captions that reach over their faces; each box lies
 // over the foot of its title.
-INSTANTIATE_TEST_SUITE_P (Editor, EditorStacking, testing::Values (Overlap { "VibratoRateTitleOverItsKnob", 250, 400, "vibRateLabel" }, Overlap { "VibratoDepthTitleOverItsKnob", 950, 395, "vibDepthLabel" }, Overlap { "GainTitleOverVibratoDepthKnob", 850, 153, "gainLabel" }, Overlap { "DelayCaptionOverVibratoRateKnob", 102, 300, "delayLabel" }, Overlap { "ReverbCaptionOverVibratoDepthKnob", 1098, 300, "reverbLabel" }, Overlap { "RangeBoxOverItsTitle", 165, 66, "rangeBox" }, Overlap { "VoiceBoxOverItsTitle", 1035, 66, "voiceBox" }),
+const Overlap overlaps[] {
+    { "VibratoRateTitleOverItsKnob", 250, 400, "vibRateLabel" },
+    { "VibratoDepthTitleOverItsKnob", 950, 395, "vibDepthLabel" },
+    { "GainTitleOverVibratoDepthKnob", 850, 153, "gainLabel" },
+    { "DelayCaptionOverVibratoRateKnob", 102, 300, "delayLabel" },
+    { "ReverbCaptionOverVibratoDepthKnob", 1098, 300, "reverbLabel" },
+    { "RangeBoxOverItsTitle", 165, 66, "rangeBox" },
+    { "VoiceBoxOverItsTitle", 1035, 66, "voiceBox" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorStacking, testing::ValuesIn (overlaps),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 //==============================================================================
@@ -125,7 +164,17 @@ TEST_P (EditorSliders, FollowTheParameterAndDoubleClickReturnsToDefault)
     EXPECT_NEAR (slider.getValue(), c.defaultValue, 1e-6);
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::Values (SliderBinding { "formantKnob", halvora::ParamID::formant, -1.0, 1.0, 0.001, 0.0, "0.000", 0.5f }, SliderBinding { "gainKnob", halvora::ParamID::gain, -24.0, 24.0, 0.01, 0.0, "0.00", 12.0f }, SliderBinding { "vibRateKnob", halvora::ParamID::vibRate, 0.1, 10.0, 0.001, 5.0, "5.000", 8.0f }, SliderBinding { "vibDepthKnob", halvora::ParamID::vibDepth, 0.0, 100.0, 0.01, 0.0, "0.00", 40.0f }, SliderBinding { "morvelKnob", halvora::ParamID::morvel, 0.0, 1.0, 0.001, 0.5, "0.500", 0.9f }, SliderBinding { "delayFader", halvora::ParamID::delayMix, 0.0, 100.0, 0.1, 0.0, "0.0", 60.0f }, SliderBinding { "reverbFader", halvora::ParamID::reverbMix, 0.0, 100.0, 0.1, 0.0, "0.0", 25.0f }),
+const SliderBinding sliderBindings[] {
+    { "formantKnob", halvora::ParamID::formant, -1.0, 1.0, 0.001, 0.0, "0.000", 0.5f },
+    { "gainKnob", halvora::ParamID::gain, -24.0, 24.0, 0.01, 0.0, "0.00", 12.0f },
+    { "vibRateKnob", halvora::ParamID::vibRate, 0.1, 10.0, 0.001, 5.0, "5.000", 8.0f },
+    { "vibDepthKnob", halvora::ParamID::vibDepth, 0.0, 100.0, 0.01, 0.0, "0.00", 40.0f },
+    { "morvelKnob", halvora::ParamID::morvel, 0.0, 1.0, 0.001, 0.5, "0.500", 0.9f },
+    { "delayFader", halvora::ParamID::delayMix, 0.0, 100.0, 0.1, 0.0, "0.0", 60.0f },
+    { "reverbFader", halvora::ParamID::reverbMix, 0.0, 100.0, 0.1, 0.0, "0.0", 25.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorSliders, testing::ValuesIn (sliderBindings),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, KnobsAreRotaryWithoutTextBoxOrFocusAndWithWheel)
@@ -251,7 +300,14 @@ TEST_P (EditorBoxes, ChoosingAnItemSetsTheParameter)
     EXPECT_EQ (box.getSelectedItemIndex(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::Values (BoxBinding { "rangeBox", halvora::ParamID::range, 3, halvora::rangeNames[3] }, BoxBinding { "voiceBox", halvora::ParamID::voice, 1, halvora::voiceNames[1] }, BoxBinding { "keyBox", halvora::ParamID::key, 2, halvora::keyNames[2] }, BoxBinding { "scaleBox", halvora::ParamID::scale, 4, halvora::scaleNames[4] }),
+const BoxBinding boxBindings[] {
+    { "rangeBox", halvora::ParamID::range, 3, halvora::rangeNames[3] },
+    { "voiceBox", halvora::ParamID::voice, 1, halvora::voiceNames[1] },
+    { "keyBox", halvora::ParamID::key, 2, halvora::keyNames[2] },
+    { "scaleBox", halvora::ParamID::scale, 4, halvora::scaleNames[4] },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorBoxes, testing::ValuesIn (boxBindings),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, BoxesAreCentredBlackAndGoldWithThePopupLook)
@@ -321,7 +377,21 @@ TEST_P (EditorLabels, BoldGoldCentredText)
     EXPECT_EQ (&label.getLookAndFeel(), &juce::LookAndFeel::getDefaultLookAndFeel());
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorLabels, testing::Values (LabelText { "formantLabel", "Formant", 28.0f }, LabelText { "gainLabel", "Gain", 28.0f }, LabelText { "vibRateLabel", "Vibrato Rate", 28.0f }, LabelText { "vibDepthLabel", "Vibrato Depth", 28.0f }, LabelText { "morvelLabel", "Morvel", 28.0f }, LabelText { "rangeLabel", "Range", 28.0f }, LabelText { "voiceLabel", "Voice", 28.0f }, LabelText { "keyLabel", "Key", 28.0f }, LabelText { "scaleLabel", "Scale", 28.0f }, LabelText { "delayLabel", "D\nE\nL\nA\nY", 20.0f }, LabelText { "reverbLabel", "R\nE\nV\nE\nR\nB", 20.0f }),
+const LabelText labelTexts[] {
+    { "formantLabel", "Formant", 28.0f },
+    { "gainLabel", "Gain", 28.0f },
+    { "vibRateLabel", "Vibrato Rate", 28.0f },
+    { "vibDepthLabel", "Vibrato Depth", 28.0f },
+    { "morvelLabel", "Morvel", 28.0f },
+    { "rangeLabel", "Range", 28.0f },
+    { "voiceLabel", "Voice", 28.0f },
+    { "keyLabel", "Key", 28.0f },
+    { "scaleLabel", "Scale", 28.0f },
+    { "delayLabel", "D\nE\nL\nA\nY", 20.0f },
+    { "reverbLabel", "R\nE\nV\nE\nR\nB", 20.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorLabels, testing::ValuesIn (labelTexts),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST_F (EditorTest, KnobLookSharesTheDecodedKnobPicture)

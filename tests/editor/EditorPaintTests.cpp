@@ -108,11 +108,16 @@ TEST_P (EditorBackgroundFit, AspectCorrectAndCentred)
     EXPECT_EQ (pixels::count (image, [] (juce::Colour p) { return p.getRed() != p.getGreen(); }), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P (Editor, EditorBackgroundFit, testing::Values (
-                                                           // 600 x 1850 / 1152 = 963.54 wide, (1200 - 963.54) / 2 = 118.23 from the left.
-                                                           FitCase { "ShippedSize", 1200, 600, 1850, 1152, 118.23f, 0.0f, 963.54f, 600.0f },
-                                                           // A square window is narrower than the picture: full width, 600 / 1.6059 = 373.62 high.
-                                                           FitCase { "SquareWindow", 600, 600, 1850, 1152, 0.0f, 113.19f, 600.0f, 373.62f }, FitCase { "SameAspect", 1200, 600, 1000, 500, 0.0f, 0.0f, 1200.0f, 600.0f }, FitCase { "TallPicture", 1200, 600, 300, 600, 450.0f, 0.0f, 300.0f, 600.0f }),
+const FitCase fitCases[] {
+    // 600 x 1850 / 1152 = 963.54 wide, (1200 - 963.54) / 2 = 118.23 from the left.
+    { "ShippedSize", 1200, 600, 1850, 1152, 118.23f, 0.0f, 963.54f, 600.0f },
+    // A square window is narrower than the picture: full width, 600 / 1.6059 = 373.62 high.
+    { "SquareWindow", 600, 600, 1850, 1152, 0.0f, 113.19f, 600.0f, 373.62f },
+    { "SameAspect", 1200, 600, 1000, 500, 0.0f, 0.0f, 1200.0f, 600.0f },
+    { "TallPicture", 1200, 600, 300, 600, 450.0f, 0.0f, 300.0f, 600.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Editor, EditorBackgroundFit, testing::ValuesIn (fitCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (EditorTest, MissingArtworkLeavesBlackBehindEveryControl)
@@ -208,7 +213,10 @@ TEST_F (EditorTest, FaderThumbFollowsItsParameter)
     const auto isThumb = [] (juce::Colour c) { return pixels::near (c, juce::Colour (0xFFDBBC58), 4); };
     const std::pair<float, float> travel[] { { 100.0f, 12.0f }, { 50.0f, 160.0f }, { 0.0f, 308.0f } };
 
-    const std::pair<const char*, const char*> faders[] { { halvora::ParamID::delayMix, "delayFader" }, { halvora::ParamID::reverbMix, "reverbFader" } };
+    const std::pair<const char*, const char*> faders[] {
+        { halvora::ParamID::delayMix, "delayFader" },
+        { halvora::ParamID::reverbMix, "reverbFader" },
+    };
 
     for (const auto& [id, name] : faders)
         for (const auto& [value, y] : travel)

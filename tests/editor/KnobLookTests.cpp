@@ -118,7 +118,13 @@ TEST_P (GoldKnobLookFallback, PointerTurnsWithTheValue)
     EXPECT_NEAR (reach, 63.42, 1.5);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, GoldKnobLookFallback, testing::Values (PointerCase { "LowerLeftAtZero", 0.0f, -0.7071f, 0.7071f }, PointerCase { "StraightUpAtHalf", 0.5f, 0.0f, -1.0f }, PointerCase { "LowerRightAtOne", 1.0f, 0.7071f, 0.7071f }),
+const PointerCase pointerCases[] {
+    { "LowerLeftAtZero", 0.0f, -0.7071f, 0.7071f },
+    { "StraightUpAtHalf", 0.5f, 0.0f, -1.0f },
+    { "LowerRightAtOne", 1.0f, 0.7071f, 0.7071f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Look, GoldKnobLookFallback, testing::ValuesIn (pointerCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (GoldKnobLook, FallbackPointerStartsOnTheIntegerCentre)

@@ -102,7 +102,19 @@ TEST_P (OnButtonClicks, AtMostOneOnAndItsNumberSentOnce)
         EXPECT_EQ (runs[static_cast<size_t> (n - 1)], n == c.clicked ? 1 : 0) << "handler of ON " << n;
 }
 
-INSTANTIATE_TEST_SUITE_P (OnButton, OnButtonClicks, testing::Values (ClickCase { "NoneOnClick2", 0, 2, 2 }, ClickCase { "NoneOnClick1", 0, 1, 1 }, ClickCase { "NoneOnClick4", 0, 4, 4 }, ClickCase { "OneOnClick3", 1, 3, 3 }, ClickCase { "ThreeOnClick1", 3, 1, 1 }, ClickCase { "FourOnClick2", 4, 2, 2 }, ClickCase { "TwoOnClick4", 2, 4, 4 }, ClickCase { "TwoOnClick2", 2, 2, 0 }, ClickCase { "FourOnClick4", 4, 4, 0 }),
+const ClickCase clickCases[] {
+    { "NoneOnClick2", 0, 2, 2 },
+    { "NoneOnClick1", 0, 1, 1 },
+    { "NoneOnClick4", 0, 4, 4 },
+    { "OneOnClick3", 1, 3, 3 },
+    { "ThreeOnClick1", 3, 1, 1 },
+    { "FourOnClick2", 4, 2, 2 },
+    { "TwoOnClick4", 2, 4, 4 },
+    { "TwoOnClick2", 2, 2, 0 },
+    { "FourOnClick4", 4, 4, 0 },
+};
+
+INSTANTIATE_TEST_SUITE_P (OnButton, OnButtonClicks, testing::ValuesIn (clickCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST_F (OnButtonTest, ASequenceOfClicksKeepsTheLastNumberSent)

@@ -76,7 +76,12 @@ TEST_P (PopupLookHighlight, FaintGoldInsetByTwo)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, PopupLookHighlight, testing::Values (HighlightCase { "ThirtyHighGetsTwentySix", 30, { 2, 2, 196, 26 } }, HighlightCase { "ThreeHighGetsNone", 3, {} }),
+const HighlightCase highlightCases[] {
+    { "ThirtyHighGetsTwentySix", 30, { 2, 2, 196, 26 } },
+    { "ThreeHighGetsNone", 3, {} },
+};
+
+INSTANTIATE_TEST_SUITE_P (Look, PopupLookHighlight, testing::ValuesIn (highlightCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 struct TextColourCase
@@ -127,7 +132,14 @@ TEST_P (PopupLookText, ColourAndAlpha)
     EXPECT_GT (strongPixels, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P (Look, PopupLookText, testing::Values (TextColourCase { "WhiteWhenActive", false, true, juce::Colours::white, 1.0f }, TextColourCase { "HalfAlphaWhiteWhenInactive", false, false, juce::Colours::white, 128.0f / 255.0f }, TextColourCase { "OwnColour", true, true, juce::Colour (0xFFFF0000), 1.0f }, TextColourCase { "OwnColourHalfAlphaWhenInactive", true, false, juce::Colour (0xFFFF0000), 128.0f / 255.0f }),
+const TextColourCase textColourCases[] {
+    { "WhiteWhenActive", false, true, juce::Colours::white, 1.0f },
+    { "HalfAlphaWhiteWhenInactive", false, false, juce::Colours::white, 128.0f / 255.0f },
+    { "OwnColour", true, true, juce::Colour (0xFFFF0000), 1.0f },
+    { "OwnColourHalfAlphaWhenInactive", true, false, juce::Colour (0xFFFF0000), 128.0f / 255.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Look, PopupLookText, testing::ValuesIn (textColourCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.what); });
 
 TEST (PopupLook, TextSitsOnOneLineInsideTenPixelMargins)
