@@ -15,6 +15,12 @@ juce::AudioChannelSet channelSetFor (int channels)
     return juce::AudioChannelSet::discreteChannels (channels);
 }
 
+/** Picks the entry for `in` input and `out` output channels out of a list of pairs. */
+auto channelPair (int in, int out)
+{
+    return [in, out] (const AUChannelInfo& info) { return info.inChannels == in && info.outChannels == out; };
+}
+
 /** Chosen once per process, as the Cocoa runtime wants unique class names. */
 const juce::String& viewClassSuffix()
 {
@@ -49,7 +55,7 @@ HalvoraAudioUnit::HalvoraAudioUnit (const AudioComponentDescription& desc, Audio
     inputChannels = processor->getMainBusNumInputChannels();
     outputChannels = processor->getMainBusNumOutputChannels();
 
-    const auto current = std::find_if (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info) { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+    const auto current = std::find_if (channelInfos.begin(), channelInfos.end(), channelPair (inputChannels, outputChannels));
     if (current == channelInfos.end())
         channelInfos.push_back ({ static_cast<SInt16> (inputChannels), static_cast<SInt16> (outputChannels) });
 
@@ -117,7 +123,7 @@ OSStatus HalvoraAudioUnit::initialize()
     if (initialised)
         return noErr;
 
-    const auto supported = std::any_of (channelInfos.begin(), channelInfos.end(), [this] (const AUChannelInfo& info) { return info.inChannels == inputChannels && info.outChannels == outputChannels; });
+    const auto supported = std::any_of (channelInfos.begin(), channelInfos.end(), channelPair (inputChannels, outputChannels));
 
     juce::AudioProcessor::BusesLayout layout;
     layout.inputBuses.add (channelSetFor (inputChannels));

@@ -8,7 +8,9 @@
 
 bool HalvoraAudioUnit::channelCountSupported (AudioUnitScope scope, UInt32 channels) const noexcept
 {
-    return std::any_of (channelInfos.begin(), channelInfos.end(), [scope, channels] (const AUChannelInfo& info) { return static_cast<UInt32> (scope == kAudioUnitScope_Input ? info.inChannels : info.outChannels) == channels; });
+    return std::any_of (channelInfos.begin(), channelInfos.end(), [scope, channels] (const AUChannelInfo& info) {
+        return static_cast<UInt32> (scope == kAudioUnitScope_Input ? info.inChannels : info.outChannels) == channels;
+    });
 }
 
 int& HalvoraAudioUnit::channelsFor (AudioUnitScope scope) noexcept

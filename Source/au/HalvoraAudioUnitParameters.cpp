@@ -46,7 +46,9 @@ float valueWhereItStarts (const Ramp& ramp) noexcept
     if (start >= 0)
         return ramp.startValue;
 
-    return static_cast<float> (ramp.startValue + (static_cast<double> (ramp.endValue) - ramp.startValue) * static_cast<double> (-start) / static_cast<double> (ramp.durationInFrames));
+    const auto span = static_cast<double> (ramp.endValue) - ramp.startValue;
+    const auto framesIn = static_cast<double> (-start);
+    return static_cast<float> (ramp.startValue + span * framesIn / static_cast<double> (ramp.durationInFrames));
 }
 } // namespace
 
@@ -169,7 +171,9 @@ OSStatus HalvoraAudioUnit::scheduleParameters (const AudioUnitParameterEvent* ev
                                                          : juce::jmax<juce::int64> (0, e->eventValues.ramp.startBufferOffset);
     };
 
-    std::stable_sort (ordered.begin(), ordered.end(), [&] (const AudioUnitParameterEvent* a, const AudioUnitParameterEvent* b) { return startFrame (a) < startFrame (b); });
+    std::stable_sort (ordered.begin(), ordered.end(), [&] (const AudioUnitParameterEvent* a, const AudioUnitParameterEvent* b) {
+        return startFrame (a) < startFrame (b);
+    });
 
     for (const auto* event : ordered)
         applyHostValue (*findParameter (event->parameter), event->eventType == kParameterEvent_Immediate

@@ -23,7 +23,9 @@ OSStatus HalvoraAudioUnit::getPropertyInfo (AudioUnitPropertyID id, AudioUnitSco
             size = sizeof (Float64);
             writable = 1;
             break;
-        case kAudioUnitProperty_ParameterList: size = scope == kAudioUnitScope_Global ? static_cast<UInt32> (parameterIds.size() * sizeof (AudioUnitParameterID)) : 0; break;
+        case kAudioUnitProperty_ParameterList:
+            size = scope == kAudioUnitScope_Global ? static_cast<UInt32> (parameterIds.size() * sizeof (AudioUnitParameterID)) : 0;
+            break;
         case kAudioUnitProperty_ParameterInfo: size = sizeof (AudioUnitParameterInfo); break;
         case kAudioUnitProperty_ElementCount: size = sizeof (UInt32); break;
         case kAudioUnitProperty_Latency: size = sizeof (Float64); break;
@@ -188,8 +190,8 @@ OSStatus HalvoraAudioUnit::removePropertyListener (AudioUnitPropertyID id, Audio
                                                    bool userDataGiven)
 {
     const std::lock_guard<std::mutex> lock (propertyListenerLock);
-    propertyListeners.erase (std::remove_if (propertyListeners.begin(), propertyListeners.end(), [&] (const PropertyListener& l) { return l.id == id && l.proc == proc && (! userDataGiven || l.userData == userData); }),
-                             propertyListeners.end());
+    const auto matches = [&] (const PropertyListener& l) { return l.id == id && l.proc == proc && (! userDataGiven || l.userData == userData); };
+    propertyListeners.erase (std::remove_if (propertyListeners.begin(), propertyListeners.end(), matches), propertyListeners.end());
     return noErr;
 }
 

@@ -81,7 +81,9 @@ OSStatus HalvoraAudioUnit::renderSlice (const AudioTimeStamp* timeStamp, UInt32 
         midiQueue.discardAll();
 
     const auto lastFrame = juce::jmax (0, frames - 1);
-    midiQueue.popSome ([this, lastFrame] (const juce::uint8* data, int size, UInt32 offset) { midi.addEvent (data, size, static_cast<int> (juce::jmin<UInt32> (offset, static_cast<UInt32> (lastFrame)))); });
+    midiQueue.popSome ([this, lastFrame] (const juce::uint8* data, int size, UInt32 offset) {
+        midi.addEvent (data, size, static_cast<int> (juce::jmin<UInt32> (offset, static_cast<UInt32> (lastFrame))));
+    });
 
     juce::AudioBuffer<float> block (renderBuffer.getArrayOfWritePointers(), renderBuffer.getNumChannels(), frames);
 

@@ -45,6 +45,7 @@ inline std::vector<AudioUnitEvent> take()
 /** The events of one kind for one parameter among `list`. */
 inline int count (const std::vector<AudioUnitEvent>& list, AudioUnitEventType type, AudioUnitParameterID id)
 {
-    return static_cast<int> (std::count_if (list.begin(), list.end(), [&] (const AudioUnitEvent& e) { return e.mEventType == type && e.mArgument.mParameter.mParameterID == id; }));
+    const auto matches = [&] (const AudioUnitEvent& e) { return e.mEventType == type && e.mArgument.mParameter.mParameterID == id; };
+    return static_cast<int> (std::count_if (list.begin(), list.end(), matches));
 }
 }

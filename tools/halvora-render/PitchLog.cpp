@@ -30,7 +30,11 @@ namespace
         double duration, lowNote, highNote;
 
         float xOf (double t) const { return bounds.getX() + static_cast<float> (t / duration) * bounds.getWidth(); }
-        float yOf (double note) const { return bounds.getBottom() - static_cast<float> ((note - lowNote) / (highNote - lowNote)) * bounds.getHeight(); }
+        float yOf (double note) const
+        {
+            const auto fraction = static_cast<float> ((note - lowNote) / (highNote - lowNote));
+            return bounds.getBottom() - fraction * bounds.getHeight();
+        }
     };
 
     /** The note axis spans what was sung, with a little room above and below. */
