@@ -3,11 +3,11 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
-#include "dsp/EchoStage.h"
-#include "dsp/PitchCorrection.h"
-#include "dsp/PitchTracking.h"
-#include "dsp/ReverbBlend.h"
-#include "dsp/ToneStage.h"
+#include "dsp/stages/EchoStage.h"
+#include "dsp/stages/PitchCorrection.h"
+#include "dsp/stages/PitchTracking.h"
+#include "dsp/stages/ReverbBlend.h"
+#include "dsp/stages/ToneStage.h"
 
 #include <atomic>
 

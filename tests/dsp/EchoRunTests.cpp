@@ -1,4 +1,4 @@
-#include "dsp/EchoStage.h"
+#include "dsp/stages/EchoStage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ChainFixture.h"
 #include "HalvoraVocabulary.h"
 
-#include "dsp/BlockResampler.h"
+#include "dsp/kernels/BlockResampler.h"
 
 #include <cmath>
 
@@ -164,7 +164,7 @@ TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
 {
     const float x[] { 1, 2, 3, 4, 5, 6, 7, 8 };
     float out[8] {};
-    BlockResampler::replay (x, out, 8, GetParam().ratio);
+    halvora::BlockResampler::replay (x, out, 8, GetParam().ratio);
     EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
 }
 
@@ -177,9 +177,9 @@ TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)
 {
     const float x[] { 0.7f };
     float out[1] {};
-    BlockResampler::replay (x, out, 1, 0.5f);
+    halvora::BlockResampler::replay (x, out, 1, 0.5f);
     EXPECT_EQ (out[0], 0.7f);
-    BlockResampler::replay (x, out, 1, 2.0f);
+    halvora::BlockResampler::replay (x, out, 1, 2.0f);
     EXPECT_EQ (out[0], 0.7f);
 }
 

@@ -1,4 +1,4 @@
-#include "dsp/BlockResampler.h"
+#include "dsp/kernels/BlockResampler.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +62,7 @@ bool sameBits (const std::vector<float>& a, const std::vector<float>& b)
 
 struct ResamplerCase
 {
-    VectorPath path;
+    halvora::VectorPath path;
     float ratio;
     int numSamples;
 };
@@ -71,8 +71,8 @@ std::vector<ResamplerCase> everyCase()
 {
     std::vector<ResamplerCase> cases;
 
-    for (const auto path : VectorPaths::all)
-        if (VectorPaths::isAvailable (path))
+    for (const auto path : halvora::VectorPaths::all)
+        if (halvora::VectorPaths::isAvailable (path))
             for (const auto ratio : { 0.5f, 0.7071f, 1.0001f, 1.5f, 2.0f })
                 for (const auto numSamples : { 1, 2, 3, 17, 512, 4097 })
                     cases.push_back ({ path, ratio, numSamples });
@@ -92,19 +92,19 @@ TEST_P (ResamplerPaths, MatchThePlainFormulaBitForBit)
     const auto expected = plainReplay (copy, ratio);
 
     std::vector<float> out (copy.size(), 99.0f);
-    BlockResampler::replay (copy.data(), out.data(), numSamples, ratio, path);
+    halvora::BlockResampler::replay (copy.data(), out.data(), numSamples, ratio, path);
     EXPECT_TRUE (sameBits (out, expected));
 
     // The fastest path, which the voice chain uses.
     std::vector<float> fastest (copy.size(), 99.0f);
-    BlockResampler::replay (copy.data(), fastest.data(), numSamples, ratio);
+    halvora::BlockResampler::replay (copy.data(), fastest.data(), numSamples, ratio);
     EXPECT_TRUE (sameBits (fastest, expected));
 
     // At or above the original speed the replay may run in place, as the chain runs it.
     if (ratio >= 1.0f)
     {
         auto block = copy;
-        BlockResampler::replay (block.data(), block.data(), numSamples, ratio, path);
+        halvora::BlockResampler::replay (block.data(), block.data(), numSamples, ratio, path);
         EXPECT_TRUE (sameBits (block, expected));
     }
 }
@@ -117,7 +117,7 @@ TEST_P (ResamplerPaths, ReadsNothingBeyondWhatItSaysItReads)
     const auto whole = testBlock (numSamples);
     const auto expected = plainReplay (whole, ratio);
 
-    const auto kept = BlockResampler::samplesRead (numSamples, ratio);
+    const auto kept = halvora::BlockResampler::samplesRead (numSamples, ratio);
     ASSERT_GE (kept, std::min (numSamples, 2));
     ASSERT_LE (kept, numSamples);
 
@@ -125,12 +125,12 @@ TEST_P (ResamplerPaths, ReadsNothingBeyondWhatItSaysItReads)
     std::fill (truncated.begin() + kept, truncated.end(), std::numeric_limits<float>::quiet_NaN());
 
     std::vector<float> out (whole.size());
-    BlockResampler::replay (truncated.data(), out.data(), numSamples, ratio, path);
+    halvora::BlockResampler::replay (truncated.data(), out.data(), numSamples, ratio, path);
     EXPECT_TRUE (sameBits (out, expected));
 }
 
 INSTANTIATE_TEST_SUITE_P (RatiosAndLengths, ResamplerPaths, testing::ValuesIn (everyCase()), [] (const auto& testInfo) {
     const auto& c = testInfo.param;
-    return std::string (VectorPaths::name (c.path)) + "_ratio" + std::to_string (static_cast<int> (std::lround (c.ratio * 10000.0f))) + "_length"
+    return std::string (halvora::VectorPaths::name (c.path)) + "_ratio" + std::to_string (static_cast<int> (std::lround (c.ratio * 10000.0f))) + "_length"
          + std::to_string (c.numSamples);
 });

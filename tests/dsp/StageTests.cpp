@@ -2,11 +2,11 @@
 // out by hand from what the stage is meant to do.
 
 #include "HalvoraVocabulary.h"
-#include "dsp/EchoStage.h"
-#include "dsp/PitchCorrection.h"
-#include "dsp/PitchTracking.h"
-#include "dsp/ReverbBlend.h"
-#include "dsp/ToneStage.h"
+#include "dsp/stages/EchoStage.h"
+#include "dsp/stages/PitchCorrection.h"
+#include "dsp/stages/PitchTracking.h"
+#include "dsp/stages/ReverbBlend.h"
+#include "dsp/stages/ToneStage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ChainFixture.h"
 #include "HalvoraVocabulary.h"
-#include "dsp/ToneStage.h"
-#include "dsp/VectorMath.h"
+#include "dsp/stages/ToneStage.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <cmath>
 #include <cstring>
@@ -148,7 +148,7 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
     const auto f = raw (halvora::ParamID::formant);
     const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
     const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
-    const auto norm = 1.0f / VectorMath::tanh (drive);
+    const auto norm = 1.0f / halvora::VectorMath::tanh (drive);
     const auto high = halvora::vocalRanges[static_cast<size_t> (tc.range)].highWeight;
     const auto low = halvora::vocalRanges[static_cast<size_t> (tc.range)].lowWeight;
 
@@ -183,11 +183,11 @@ TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
             {
                 const auto x = input.getSample (c, i);
                 lp = (lp + x) * 0.5f;
-                const auto v = saturation > 0.0f ? x * (1.0f - mix) + VectorMath::tanh (drive * x) * norm * mix
+                const auto v = saturation > 0.0f ? x * (1.0f - mix) + halvora::VectorMath::tanh (drive * x) * norm * mix
                              : darkening > 0.0f  ? x * (1.0f - darkening) + darkening * lp
                                                  : x;
                 const auto y = lp * low + (v - lp) * high;
-                const auto expected = ((VectorMath::sin (phase) * depth + 1.0f) * y) * gain;
+                const auto expected = ((halvora::VectorMath::sin (phase) * depth + 1.0f) * y) * gain;
                 ASSERT_EQ (output.getSample (c, i), expected) << "block of " << length << ", channel " << c << ", sample " << i;
 
                 // And with the C library's functions, as the stage computed before it had its
@@ -224,7 +224,7 @@ TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
 
     const halvora::ToneStage::Settings settings { -0.8f, 70.0f, 1.4f, 0.0031f, 1 };
 
-    const auto run = [&] (VectorMath::Path path, bool fused) {
+    const auto run = [&] (halvora::VectorPath path, bool fused) {
         halvora::ToneStage stage;
         stage.prepare (2);
         stage.mathPath = path;
@@ -241,13 +241,13 @@ TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
         return output;
     };
 
-    const auto expected = run (VectorMath::Path::scalar, false);
+    const auto expected = run (halvora::VectorPath::scalar, false);
 
-    for (auto path : VectorMath::allPaths)
+    for (auto path : halvora::VectorPaths::all)
     {
         for (const auto fused : { false, true })
         {
-            if (! VectorMath::isAvailable (path) || (fused && ! VectorPaths::hasFusedMultiplyAdd()))
+            if (! halvora::VectorPaths::isAvailable (path) || (fused && ! halvora::VectorPaths::hasFusedMultiplyAdd()))
                 continue;
 
             const auto output = run (path, fused);
@@ -255,7 +255,7 @@ TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
             for (int c = 0; c < 2; ++c)
                 for (int i = 0; i < output.getNumSamples(); ++i)
                     ASSERT_EQ (std::memcmp (output.getReadPointer (c) + i, expected.getReadPointer (c) + i, sizeof (float)), 0)
-                        << VectorMath::name (path) << (fused ? " fused" : " plain") << " channel " << c << " sample " << i;
+                        << halvora::VectorPaths::name (path) << (fused ? " fused" : " plain") << " channel " << c << " sample " << i;
         }
     }
 }

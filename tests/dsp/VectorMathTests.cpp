@@ -1,5 +1,5 @@
 #include "dsp/MathSweep.h"
-#include "dsp/VectorMath.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <vector>
 
 using mathsweep::Function;
+using namespace halvora;
 
 //==============================================================================
 /** A stretch of float bit patterns, walked every stride-th pattern. The whole sweep of
@@ -80,12 +81,12 @@ TEST (VectorMath, SpecialValuesAreTheCLibrarys)
 {
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
 
-    for (auto path : VectorMath::allPaths)
+    for (auto path : VectorPaths::all)
     {
-        if (! VectorMath::isAvailable (path))
+        if (! VectorPaths::isAvailable (path))
             continue;
 
-        SCOPED_TRACE (VectorMath::name (path));
+        SCOPED_TRACE (VectorPaths::name (path));
         const std::vector<float> in { 0.0f, -0.0f, inf, -inf, nan, std::numeric_limits<float>::denorm_min(), -1.0e-40f, 3.0e38f };
         std::vector<float> tanhs (in.size()), sines (in.size());
         VectorMath::tanh (in.data(), tanhs.data(), static_cast<int> (in.size()), path);
@@ -117,11 +118,11 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
         for (auto function : { Function::tanh, Function::sin })
         {
             std::vector<float> expected (in.size(), -7.0f);
-            mathsweep::vectorValues (function, in.data(), expected.data(), length, VectorMath::Path::scalar);
+            mathsweep::vectorValues (function, in.data(), expected.data(), length, VectorPath::scalar);
 
-            for (auto path : VectorMath::allPaths)
+            for (auto path : VectorPaths::all)
             {
-                if (! VectorMath::isAvailable (path))
+                if (! VectorPaths::isAvailable (path))
                     continue;
 
                 std::vector<float> out (in.size(), -7.0f), inPlace (in);
@@ -132,7 +133,7 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
                 {
                     const auto k = static_cast<size_t> (i);
                     ASSERT_EQ (mathsweep::floatToBits (out[k]), mathsweep::floatToBits (expected[k]))
-                        << mathsweep::name (function) << " " << VectorMath::name (path) << " length " << length << " at " << i;
+                        << mathsweep::name (function) << " " << VectorPaths::name (path) << " length " << length << " at " << i;
                     ASSERT_EQ (mathsweep::floatToBits (inPlace[k]), mathsweep::floatToBits (expected[k]));
                 }
 
@@ -145,6 +146,6 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
 
 TEST (VectorMath, TheDefaultPathIsOneThisProcessorRuns)
 {
-    EXPECT_TRUE (VectorMath::isAvailable (VectorMath::fastestAvailable()));
-    EXPECT_TRUE (VectorMath::isAvailable (VectorMath::Path::scalar));
+    EXPECT_TRUE (VectorPaths::isAvailable (VectorPaths::fastestAvailable()));
+    EXPECT_TRUE (VectorPaths::isAvailable (VectorPath::scalar));
 }

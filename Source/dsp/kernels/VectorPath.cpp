@@ -40,6 +40,9 @@ const InstructionSets& processor() noexcept
 #endif
 } // namespace
 
+namespace halvora
+{
+
 bool VectorPaths::isAvailable (VectorPath path) noexcept
 {
     switch (path)
@@ -104,3 +107,5 @@ bool VectorPaths::hasFusedMultiplyAdd() noexcept
     return false;
 #endif
 }
+
+} // namespace halvora

@@ -18,14 +18,8 @@
     on its own (no fused multiply-add), so all of them give the same bits; they differ
     only in how many lanes run side by side.
 */
-namespace VectorMath
+namespace halvora::VectorMath
 {
-using Path = VectorPath;
-inline constexpr auto& allPaths = VectorPaths::all;
-using VectorPaths::fastestAvailable;
-using VectorPaths::isAvailable;
-using VectorPaths::name;
-
 /** The largest |x| sin computes itself; beyond it the C library answers. */
 inline constexpr float sinLimit = 1024.0f;
 
@@ -34,13 +28,13 @@ inline constexpr float sinLimit = 1024.0f;
     run falls back to the scalar one.
 */
 void tanh (const float* in, float* out, int numSamples) noexcept;
-void tanh (const float* in, float* out, int numSamples, Path) noexcept;
+void tanh (const float* in, float* out, int numSamples, VectorPath) noexcept;
 
 /** out[i] = sin (in[i]) for i in [0, numSamples). in and out may be the same array. */
 void sin (const float* in, float* out, int numSamples) noexcept;
-void sin (const float* in, float* out, int numSamples, Path) noexcept;
+void sin (const float* in, float* out, int numSamples, VectorPath) noexcept;
 
 /** One value, through the scalar path. */
 float tanh (float) noexcept;
 float sin (float) noexcept;
-} // namespace VectorMath
+} // namespace halvora::VectorMath

@@ -1,7 +1,7 @@
 #include "ToneStage.h"
-#include "Clamp.h"
+#include "dsp/Clamp.h"
 #include "HalvoraVocabulary.h"
-#include "VectorMath.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>

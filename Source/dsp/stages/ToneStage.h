@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VectorMath.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -45,7 +45,7 @@ public:
     /** The vector path of the sines and the saturation. Every path gives the same bits;
         unset, each function takes the fastest for it on this processor.
     */
-    std::optional<VectorMath::Path> mathPath;
+    std::optional<VectorPath> mathPath;
 
     /** The filter's chain with fused multiply-adds, where the processor has them. The
         same bits either way, so only tests choose.

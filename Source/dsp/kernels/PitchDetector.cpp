@@ -1,5 +1,5 @@
 #include "PitchDetector.h"
-#include "Clamp.h"
+#include "dsp/Clamp.h"
 #include "HalvoraVocabulary.h"
 
 #include <algorithm>
@@ -17,6 +17,9 @@ int roundHalfAwayFromZero (float x) noexcept
 }
 
 //==============================================================================
+namespace halvora
+{
+
 PitchDetector::LagWindow PitchDetector::lagWindow (int numSamples, double sampleRate, int rangeIndex) noexcept
 {
     const auto sr = sampleRate;
@@ -151,14 +154,16 @@ void PitchDetector::computeDifferences (const float* samples, int numSamples, in
     std::fill (samplesAsDouble.begin() + static_cast<std::ptrdiff_t> (n),
                samplesAsDouble.begin() + static_cast<std::ptrdiff_t> (needed), 0.0);
 
-    DifferenceKernels::compute (kernel, samplesAsDouble.data(), numSamples, minLag, maxLag, diffOut);
+    DifferenceKernels::compute (path, samplesAsDouble.data(), numSamples, minLag, maxLag, diffOut);
 }
 
-bool PitchDetector::useKernel (DifferenceKernel newKernel) noexcept
+bool PitchDetector::useVectorPath (VectorPath newPath) noexcept
 {
-    if (! DifferenceKernels::isAvailable (newKernel))
+    if (! VectorPaths::isAvailable (newPath))
         return false;
 
-    kernel = newKernel;
+    path = newPath;
     return true;
 }
+
+} // namespace halvora

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "VectorPath.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <vector>
+
+namespace halvora
+{
 
 //==============================================================================
 /** The framework reverb (juce::Reverb, a Freeverb design) with exactly its arithmetic:
@@ -17,31 +22,21 @@
     vector where the processor has AVX (asked once, at load). A line that does not wrap
     within a chunk is worked on in place.
 */
-class VoiceReverb
+class VoiceReverb final
 {
 public:
-    /** How the combs share vectors. Both ways give the same bits; they differ in speed. */
-    enum class Lanes
-    {
-        four, // four combs to an SSE2 vector (four plain floats where there is no SSE2)
-        eight // all eight combs of a channel in one AVX vector, where the processor has AVX
-    };
-
-    static constexpr Lanes allLanes[] { Lanes::four, Lanes::eight };
-
-    /** True when this processor (and this build) can run them. */
-    static bool isAvailable (Lanes) noexcept;
-
-    /** What a new reverb uses: the widest this processor runs. */
-    static Lanes fastestAvailable() noexcept;
-
-    static const char* name (Lanes) noexcept;
-
     VoiceReverb();
 
-    /** Switches to the given lanes; returns false, changing nothing, if they are not available. */
-    bool useLanes (Lanes) noexcept;
-    Lanes getLanes() const noexcept { return lanes; }
+    /** Runs the combs on a vector path: scalar and sse2 put four combs to a Float4 (an
+        SSE2 vector, or four plain floats in a build without SSE2), avx2 and avx512 all
+        eight of a channel in one 256-bit AVX vector. Every path gives the same bits.
+        Returns false, changing nothing, for a path this processor (or build) cannot run.
+    */
+    bool useVectorPath (VectorPath) noexcept;
+    VectorPath getVectorPath() const noexcept { return path; }
+
+    /** "four lanes" or "eight lanes": how many combs share a vector on this path. */
+    static const char* describeLanes (VectorPath) noexcept;
 
     void setParameters (const juce::Reverb::Parameters&);
     void setSampleRate (double sampleRate);
@@ -88,7 +83,11 @@ private:
 
     void runAllPasses (int channel, int numSamples) noexcept;
 
-    Lanes lanes = fastestAvailable();
+    /** Eight lanes wherever the processor has AVX (even without AVX2), else four. */
+    static VectorPath widestAvailable() noexcept;
+    static bool runsEightLanes (VectorPath p) noexcept { return p == VectorPath::avx2 || p == VectorPath::avx512; }
+
+    VectorPath path = widestAvailable();
 
     juce::Reverb::Parameters parameters;
     float gain = 0.0f;
@@ -125,3 +124,5 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE (VoiceReverb)
 };
+
+} // namespace halvora

@@ -1,6 +1,6 @@
 #include "PitchCorrection.h"
-#include "BlockResampler.h"
-#include "Clamp.h"
+#include "dsp/kernels/BlockResampler.h"
+#include "dsp/Clamp.h"
 #include "HalvoraVocabulary.h"
 
 #include <algorithm>

@@ -7,6 +7,9 @@
 #include <immintrin.h>
 #endif
 
+using halvora::VectorPath;
+namespace VectorPaths = halvora::VectorPaths;
+
 namespace
 {
 /** The replay written out sample by sample: the reference every other path matches. */
@@ -178,6 +181,9 @@ Replay replayFor (VectorPath path) noexcept
 const Replay fastestReplay = replayFor (VectorPaths::fastestAvailable());
 } // namespace
 
+namespace halvora
+{
+
 void BlockResampler::replay (const float* copy, float* out, int numSamples, float ratio) noexcept
 {
     fastestReplay (copy, out, numSamples, ratio);
@@ -202,3 +208,5 @@ int BlockResampler::samplesRead (int numSamples, float ratio) noexcept
     // The furthest position interpolates between its sample and the next.
     return std::min (static_cast<int> (furthest) + 2, numSamples);
 }
+
+} // namespace halvora

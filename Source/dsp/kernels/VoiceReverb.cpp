@@ -11,6 +11,8 @@
 #define HALVORA_REVERB_AVX 0
 #endif
 
+using halvora::Float4;
+
 namespace
 {
 /** One chunk's comb work: each comb's line values for the chunk (read, then
@@ -390,44 +392,40 @@ void fillFrom (juce::SmoothedValue<float>& value, float* destination, int numSam
 }
 }
 
+namespace halvora
+{
+
 //==============================================================================
-bool VoiceReverb::isAvailable (Lanes l) noexcept
+VectorPath VoiceReverb::widestAvailable() noexcept
 {
-    switch (l)
-    {
-        case Lanes::four: return true;
 #if HALVORA_REVERB_AVX
-        case Lanes::eight: return VectorPaths::hasAvx();
-#else
-        case Lanes::eight: return false;
+    if (VectorPaths::hasAvx())
+        return VectorPath::avx2;
 #endif
-    }
 
-    return false;
+#if HALVORA_FLOAT4_SSE
+    return VectorPath::sse2;
+#else
+    return VectorPath::scalar;
+#endif
 }
 
-VoiceReverb::Lanes VoiceReverb::fastestAvailable() noexcept
+const char* VoiceReverb::describeLanes (VectorPath p) noexcept
 {
-    return isAvailable (Lanes::eight) ? Lanes::eight : Lanes::four;
+    return runsEightLanes (p) ? "eight lanes" : "four lanes";
 }
 
-const char* VoiceReverb::name (Lanes l) noexcept
+bool VoiceReverb::useVectorPath (VectorPath newPath) noexcept
 {
-    switch (l)
-    {
-        case Lanes::four: return "four lanes";
-        case Lanes::eight: return "eight lanes";
-    }
-
-    return "?";
-}
-
-bool VoiceReverb::useLanes (Lanes l) noexcept
-{
-    if (! isAvailable (l))
+#if HALVORA_REVERB_AVX
+    if (! VectorPaths::isAvailable (newPath))
         return false;
+#else
+    if (runsEightLanes (newPath))
+        return false;
+#endif
 
-    lanes = l;
+    path = newPath;
     return true;
 }
 
@@ -602,7 +600,7 @@ void VoiceReverb::runCombs (int numSamples) noexcept
     }
 
 #if HALVORA_REVERB_AVX
-    if (lanes == Lanes::eight)
+    if (runsEightLanes (path))
         combsInEightLanes<channels> (work, numSamples);
     else
 #endif
@@ -639,7 +637,7 @@ void VoiceReverb::runAllPasses (int channel, int numSamples) noexcept
         }
 
 #if HALVORA_REVERB_AVX
-        if (lanes == Lanes::eight)
+        if (runsEightLanes (path))
             allPassesInEightLanes (chunk.wet[channel] + done, stretch, length);
         else
 #endif
@@ -685,3 +683,5 @@ void VoiceReverb::processMono (float* samples, int numSamples) noexcept
     float* io[] { samples, samples };
     process<1> (io, numSamples);
 }
+
+} // namespace halvora

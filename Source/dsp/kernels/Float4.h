@@ -7,6 +7,9 @@
 #define HALVORA_FLOAT4_SSE 0
 #endif
 
+namespace halvora
+{
+
 //==============================================================================
 /** Four single-precision lanes, each computed with exactly the scalar operation it
     replaces (add, subtract, multiply, each rounded once), so lane-wise code gives the
@@ -82,3 +85,5 @@ struct Float4
     }
 #endif
 };
+
+} // namespace halvora

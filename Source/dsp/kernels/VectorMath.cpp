@@ -25,6 +25,10 @@
 #include <cstdint>
 #include <cstring>
 
+using halvora::VectorPath;
+namespace VectorPaths = halvora::VectorPaths;
+namespace VectorMath = halvora::VectorMath;
+
 // The lane functions below take and return wide vectors, but they are always inlined into
 // the one path that instantiates them, so no call ever passes a vector across the ABI
 // the compiler warns about.
@@ -303,21 +307,21 @@ struct PathFunctions
     ArrayFunction tanh, sin;
 };
 
-PathFunctions functionsFor (VectorMath::Path path) noexcept
+PathFunctions functionsFor (VectorPath path) noexcept
 {
 #if HALVORA_X86_PATHS
     switch (path)
     {
-        case VectorMath::Path::sse2: return { tanhSse2, sinSse2 };
-        case VectorMath::Path::avx2:
-            if (VectorMath::isAvailable (path))
+        case VectorPath::sse2: return { tanhSse2, sinSse2 };
+        case VectorPath::avx2:
+            if (VectorPaths::isAvailable (path))
                 return { tanhAvx2, sinAvx2 };
             break;
-        case VectorMath::Path::avx512:
-            if (VectorMath::isAvailable (path))
+        case VectorPath::avx512:
+            if (VectorPaths::isAvailable (path))
                 return { tanhAvx512, sinAvx512 };
             break;
-        case VectorMath::Path::scalar: break;
+        case VectorPath::scalar: break;
     }
 #else
     static_cast<void> (path);
@@ -333,9 +337,12 @@ namespace
 // tanh's chain of dependent steps runs through two divisions, whose latency grows with
 // the vector's width: on the processors measured, 256-bit lanes beat 512-bit ones for it,
 // while the sine (no division) gains from the widest.
-const PathFunctions fastestTanh = functionsFor (VectorMath::isAvailable (VectorMath::Path::avx2) ? VectorMath::Path::avx2 : VectorMath::fastestAvailable());
-const PathFunctions fastestSin = functionsFor (VectorMath::fastestAvailable());
+const PathFunctions fastestTanh = functionsFor (VectorPaths::isAvailable (VectorPath::avx2) ? VectorPath::avx2 : VectorPaths::fastestAvailable());
+const PathFunctions fastestSin = functionsFor (VectorPaths::fastestAvailable());
 } // namespace
+
+namespace halvora
+{
 
 void VectorMath::tanh (const float* in, float* out, int numSamples) noexcept
 {
@@ -347,12 +354,12 @@ void VectorMath::sin (const float* in, float* out, int numSamples) noexcept
     fastestSin.sin (in, out, numSamples);
 }
 
-void VectorMath::tanh (const float* in, float* out, int numSamples, Path path) noexcept
+void VectorMath::tanh (const float* in, float* out, int numSamples, VectorPath path) noexcept
 {
     functionsFor (path).tanh (in, out, numSamples);
 }
 
-void VectorMath::sin (const float* in, float* out, int numSamples, Path path) noexcept
+void VectorMath::sin (const float* in, float* out, int numSamples, VectorPath path) noexcept
 {
     functionsFor (path).sin (in, out, numSamples);
 }
@@ -370,3 +377,5 @@ float VectorMath::sin (float x) noexcept
     sinScalar (&x, &y, 1);
     return y;
 }
+
+} // namespace halvora

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PitchDetector.h"
+#include "dsp/kernels/PitchDetector.h"
 
 #include <optional>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+namespace halvora
+{
+
 //==============================================================================
 /** The widths of vector the plug-in's hot loops can run at. The build targets any
     x86-64 processor; the wider paths are chosen at run time from what the processor
@@ -16,24 +19,26 @@ enum class VectorPath
 
 namespace VectorPaths
 {
-inline constexpr VectorPath all[] { VectorPath::scalar, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512 };
+    inline constexpr VectorPath all[] { VectorPath::scalar, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512 };
 
-/** True when this processor (and this build) can run the path. */
-bool isAvailable (VectorPath) noexcept;
+    /** True when this processor (and this build) can run the path. */
+    bool isAvailable (VectorPath) noexcept;
 
-/** The path used unless told otherwise. */
-VectorPath fastestAvailable() noexcept;
+    /** The path used unless told otherwise. */
+    VectorPath fastestAvailable() noexcept;
 
-const char* name (VectorPath) noexcept;
+    const char* name (VectorPath) noexcept;
 
-/** True when this processor (and this build) has AVX: 256-bit float vectors, without
-    AVX2's integer ones.
-*/
-bool hasAvx() noexcept;
+    /** True when this processor (and this build) has AVX: 256-bit float vectors, without
+        AVX2's integer ones.
+    */
+    bool hasAvx() noexcept;
 
-/** True when this processor (and this build) has fused multiply-add instructions. */
-bool hasFusedMultiplyAdd() noexcept;
+    /** True when this processor (and this build) has fused multiply-add instructions. */
+    bool hasFusedMultiplyAdd() noexcept;
 } // namespace VectorPaths
+
+} // namespace halvora
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #define HALVORA_X86_PATHS 1

@@ -161,7 +161,7 @@ template <int lanes, int vectors>
 template <int lanes, int vectors>
 [[gnu::always_inline]] inline void sumAllLags (const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
 {
-    static_assert (lanes * vectors - 1 <= DifferenceKernels::padding);
+    static_assert (lanes * vectors - 1 <= halvora::DifferenceKernels::padding);
     constexpr int width = lanes * vectors;
     int t = minLag;
 
@@ -199,28 +199,31 @@ void computeSse2 (const double* x, int numSamples, int minLag, int maxLag, doubl
 #endif
 }
 
+namespace halvora
+{
+
 //==============================================================================
-void DifferenceKernels::compute (DifferenceKernel kernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
+void DifferenceKernels::compute (VectorPath kernel, const double* x, int numSamples, int minLag, int maxLag, double* diff) noexcept
 {
 #if HALVORA_X86_PATHS
     switch (kernel)
     {
-        case DifferenceKernel::sse2: computeSse2 (x, numSamples, minLag, maxLag, diff); return;
-        case DifferenceKernel::avx2:
-            if (isAvailable (kernel))
+        case VectorPath::sse2: computeSse2 (x, numSamples, minLag, maxLag, diff); return;
+        case VectorPath::avx2:
+            if (VectorPaths::isAvailable (kernel))
             {
                 computeAvx2 (x, numSamples, minLag, maxLag, diff);
                 return;
             }
             break;
-        case DifferenceKernel::avx512:
-            if (isAvailable (kernel))
+        case VectorPath::avx512:
+            if (VectorPaths::isAvailable (kernel))
             {
                 computeAvx512 (x, numSamples, minLag, maxLag, diff);
                 return;
             }
             break;
-        case DifferenceKernel::scalar: break;
+        case VectorPath::scalar: break;
     }
 #else
     static_cast<void> (kernel);
@@ -228,3 +231,5 @@ void DifferenceKernels::compute (DifferenceKernel kernel, const double* x, int n
 
     computeScalar (x, numSamples, minLag, maxLag, diff);
 }
+
+} // namespace halvora

@@ -2,6 +2,9 @@
 
 #include "VectorPath.h"
 
+namespace halvora
+{
+
 //==============================================================================
 /** Replays a block from its own first sample at `ratio` times the speed, by linear
     interpolation: faster fills the end with the last sample, slower drops the end.
@@ -23,14 +26,16 @@
 */
 namespace BlockResampler
 {
-/** With the fastest path on this processor. */
-void replay (const float* copy, float* out, int numSamples, float ratio) noexcept;
+    /** With the fastest path on this processor. */
+    void replay (const float* copy, float* out, int numSamples, float ratio) noexcept;
 
-/** With the given path; one this processor cannot run falls back to the scalar one. */
-void replay (const float* copy, float* out, int numSamples, float ratio, VectorPath) noexcept;
+    /** With the given path; one this processor cannot run falls back to the scalar one. */
+    void replay (const float* copy, float* out, int numSamples, float ratio, VectorPath) noexcept;
 
-/** How many samples from the block's start a replay at ratio reads: a slower replay
-    never reaches the end of the block, so only this much of it needs keeping.
-*/
-int samplesRead (int numSamples, float ratio) noexcept;
+    /** How many samples from the block's start a replay at ratio reads: a slower replay
+        never reaches the end of the block, so only this much of it needs keeping.
+    */
+    int samplesRead (int numSamples, float ratio) noexcept;
 } // namespace BlockResampler
+
+} // namespace halvora

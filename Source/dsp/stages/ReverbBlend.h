@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VoiceReverb.h"
+#include "dsp/kernels/VoiceReverb.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 

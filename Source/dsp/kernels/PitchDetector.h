@@ -5,12 +5,15 @@
 #include <optional>
 #include <vector>
 
+namespace halvora
+{
+
 //==============================================================================
 /** Finds the sung fundamental in one block, YIN-style: squared differences,
     cumulative-mean normalisation, an absolute threshold with a strict local minimum,
     and the global minimum as fallback, searching only the lags of one vocal range.
 */
-class PitchDetector
+class PitchDetector final
 {
 public:
     struct LagWindow
@@ -46,15 +49,17 @@ public:
     */
     void computeDifferences (const float* samples, int numSamples, int minLag, int maxLag, double* diffOut);
 
-    /** Every kernel gives the same bits; the fastest one this processor offers is the
+    /** Every vector path gives the same bits; the fastest one this processor offers is the
         default, and the others stay selectable so each can be compared and timed.
-        Returns false, changing nothing, for a kernel this processor cannot run.
+        Returns false, changing nothing, for a path this processor cannot run.
     */
-    bool useKernel (DifferenceKernel newKernel) noexcept;
-    DifferenceKernel getKernel() const noexcept { return kernel; }
+    bool useVectorPath (VectorPath) noexcept;
+    VectorPath getVectorPath() const noexcept { return path; }
 
 private:
     std::vector<double> diff, cmnd;
     std::vector<double> samplesAsDouble; // the block converted once, then `padding` zeros
-    DifferenceKernel kernel = DifferenceKernels::fastestAvailable();
+    VectorPath path = VectorPaths::fastestAvailable();
 };
+
+} // namespace halvora
