@@ -260,7 +260,7 @@ void echoBench (benchmark::State& state)
     sungPhrase(); // made before the clock starts
 
     halvora::EchoStage echo;
-    echo.prepare (44100.0, channels);
+    echo.prepare ({ 44100.0, blockSize, channels });
     juce::AudioBuffer<float> block (2, blockSize);
     juce::AudioBuffer<float> view (block.getArrayOfWritePointers(), channels, blockSize);
     int position = 0;
@@ -268,7 +268,7 @@ void echoBench (benchmark::State& state)
     for (auto _ : state)
     {
         copyNextBlock (block, position);
-        echo.process (view, 0.6f);
+        echo.process (view, { 60.0f });
         benchmark::DoNotOptimize (block.getReadPointer (0));
     }
 
@@ -306,9 +306,8 @@ void toneStageBench (benchmark::State& state)
     sungPhrase(); // made before the clock starts
 
     halvora::ToneStage stage;
-    stage.prepare (channels);
-    const halvora::ToneStage::Settings settings { everything ? -0.5f : 0.0f, everything ? 30.0f : 0.0f, 1.0f,
-                                                  static_cast<float> (5.0 * 6.283185307179586 / 44100.0), 2 };
+    stage.prepare ({ 44100.0, blockSize, channels });
+    const halvora::ToneStage::Settings settings { everything ? -0.5f : 0.0f, everything ? 30.0f : 0.0f, 1.0f, 5.0f, 2 };
 
     juce::AudioBuffer<float> block (2, blockSize);
     int position = 0;

@@ -81,9 +81,10 @@ float trackOneBlock (const ShortestBlockCase& c, int numSamples)
 {
     const auto& range = halvora::vocalRanges[static_cast<size_t> (c.range)];
     halvora::PitchTracking tracking;
-    tracking.prepare (numSamples);
-    const auto x = sine (1.5 * range.lowestHz, numSamples, c.sampleRate);
-    return tracking.process (x.data(), numSamples, c.sampleRate, c.range, 1.0f);
+    tracking.prepare ({ c.sampleRate, numSamples, 1 });
+    auto x = sine (1.5 * range.lowestHz, numSamples, c.sampleRate);
+    float* channels[] { x.data() };
+    return tracking.process (juce::AudioBuffer<float> (channels, 1, numSamples), { c.range, 1.0f }).detectedHz;
 }
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "EchoStage.h"
+#include "dsp/Clamp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +7,11 @@
 namespace halvora
 {
 
-void EchoStage::prepare (double newSampleRate, int numChannels)
+void EchoStage::prepare (const StageSpec& spec)
 {
-    sampleRate = newSampleRate;
+    sampleRate = spec.sampleRate;
     const auto echoLength = static_cast<int> (std::ceil (static_cast<double> (maxEchoSeconds) * sampleRate));
-    echoBuffer.setSize (numChannels, std::max (0, echoLength));
+    echoBuffer.setSize (spec.numChannels, std::max (0, echoLength));
     reset();
 }
 
@@ -39,7 +40,15 @@ namespace
     }
 } // namespace
 
-void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexcept
+void EchoStage::process (juce::AudioBuffer<float>& buffer, const Settings& settings) noexcept
+{
+    const auto echoMix = clampBetween (0.0f, 1.0f, settings.mixPercent / 100.0f);
+
+    if (echoMix > 0.0f)
+        blend (buffer, echoMix);
+}
+
+void EchoStage::blend (juce::AudioBuffer<float>& buffer, float echoMix) noexcept
 {
     const auto length = echoBuffer.getNumSamples();
 
@@ -47,7 +56,7 @@ void EchoStage::process (juce::AudioBuffer<float>& buffer, float echoMix) noexce
         return;
 
     const auto delay = [this, length] {
-        const auto d = std::round (sampleRate * 0.35);
+        const auto d = std::round (sampleRate * echoSeconds);
         return d <= 0.0 ? 1 : static_cast<int> (std::min (d, static_cast<double> (length - 1)));
     }();
 

@@ -9,9 +9,9 @@
 namespace halvora
 {
 
-void PitchCorrection::prepare (int maxBlockSize)
+void PitchCorrection::prepare (const StageSpec& spec)
 {
-    shiftScratch.assign (static_cast<size_t> (maxBlockSize), 0.0f);
+    shiftScratch.assign (static_cast<size_t> (spec.maximumBlockSize), 0.0f);
 }
 
 float PitchCorrection::snapMidiToScale (float midiNote, int key, int scale) noexcept
@@ -41,13 +41,15 @@ float PitchCorrection::snapMidiToScale (float midiNote, int key, int scale) noex
     return midiNote + bestOffset;
 }
 
-PitchCorrection::Result PitchCorrection::process (juce::AudioBuffer<float>& buffer, float smoothedHz, int keyIndex,
-                                                  int scaleIndex, float correctionStrength)
+PitchCorrection::Result PitchCorrection::process (juce::AudioBuffer<float>& buffer, float smoothedHz, const Settings& settings)
 {
     Result result;
 
+    if (! (smoothedHz > 0.0f) || settings.correctionStrength == 0.0f)
+        return result;
+
     const auto midi = std::log2 (juce::jmax (1.0f, smoothedHz) / 440.0f) * 12.0f + 69.0f;
-    const auto snapped = snapMidiToScale (midi, keyIndex, scaleIndex);
+    const auto snapped = snapMidiToScale (midi, settings.keyIndex, settings.scaleIndex);
     const auto target = std::exp2 ((snapped + -69.0f) / 12.0f) * 440.0f;
 
     if (target <= 1.0f)
@@ -55,7 +57,7 @@ PitchCorrection::Result PitchCorrection::process (juce::AudioBuffer<float>& buff
 
     result.targetHz = target;
 
-    const auto pitchRatio = clampBetween (0.5f, 2.0f, correctionStrength * (target / smoothedHz - 1.0f) + 1.0f);
+    const auto pitchRatio = clampBetween (0.5f, 2.0f, settings.correctionStrength * (target / smoothedHz - 1.0f) + 1.0f);
 
     if (pitchRatio == 1.0f)
         return result;

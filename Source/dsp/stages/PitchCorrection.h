@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VoiceStage.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <vector>
@@ -15,24 +17,33 @@ namespace halvora
 class PitchCorrection final
 {
 public:
+    /** One block's settings, as the parameter snapshot gives them. */
+    struct Settings
+    {
+        int keyIndex = 0;
+        int scaleIndex = 0;
+        float correctionStrength = 0.0f; // how much of the way to the note, 0 to 1
+    };
+
     /** What one block's correction did. */
     struct Result
     {
-        float targetHz = 0.0f; // the snapped note, 0 when it fell below 1 Hz
+        float targetHz = 0.0f; // the snapped note, 0 when it fell below 1 Hz or nothing ran
         float ratio = 1.0f;    // the replay speed applied to the block
     };
 
-    /** Sizes the working copy so that blocks of up to maxBlockSize samples allocate nothing. */
-    void prepare (int maxBlockSize);
+    /** Sizes the working copy so that blocks of up to the spec's maximum allocate nothing. */
+    void prepare (const StageSpec&);
 
     /** Nothing carries over from one block to the next. */
     void reset() noexcept {}
 
-    /** Moves every channel of the block from smoothedHz (above 0) towards its snapped note,
-        by correctionStrength (0 to 1) of the way. Grows the working copy only for a block
-        larger than prepared for.
+    /** Moves every channel of the block from smoothedHz towards its snapped note, by the
+        correction strength of the way. Without a followed pitch (smoothedHz not above 0)
+        or without strength the block passes unchanged. Grows the working copy only for
+        a block larger than prepared for.
     */
-    Result process (juce::AudioBuffer<float>&, float smoothedHz, int keyIndex, int scaleIndex, float correctionStrength);
+    Result process (juce::AudioBuffer<float>&, float smoothedHz, const Settings&);
 
     /** Moves a fractional note number by the fewest whole semitones that put its rounded
         pitch class into the scale; ties go to the note below.
@@ -41,6 +52,10 @@ public:
 
 private:
     std::vector<float> shiftScratch;
+
+    friend struct StageInspector;
 };
+
+static_assert (hasStageShape<PitchCorrection, juce::AudioBuffer<float>&, float>);
 
 } // namespace halvora

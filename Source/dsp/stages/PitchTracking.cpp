@@ -5,9 +5,10 @@
 namespace halvora
 {
 
-void PitchTracking::prepare (int maxBlockSize)
+void PitchTracking::prepare (const StageSpec& spec)
 {
-    detector.prepare (maxBlockSize);
+    detector.prepare (spec.maximumBlockSize);
+    sampleRate = spec.sampleRate;
     reset();
 }
 
@@ -17,11 +18,14 @@ void PitchTracking::reset() noexcept
     smoothedHz = 0.0f;
 }
 
-float PitchTracking::process (const float* analysis, int numSamples, double sampleRate, int rangeIndex, float correctionStrength)
+PitchTracking::Tracked PitchTracking::process (const juce::AudioBuffer<float>& analysis, const Settings& settings)
 {
-    const auto detectedHz = numSamples >= shortestAnalysedBlock ? detector.detect (analysis, numSamples, sampleRate, rangeIndex) : 0.0f;
-    follow (detectedHz, correctionStrength);
-    return detectedHz;
+    const auto numSamples = analysis.getNumSamples();
+    const auto detectedHz = numSamples >= shortestAnalysedBlock
+                              ? detector.detect (analysis.getReadPointer (0), numSamples, sampleRate, settings.rangeIndex)
+                              : 0.0f;
+    follow (detectedHz, settings.correctionStrength);
+    return { detectedHz, smoothedHz };
 }
 
 void PitchTracking::follow (float detectedHz, float correctionStrength) noexcept

@@ -1,4 +1,5 @@
 #include "ReverbBlend.h"
+#include "dsp/Clamp.h"
 
 #include <algorithm>
 
@@ -17,12 +18,14 @@ juce::Reverb::Parameters ReverbBlend::voiceRoom() noexcept
     return room;
 }
 
-void ReverbBlend::prepare (int numChannels, int maxBlockSize)
+void ReverbBlend::prepare (const StageSpec& spec)
 {
+    // The room is deliberately not told the sample rate: it keeps the framework's
+    // 44.1 kHz tunings, so at other rates it sounds proportionally larger or smaller.
     reverbParams = voiceRoom();
     reverb.setParameters (reverbParams);
     reset();
-    reverbScratch.setSize (std::max (1, numChannels), maxBlockSize);
+    reverbScratch.setSize (std::max (1, spec.numChannels), spec.maximumBlockSize);
 }
 
 void ReverbBlend::reset()
@@ -30,7 +33,15 @@ void ReverbBlend::reset()
     reverb.reset();
 }
 
-void ReverbBlend::process (juce::AudioBuffer<float>& buffer, float reverbMix) noexcept
+void ReverbBlend::process (juce::AudioBuffer<float>& buffer, const Settings& settings) noexcept
+{
+    const auto reverbMix = clampBetween (0.0f, 1.0f, settings.mixPercent / 100.0f);
+
+    if (reverbMix > 0.0f)
+        blend (buffer, reverbMix);
+}
+
+void ReverbBlend::blend (juce::AudioBuffer<float>& buffer, float reverbMix) noexcept
 {
     const auto numSamples = buffer.getNumSamples();
     const auto numChannels = buffer.getNumChannels();

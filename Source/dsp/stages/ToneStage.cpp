@@ -154,9 +154,10 @@ namespace
     }
 } // namespace
 
-void ToneStage::prepare (int numChannels)
+void ToneStage::prepare (const StageSpec& spec)
 {
-    toneState.assign (static_cast<size_t> (std::max (0, numChannels)), 0.0f);
+    sampleRate = spec.sampleRate;
+    toneState.assign (static_cast<size_t> (std::max (0, spec.numChannels)), 0.0f);
     vibratoPhase = 0.0f;
 }
 
@@ -164,6 +165,16 @@ void ToneStage::reset() noexcept
 {
     std::fill (toneState.begin(), toneState.end(), 0.0f);
     vibratoPhase = 0.0f;
+}
+
+bool ToneStage::useVectorPath (VectorPath newPath) noexcept
+{
+    if (! VectorPaths::isAvailable (newPath))
+        return false;
+
+    path = newPath;
+    fusedLowPass = (newPath == VectorPath::avx2 || newPath == VectorPath::avx512) && VectorPaths::hasFusedMultiplyAdd();
+    return true;
 }
 
 void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& settings)
@@ -174,10 +185,17 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     const auto f = clampBetween (-1.0f, 1.0f, settings.formantAmount);
     const auto saturation = f < 0.0f ? -f : 0.0f;
     const auto darkening = f > 0.0f ? f : 0.0f;
+    // Full saturation drives the tanh five times harder than none: from gentle rounding
+    // at the first step to a nearly square wave.
     const auto drive = 4.0f * saturation + 1.0f;
+
+    // The saturated sound never drops below 30 % of the mix, so even a small step away
+    // from 0 is heard; at full saturation it is 100 %.
     const auto saturationMix = 0.7f * saturation + 0.3f;
 
+    // Full depth swings the level by half either way (from 0.5 to 1.5 times).
     const auto vibratoDepth = clampBetween (0.0f, 1.0f, settings.vibratoDepthPercent / 100.0f) * 0.5f;
+    const auto phaseIncrement = static_cast<float> (static_cast<double> (settings.vibratoRateHz) * 6.283185307179586 / sampleRate);
 
     const auto& range = vocalRanges[static_cast<size_t> (settings.rangeIndex)];
     const auto highWeight = range.highWeight;
@@ -199,7 +217,7 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
     // lists the next chunk's phases beside its filter, so the two chains overlap.
     auto phase = vibratoPhase; // the phase of the first sample not yet listed
     auto* phases = vibratoPhases.data();
-    const PhaseSteps listing { 0.0f, settings.phaseIncrement, phases, 0 };
+    const PhaseSteps listing { 0.0f, phaseIncrement, phases, 0 };
 
     if (sinesNeeded)
         for (int i = 0; i < std::min (toneChunkLength, numSamples); ++i)
@@ -213,8 +231,8 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
 
         if (sinesNeeded)
         {
-            if (mathPath)
-                VectorMath::sin (phases, sines, length, *mathPath);
+            if (path)
+                VectorMath::sin (phases, sines, length, *path);
             else
                 VectorMath::sin (phases, sines, length);
         }
@@ -230,8 +248,8 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
                 for (int i = 0; i < length; ++i)
                     shaped[i] = drive * samples[i];
 
-                if (mathPath)
-                    VectorMath::tanh (shaped, shaped, length, *mathPath);
+                if (path)
+                    VectorMath::tanh (shaped, shaped, length, *path);
                 else
                     VectorMath::tanh (shaped, shaped, length);
             }
@@ -241,7 +259,7 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
             const auto phaseSteps = c != 0 ? 0 : (sinesNeeded ? nextLength : length);
             auto* sums = filterSums.data();
 
-            PhaseSteps steps { phase, settings.phaseIncrement, sinesNeeded ? phases : nullptr, phaseSteps };
+            PhaseSteps steps { phase, phaseIncrement, sinesNeeded ? phases : nullptr, phaseSteps };
             lp = runFilterChain (fusedLowPass, samples, sums, length, lp, steps);
             phase = steps.phase;
 

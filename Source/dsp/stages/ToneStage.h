@@ -1,6 +1,7 @@
 #pragma once
 
-#include "dsp/kernels/VectorMath.h"
+#include "VoiceStage.h"
+#include "dsp/kernels/VectorPath.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -24,12 +25,14 @@ public:
         float formantAmount = 0.0f; // -1 saturates, +1 darkens
         float vibratoDepthPercent = 0.0f;
         float gainFactor = 1.0f;
-        float phaseIncrement = 0.0f; // the vibrato's phase step per sample, in radians
+        float vibratoRateHz = 0.0f; // one swing of the vibrato per 1 / rate seconds
         int rangeIndex = 0;
     };
 
-    /** Gives each of numChannels its own filter state, and restarts the vibrato. */
-    void prepare (int numChannels);
+    /** Gives each of the spec's channels its own filter state, takes the sample rate the
+        vibrato's phase steps by, and restarts the vibrato.
+    */
+    void prepare (const StageSpec&);
 
     /** Clears the filter states and restarts the vibrato. */
     void reset() noexcept;
@@ -39,23 +42,28 @@ public:
     */
     void process (juce::AudioBuffer<float>&, const Settings&);
 
+    /** Runs the sines, the saturation and the filter on one vector path (the filter's
+        chain takes fused multiply-adds on avx2 and avx512 where the processor has them).
+        Every path gives the same bits; unset, each part takes the fastest for it on this
+        processor. Returns false, changing nothing, for a path this processor cannot run.
+    */
+    bool useVectorPath (VectorPath) noexcept;
+
+private:
+    double sampleRate = 44100.0;
     std::vector<float> toneState; // each channel's one-pole low-pass
     float vibratoPhase = 0.0f;
 
-    /** The vector path of the sines and the saturation. Every path gives the same bits;
-        unset, each function takes the fastest for it on this processor.
-    */
-    std::optional<VectorPath> mathPath;
-
-    /** The filter's chain with fused multiply-adds, where the processor has them. The
-        same bits either way, so only tests choose.
-    */
+    std::optional<VectorPath> path;
     bool fusedLowPass = VectorPaths::hasFusedMultiplyAdd();
 
-private:
     // The phases, sines, saturated samples and filter sums of one chunk of a block.
     static constexpr int toneChunkLength = 256;
     std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {}, filterSums {};
+
+    friend struct StageInspector;
 };
+
+static_assert (hasStageShape<ToneStage, juce::AudioBuffer<float>&>);
 
 } // namespace halvora

@@ -134,3 +134,38 @@ INSTANTIATE_TEST_SUITE_P (RatiosAndLengths, ResamplerPaths, testing::ValuesIn (e
     return std::string (halvora::VectorPaths::name (c.path)) + "_ratio" + std::to_string (static_cast<int> (std::lround (c.ratio * 10000.0f))) + "_length"
          + std::to_string (c.numSamples);
 });
+
+//==============================================================================
+struct ReplayCase
+{
+    const char* name;
+    float ratio;
+    std::vector<float> expected; // in terms of x[i] = i + 1
+};
+
+class BlockReplay : public testing::TestWithParam<ReplayCase>
+{
+};
+
+TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
+{
+    const float x[] { 1, 2, 3, 4, 5, 6, 7, 8 };
+    float out[8] {};
+    halvora::BlockResampler::replay (x, out, 8, GetParam().ratio);
+    EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },           // x0 x2 x4 x6 x7 x7 x7 x7
+                                                                ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } }, // x0, mean of x0 and x1, x1 ...
+                                                                ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)
+{
+    const float x[] { 0.7f };
+    float out[1] {};
+    halvora::BlockResampler::replay (x, out, 1, 0.5f);
+    EXPECT_EQ (out[0], 0.7f);
+    halvora::BlockResampler::replay (x, out, 1, 2.0f);
+    EXPECT_EQ (out[0], 0.7f);
+}

@@ -1,11 +1,12 @@
 #include "ChainFixture.h"
 #include "HalvoraVocabulary.h"
-#include "ReverbComparison.h"
+#include "dsp/ReverbComparison.h"
+#include "helpers/EchoFigures.h"
 
 /** Range Tenor with formant 0 passes an impulse through the tone stage unchanged
     (lp = 0.5, y = 0.5 + 0.5), so what comes out is the echo's own arithmetic.
 */
-class EchoStage : public ChainTest
+class EchoThroughChain : public ChainTest
 {
 protected:
     juce::AudioBuffer<float> impulseResponse (int channels, int numSamples, double sampleRate = 44100.0)
@@ -19,54 +20,54 @@ protected:
     }
 };
 
-TEST_F (EchoStage, RepeatsComeEvery035SecondsAtThreeTenths)
+TEST_F (EchoThroughChain, RepeatsComeEvery035SecondsAtThreeTenths)
 {
     set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (1, 50000);
 
     EXPECT_EQ (state.echoBuffer().getNumSamples(), 44100);
     EXPECT_FLOAT_EQ (out.getSample (0, 0), 0.5f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 30870), 0.15f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 46305), 0.045f); // after the write position wrapped
+    EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 0.5f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 2 * echoDelayAt44100), 0.15f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 3 * echoDelayAt44100), 0.045f); // after the write position wrapped
 
     for (int i = 1; i < 50000; ++i)
     {
-        if (i % 15435 != 0)
+        if (i % echoDelayAt44100 != 0)
         {
             ASSERT_EQ (out.getSample (0, i), 0.0f) << i;
         }
     }
 }
 
-TEST_F (EchoStage, FullMixIsTheDelayedSignalAlone)
+TEST_F (EchoThroughChain, FullMixIsTheDelayedSignalAlone)
 {
     set (halvora::ParamID::delayMix, 100.0f);
     const auto out = impulseResponse (1, 31000);
     EXPECT_EQ (out.getSample (0, 0), 0.0f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 1.0f);
-    EXPECT_FLOAT_EQ (out.getSample (0, 30870), 0.3f);
+    EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 1.0f);
+    EXPECT_FLOAT_EQ (out.getSample (0, 2 * echoDelayAt44100), 0.3f);
 }
 
-TEST_F (EchoStage, EachChannelEchoesOnlyItself)
+TEST_F (EchoThroughChain, EachChannelEchoesOnlyItself)
 {
     set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (2, 16000);
-    EXPECT_FLOAT_EQ (out.getSample (0, 15435), 0.5f);
+    EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 0.5f);
     EXPECT_EQ (out.getMagnitude (1, 0, 16000), 0.0f);
     EXPECT_EQ (state.echoWritePos(), 16000 % 44100);
 }
 
-TEST_F (EchoStage, At48kTheRepeatsAre16800Apart)
+TEST_F (EchoThroughChain, At48kTheRepeatsAre16800Apart)
 {
     set (halvora::ParamID::delayMix, 50.0f);
     const auto out = impulseResponse (1, 17000, 48000.0);
     EXPECT_EQ (state.echoBuffer().getNumSamples(), 48000);
     EXPECT_FLOAT_EQ (out.getSample (0, 16800), 0.5f);
-    EXPECT_EQ (out.getSample (0, 15435), 0.0f);
+    EXPECT_EQ (out.getSample (0, echoDelayAt44100), 0.0f);
 }
 
-TEST_F (EchoStage, ZeroMixLeavesTheLinesAndPositionAlone)
+TEST_F (EchoThroughChain, ZeroMixLeavesTheLinesAndPositionAlone)
 {
     prepare (1);
     set (halvora::ParamID::delayMix, 50.0f);
@@ -81,18 +82,18 @@ TEST_F (EchoStage, ZeroMixLeavesTheLinesAndPositionAlone)
 
     // Raising the mix later replays what the lines still hold.
     set (halvora::ParamID::delayMix, 100.0f);
-    juce::AudioBuffer<float> silence (1, 15435 - 512 + 10);
+    juce::AudioBuffer<float> silence (1, echoDelayAt44100 - 512 + 10);
     silence.clear();
     process (silence);
-    EXPECT_GT (silence.getMagnitude (0, 15435 - 1024, 520), 0.1f);
+    EXPECT_GT (silence.getMagnitude (0, echoDelayAt44100 - 1024, 520), 0.1f);
 }
 
 //==============================================================================
-class ReverbStage : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>>
+class ReverbThroughChain : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>>
 {
 };
 
-TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
+TEST_P (ReverbThroughChain, BlendsTheFrameworkReverbOverACopy)
 {
     const auto [channels, mix] = GetParam();
     const auto input = testutil::makeTestSignal (channels, 2048, 44100.0, 9);
@@ -141,7 +142,7 @@ TEST_P (ReverbStage, BlendsTheFrameworkReverbOverACopy)
     EXPECT_TRUE (identical (out, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbStage, testing::Combine (testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
+INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbThroughChain, testing::Combine (testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
 
 struct EchoCase
 {
@@ -149,11 +150,11 @@ struct EchoCase
     int channels;
 };
 
-class EchoReference : public testing::TestWithParam<EchoCase>
+class EchoThroughChainReference : public testing::TestWithParam<EchoCase>
 {
 };
 
-TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
+TEST_P (EchoThroughChainReference, MatchesThePlainArithmeticBitForBit)
 {
     // The echo written out plainly, read position by modulo, applied to what the chain
     // gives without echo, against the chain with echo; at 1000 Hz the 350-sample delay
@@ -203,4 +204,4 @@ TEST_P (EchoReference, MatchesThePlainArithmeticBitForBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoReference, testing::Values (EchoCase { 1000.0, 2 }, EchoCase { 22050.0, 2 }, EchoCase { 44100.0, 1 }, EchoCase { 192000.0, 2 }));
+INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoThroughChainReference, testing::Values (EchoCase { 1000.0, 2 }, EchoCase { 22050.0, 2 }, EchoCase { 44100.0, 1 }, EchoCase { 192000.0, 2 }));
