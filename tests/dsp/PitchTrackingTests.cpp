@@ -12,6 +12,18 @@
 using halvora::PitchTracking;
 using halvora::StageInspector;
 
+namespace
+{
+/** 1024 samples of a sine that repeats every 100 samples. */
+std::vector<float> hundredSamplePeriod()
+{
+    std::vector<float> sine (1024);
+    for (size_t i = 0; i < sine.size(); ++i)
+        sine[i] = 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * static_cast<double> (i) / 100.0));
+    return sine;
+}
+} // namespace
+
 TEST (PitchTrackingStage, FirstDetectionIsTakenWholeThenSmoothedByTheStrength)
 {
     PitchTracking tracking;
@@ -54,10 +66,7 @@ TEST (PitchTrackingStage, DetectsAPeriodOfAHundredSamplesAs441HzAndSkipsShortBlo
     PitchTracking tracking;
     tracking.prepare ({ 44100.0, 1024, 1 });
 
-    std::vector<float> sine (1024);
-    for (size_t i = 0; i < sine.size(); ++i)
-        sine[i] = 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * static_cast<double> (i) / 100.0));
-
+    auto sine = hundredSamplePeriod();
     float* channels[] { sine.data() };
     const PitchTracking::Settings tenorFirmly { 2, 1.0f };
 
@@ -77,10 +86,7 @@ TEST (PitchTrackingStage, DetectsAtThePreparedSampleRate)
     PitchTracking tracking;
     tracking.prepare ({ 48000.0, 1024, 1 });
 
-    std::vector<float> sine (1024);
-    for (size_t i = 0; i < sine.size(); ++i)
-        sine[i] = 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * static_cast<double> (i) / 100.0));
-
+    auto sine = hundredSamplePeriod();
     float* channels[] { sine.data() };
     EXPECT_NEAR (tracking.process (juce::AudioBuffer<float> (channels, 1, 1024), { 2, 1.0f }).detectedHz, 480.0f, 0.5f);
 }

@@ -2,7 +2,6 @@
 
 #include "dsp/stages/ReverbBlend.h"
 #include "helpers/SmallBuffers.h"
-#include "helpers/StageInspector.h"
 
 #include <gtest/gtest.h>
 
@@ -61,18 +60,4 @@ TEST (ReverbBlendStage, AZeroAmountLeavesTheBlockAndTheRoomAlone)
 
     for (int i = 0; i < 64; ++i)
         ASSERT_EQ (a.getSample (0, i), b.getSample (0, i)) << i;
-}
-
-TEST (ReverbBlendStage, PreparesTheVoiceRoom)
-{
-    halvora::ReverbBlend blend;
-    blend.prepare ({ 96000.0, 64, 2 });
-
-    const auto& room = halvora::StageInspector::reverbParams (blend);
-    EXPECT_EQ (room.roomSize, 0.6f);
-    EXPECT_EQ (room.damping, 0.4f);
-    EXPECT_EQ (room.wetLevel, 1.0f);
-    EXPECT_EQ (room.dryLevel, 1.0f);
-    EXPECT_EQ (room.width, 1.0f);
-    EXPECT_EQ (room.freezeMode, 0.0f);
 }

@@ -108,7 +108,9 @@ float PitchDetector::detect (const float* samples, int numSamples, double sample
 
     const auto at = [this] (int t) { return cmnd[static_cast<size_t> (t)]; };
 
-    // The first strict local minimum under the threshold; failing that, the global minimum.
+    // The first strict local minimum under 0.2: a dip that deep means the block nearly
+    // repeats itself after that lag, the voice's own period; shallower dips are breath,
+    // noise or a strong overtone. Failing that, the global minimum.
     int chosenLag = -1;
 
     for (int t = minLag + 1; t <= maxLag - 1; ++t)

@@ -1,5 +1,4 @@
 #include "EchoStage.h"
-#include "dsp/Clamp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,7 +41,7 @@ namespace
 
 void EchoStage::process (juce::AudioBuffer<float>& buffer, const Settings& settings) noexcept
 {
-    const auto echoMix = clampBetween (0.0f, 1.0f, settings.mixPercent / 100.0f);
+    const auto echoMix = blendFromPercent (settings.mixPercent);
 
     if (echoMix > 0.0f)
         blend (buffer, echoMix);

@@ -1,5 +1,4 @@
 #include "ReverbBlend.h"
-#include "dsp/Clamp.h"
 
 #include <algorithm>
 
@@ -35,7 +34,7 @@ void ReverbBlend::reset()
 
 void ReverbBlend::process (juce::AudioBuffer<float>& buffer, const Settings& settings) noexcept
 {
-    const auto reverbMix = clampBetween (0.0f, 1.0f, settings.mixPercent / 100.0f);
+    const auto reverbMix = blendFromPercent (settings.mixPercent);
 
     if (reverbMix > 0.0f)
         blend (buffer, reverbMix);

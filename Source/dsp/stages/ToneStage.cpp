@@ -241,6 +241,10 @@ void ToneStage::process (juce::AudioBuffer<float>& buffer, const Settings& setti
         {
             auto* samples = buffer.getWritePointer (c) + start;
             auto* shaped = saturatedSamples.data();
+
+            // The low band: lp = (lp + x) * 0.5, the mean of each sample and the band's last
+            // value, a gentle one-pole low-pass (3 dB down near 0.115 of the sample rate,
+            // about 5 kHz at 44.1 kHz) that the range's weights set against the rest.
             auto lp = toneState[static_cast<size_t> (c)];
 
             if (saturation > 0.0f)

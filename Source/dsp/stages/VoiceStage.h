@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/Clamp.h"
+
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -18,6 +20,12 @@ struct StageSpec
     int maximumBlockSize = 0;
     int numChannels = 0;
 };
+
+/** An amount knob's percent as a blend: 0 to 1, the dry signal's share 1 minus it. */
+constexpr float blendFromPercent (float percent) noexcept
+{
+    return clampBetween (0.0f, 1.0f, percent / 100.0f);
+}
 
 /** The tests' one way into a stage's private state; every stage befriends it. */
 struct StageInspector;
