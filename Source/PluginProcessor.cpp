@@ -16,19 +16,6 @@ HalvoraAudioProcessor::HalvoraAudioProcessor()
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       apvts (*this, nullptr, "PARAMS", createParameterLayout())
 {
-    // clang-format off
-    formantParam   = apvts.getRawParameterValue (halvora::ParamID::formant);
-    gainParam      = apvts.getRawParameterValue (halvora::ParamID::gain);
-    vibRateParam   = apvts.getRawParameterValue (halvora::ParamID::vibRate);
-    vibDepthParam  = apvts.getRawParameterValue (halvora::ParamID::vibDepth);
-    delayMixParam  = apvts.getRawParameterValue (halvora::ParamID::delayMix);
-    reverbMixParam = apvts.getRawParameterValue (halvora::ParamID::reverbMix);
-    morvelParam    = apvts.getRawParameterValue (halvora::ParamID::morvel);
-    rangeParam     = apvts.getRawParameterValue (halvora::ParamID::range);
-    voiceParam     = apvts.getRawParameterValue (halvora::ParamID::voice);
-    keyParam       = apvts.getRawParameterValue (halvora::ParamID::key);
-    scaleParam     = apvts.getRawParameterValue (halvora::ParamID::scale);
-    // clang-format on
 }
 
 HalvoraAudioProcessor::~HalvoraAudioProcessor() = default;
@@ -129,18 +116,17 @@ void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     if (! (sampleRate >= minSampleRate && sampleRate <= maxSampleRate))
         sampleRate = defaultSampleRate;
 
-    currentSampleRate = sampleRate;
-
     analysisBuffer.setSize (juce::jmax (1, outs), 2 * maxBlock);
     analysisBuffer.clear();
 
     // Every stage's working storage is sized here so the audio thread never allocates for
     // blocks of up to twice the announced size.
-    pitchTracking.prepare (2 * maxBlock);
-    pitchCorrection.prepare (2 * maxBlock);
-    tone.prepare (outs);
-    echo.prepare (sampleRate, outs);
-    reverbBlend.prepare (outs, 2 * maxBlock);
+    stageSpec = { sampleRate, 2 * maxBlock, outs };
+    pitchTracking.prepare (stageSpec);
+    pitchCorrection.prepare (stageSpec);
+    tone.prepare (stageSpec);
+    echo.prepare (stageSpec);
+    reverbBlend.prepare (stageSpec);
 }
 
 void HalvoraAudioProcessor::releaseResources()
@@ -148,127 +134,29 @@ void HalvoraAudioProcessor::releaseResources()
 }
 
 //==============================================================================
-namespace
+bool HalvoraAudioProcessor::isCorrectionActive() const noexcept
 {
-/** A parameter's raw value for this block. Hosts can send NaN or infinity as a
-    normalised value, and the framework passes it through to the raw value: NaN reads
-    as the parameter's default and an infinity as the bound it points at, so that no
-    stage (the vibrato phase, the echo lines, the reverb) ever holds a non-finite value.
-    Finite values pass unchanged; the stages apply their own clamps.
-*/
-float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
-{
-    if (handle == nullptr)
-        return defaultValue;
-
-    const auto raw = handle->load (std::memory_order_relaxed);
-
-    if (std::isnan (raw))
-        return defaultValue;
-
-    if (std::isinf (raw))
-        return raw > 0.0f ? maximum : minimum;
-
-    return raw;
+    const auto target = getActiveMvTarget();
+    return target == MvTarget::keyButton || target == MvTarget::scaleButton;
 }
 
-/** A continuous parameter read with its own default and bounds. */
-float loadFinite (const std::atomic<float>* handle, const halvora::ContinuousParameter& p) noexcept
-{
-    return loadFinite (handle, p.defaultValue, p.minimum, p.maximum);
-}
-
-/** A choice index from its raw value: truncated toward zero, then clamped to the list. */
-int loadChoice (const std::atomic<float>* handle, const halvora::ChoiceParameter& p) noexcept
-{
-    const auto last = p.numChoices - 1;
-    const auto raw = loadFinite (handle, 0.0f, 0.0f, static_cast<float> (last)); // clamped as a float first
-
-    if (! (raw > 0.0f)) // also NaN
-        return 0;
-
-    if (raw >= static_cast<float> (last))
-        return last;
-
-    return static_cast<int> (raw);
-}
-
-constexpr auto& formantSpec = halvora::findContinuous (halvora::ParamID::formant);
-constexpr auto& gainSpec = halvora::findContinuous (halvora::ParamID::gain);
-constexpr auto& vibRateSpec = halvora::findContinuous (halvora::ParamID::vibRate);
-constexpr auto& vibDepthSpec = halvora::findContinuous (halvora::ParamID::vibDepth);
-constexpr auto& delayMixSpec = halvora::findContinuous (halvora::ParamID::delayMix);
-constexpr auto& reverbMixSpec = halvora::findContinuous (halvora::ParamID::reverbMix);
-constexpr auto& morvelSpec = halvora::findContinuous (halvora::ParamID::morvel);
-constexpr auto& rangeSpec = halvora::findChoice (halvora::ParamID::range);
-constexpr auto& keySpec = halvora::findChoice (halvora::ParamID::key);
-constexpr auto& scaleSpec = halvora::findChoice (halvora::ParamID::scale);
-} // namespace
-
-HalvoraAudioProcessor::BlockSettings HalvoraAudioProcessor::readBlockSettings() const noexcept
-{
-    BlockSettings b;
-
-    b.formantAmount = loadFinite (formantParam, formantSpec);
-
-    const auto gainDb = loadFinite (gainParam, gainSpec);
-    b.gainFactor = gainDb > -100.0f ? std::pow (10.0f, 0.05f * gainDb) : 0.0f;
-
-    b.vibratoRateHz = halvora::clampBetween (vibRateSpec.minimum, vibRateSpec.maximum, loadFinite (vibRateParam, vibRateSpec));
-    b.vibratoDepthPercent = loadFinite (vibDepthParam, vibDepthSpec);
-    b.delayPercent = loadFinite (delayMixParam, delayMixSpec);
-    b.reverbPercent = loadFinite (reverbMixParam, reverbMixSpec);
-
-    // Without a morvel handle there is no correction at all, not the default amount.
-    const auto target = activeMvTarget.load (std::memory_order_relaxed);
-    const auto correctionActive = target == static_cast<std::int32_t> (MvTarget::keyButton)
-                               || target == static_cast<std::int32_t> (MvTarget::scaleButton);
-    const auto morvel = morvelParam != nullptr ? loadFinite (morvelParam, morvelSpec) : 0.0f;
-    b.correctionAmount = correctionActive ? halvora::clampBetween (0.0f, 1.0f, morvel) : 0.0f;
-    b.correctionStrength = std::sqrt (b.correctionAmount);
-
-    b.rangeIndex = loadChoice (rangeParam, rangeSpec);
-    b.keyIndex = loadChoice (keyParam, keySpec);
-    b.scaleIndex = loadChoice (scaleParam, scaleSpec);
-
-    b.phaseIncrement = static_cast<float> (static_cast<double> (b.vibratoRateHz) * 6.283185307179586 / currentSampleRate);
-    return b;
-}
-
-//==============================================================================
 void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
     if (buffer.getNumSamples() <= 0 || buffer.getNumChannels() == 0)
         return;
 
-    const auto block = readBlockSettings();
+    const auto settings = halvora::VoiceChainSettings::from (parameters.read(), isCorrectionActive());
 
     silenceNonFiniteSamples (buffer);
     buildAnalysisSignal (buffer);
 
-    const auto detectedHz = pitchTracking.process (analysisBuffer.getReadPointer (0), buffer.getNumSamples(),
-                                                   currentSampleRate, block.rangeIndex, block.correctionStrength);
-    const auto smoothedHz = pitchTracking.smoothedHz;
-    lastPitch = { detectedHz, smoothedHz, 0.0f, 1.0f };
+    const auto tracked = pitchTracking.process (analysisBuffer, settings.tracking);
+    const auto corrected = pitchCorrection.process (buffer, tracked.smoothedHz, settings.correction);
+    lastPitch = { tracked.detectedHz, tracked.smoothedHz, corrected.targetHz, corrected.ratio };
 
-    if (smoothedHz > 0.0f && block.correctionStrength > 0.0f)
-    {
-        const auto correction = pitchCorrection.process (buffer, smoothedHz, block.keyIndex, block.scaleIndex, block.correctionStrength);
-        lastPitch.targetHz = correction.targetHz;
-        lastPitch.ratio = correction.ratio;
-    }
-
-    tone.process (buffer, { block.formantAmount, block.vibratoDepthPercent, block.gainFactor, block.phaseIncrement, block.rangeIndex });
-
-    const auto echoMix = halvora::clampBetween (0.0f, 1.0f, block.delayPercent / 100.0f);
-
-    if (echoMix > 0.0f)
-        echo.process (buffer, echoMix);
-
-    const auto reverbMix = halvora::clampBetween (0.0f, 1.0f, block.reverbPercent / 100.0f);
-
-    if (reverbMix > 0.0f)
-        reverbBlend.process (buffer, reverbMix);
+    tone.process (buffer, settings.tone);
+    echo.process (buffer, settings.echo);
+    reverbBlend.process (buffer, settings.reverb);
 }
 
 void HalvoraAudioProcessor::silenceNonFiniteSamples (juce::AudioBuffer<float>& buffer) noexcept

@@ -3,11 +3,12 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
-#include "dsp/EchoStage.h"
-#include "dsp/PitchCorrection.h"
-#include "dsp/PitchTracking.h"
-#include "dsp/ReverbBlend.h"
-#include "dsp/ToneStage.h"
+#include "ParameterSnapshot.h"
+#include "dsp/stages/EchoStage.h"
+#include "dsp/stages/PitchCorrection.h"
+#include "dsp/stages/PitchTracking.h"
+#include "dsp/stages/ReverbBlend.h"
+#include "dsp/stages/ToneStage.h"
 
 #include <atomic>
 
@@ -100,20 +101,11 @@ public:
 
 private:
     //==============================================================================
-    std::atomic<float>* formantParam = nullptr;
-    std::atomic<float>* gainParam = nullptr;
-    std::atomic<float>* vibRateParam = nullptr;
-    std::atomic<float>* vibDepthParam = nullptr;
-    std::atomic<float>* delayMixParam = nullptr;
-    std::atomic<float>* reverbMixParam = nullptr;
-    std::atomic<float>* morvelParam = nullptr;
-    std::atomic<float>* rangeParam = nullptr;
-    std::atomic<float>* voiceParam = nullptr;
-    std::atomic<float>* keyParam = nullptr;
-    std::atomic<float>* scaleParam = nullptr;
+    halvora::ParameterReader parameters { apvts };
 
     //==============================================================================
-    double currentSampleRate = defaultSampleRate;
+    // What the stages were prepared with; an unprepared processor runs at the default rate.
+    halvora::StageSpec stageSpec { defaultSampleRate, 0, 0 };
     static constexpr int maxAnnouncedBlockSize = 1 << 24;
 
     // The mono signal the pitch is found in, sized by prepareToPlay.
@@ -131,24 +123,7 @@ private:
     std::atomic<std::int32_t> activeMvTarget { 0 };
 
     //==============================================================================
-    /** Every parameter read once at the start of a block, with its clamps applied. */
-    struct BlockSettings
-    {
-        float formantAmount = 0.0f;
-        float gainFactor = 1.0f;
-        float vibratoRateHz = 5.0f;
-        float vibratoDepthPercent = 0.0f;
-        float delayPercent = 0.0f;
-        float reverbPercent = 0.0f;
-        float correctionAmount = 0.0f;
-        float correctionStrength = 0.0f;
-        int rangeIndex = 0;
-        int keyIndex = 0;
-        int scaleIndex = 0;
-        float phaseIncrement = 0.0f;
-    };
-
-    BlockSettings readBlockSettings() const noexcept;
+    bool isCorrectionActive() const noexcept;
     static void silenceNonFiniteSamples (juce::AudioBuffer<float>&) noexcept;
     void buildAnalysisSignal (const juce::AudioBuffer<float>&);
 

@@ -2,7 +2,7 @@
 // processor can run, over random, sung and wide-range signals, every range, odd and even
 // block sizes from 64 to 4096 and sample rates from 22050 to 192000 Hz.
 
-#include "dsp/PitchDetector.h"
+#include "dsp/kernels/PitchDetector.h"
 #include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
@@ -180,21 +180,21 @@ bool sameBits (float a, float b)
     return std::memcmp (&a, &b, sizeof (float)) == 0;
 }
 
-std::string kernelName (DifferenceKernel kernel)
+std::string kernelName (halvora::VectorPath kernel)
 {
-    return DifferenceKernels::name (kernel);
+    return halvora::VectorPaths::name (kernel);
 }
 }
 
 //==============================================================================
 struct ExactnessCase
 {
-    DifferenceKernel kernel;
+    halvora::VectorPath kernel;
     double sampleRate;
 
     friend void PrintTo (const ExactnessCase& c, std::ostream* os)
     {
-        *os << DifferenceKernels::name (c.kernel) << " at " << c.sampleRate << " Hz";
+        *os << halvora::VectorPaths::name (c.kernel) << " at " << c.sampleRate << " Hz";
     }
 };
 
@@ -206,10 +206,10 @@ TEST_P (DetectorExactness, DifferencesAndPitchMatchThePlainArithmetic)
 {
     const auto [kernel, sampleRate] = GetParam();
 
-    PitchDetector detector;
+    halvora::PitchDetector detector;
     detector.prepare (256); // most blocks below are larger: the arrays grow as they must
 
-    if (! detector.useKernel (kernel))
+    if (! detector.useVectorPath (kernel))
         GTEST_SKIP() << kernelName (kernel) << " is not available on this processor";
 
     const int blockSizes[] { 64, 89, 90, 173, 174, 255, 333, 512, 701, 1024, 1537, 2048, 3001, 4095, 4096 };
@@ -247,7 +247,7 @@ std::vector<ExactnessCase> everyKernelAndRate()
 {
     std::vector<ExactnessCase> cases;
 
-    for (auto kernel : DifferenceKernels::all)
+    for (auto kernel : halvora::VectorPaths::all)
         for (auto sampleRate : { 22050.0, 44100.0, 48000.0, 96000.0, 192000.0 })
             cases.push_back ({ kernel, sampleRate });
 
@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P (Kernels, DetectorExactness, testing::ValuesIn (everyKe
                           });
 
 //==============================================================================
-class KernelShapes : public testing::TestWithParam<DifferenceKernel>
+class KernelShapes : public testing::TestWithParam<halvora::VectorPath>
 {
 };
 
@@ -272,9 +272,9 @@ TEST_P (KernelShapes, EveryLagGroupAndRaggedEndMatchThePlainSums)
     // count of leftover lags and every ragged end.
     const auto kernel = GetParam();
 
-    PitchDetector detector;
+    halvora::PitchDetector detector;
 
-    if (! detector.useKernel (kernel))
+    if (! detector.useVectorPath (kernel))
         GTEST_SKIP() << kernelName (kernel) << " is not available on this processor";
 
     for (auto numSamples : { 64, 65, 97, 300 })
@@ -292,20 +292,20 @@ TEST_P (KernelShapes, EveryLagGroupAndRaggedEndMatchThePlainSums)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Kernels, KernelShapes, testing::ValuesIn (DifferenceKernels::all),
-                          [] (const testing::TestParamInfo<DifferenceKernel>& test) { return kernelName (test.param); });
+INSTANTIATE_TEST_SUITE_P (Kernels, KernelShapes, testing::ValuesIn (halvora::VectorPaths::all),
+                          [] (const testing::TestParamInfo<halvora::VectorPath>& test) { return kernelName (test.param); });
 
 TEST (DifferenceKernels, TheDefaultIsTheFastestTheProcessorRuns)
 {
-    PitchDetector detector;
-    EXPECT_EQ (detector.getKernel(), DifferenceKernels::fastestAvailable());
-    EXPECT_TRUE (DifferenceKernels::isAvailable (detector.getKernel()));
-    EXPECT_TRUE (DifferenceKernels::isAvailable (DifferenceKernel::scalar));
+    halvora::PitchDetector detector;
+    EXPECT_EQ (detector.getVectorPath(), halvora::VectorPaths::fastestAvailable());
+    EXPECT_TRUE (halvora::VectorPaths::isAvailable (detector.getVectorPath()));
+    EXPECT_TRUE (halvora::VectorPaths::isAvailable (halvora::VectorPath::scalar));
 
-    for (auto kernel : DifferenceKernels::all)
+    for (auto kernel : halvora::VectorPaths::all)
     {
-        const auto before = detector.getKernel();
-        EXPECT_EQ (detector.useKernel (kernel), DifferenceKernels::isAvailable (kernel));
-        EXPECT_EQ (detector.getKernel(), DifferenceKernels::isAvailable (kernel) ? kernel : before);
+        const auto before = detector.getVectorPath();
+        EXPECT_EQ (detector.useVectorPath (kernel), halvora::VectorPaths::isAvailable (kernel));
+        EXPECT_EQ (detector.getVectorPath(), halvora::VectorPaths::isAvailable (kernel) ? kernel : before);
     }
 }

@@ -6,10 +6,10 @@
 #define HALVORA_FLOAT4_PLAIN 1
 namespace plainlanes
 {
-#include "dsp/Float4.h"
+#include "dsp/kernels/Float4.h"
 }
 
-using plainlanes::Float4;
+using plainlanes::halvora::Float4;
 
 TEST (PlainFloat4, EachLaneIsTheScalarOperation)
 {

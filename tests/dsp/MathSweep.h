@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/VectorMath.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <cmath>
 #include <cstdint>
@@ -14,6 +14,8 @@
 */
 namespace mathsweep
 {
+using namespace halvora;
+
 enum class Function
 {
     tanh,
@@ -85,7 +87,7 @@ inline bool keepsPromise (Function f, float x, float value)
     return ulpDistance (value, library) <= 1;
 }
 
-inline void vectorValues (Function f, const float* in, float* out, int n, VectorMath::Path path)
+inline void vectorValues (Function f, const float* in, float* out, int n, VectorPath path)
 {
     if (f == Function::tanh)
         VectorMath::tanh (in, out, n, path);
@@ -141,7 +143,7 @@ inline Result sweep (Function f, std::uint32_t first, std::uint32_t last, std::u
         for (; n < batch && start <= last; ++n, start += stride)
             in[static_cast<size_t> (n)] = bitsToFloat (static_cast<std::uint32_t> (start));
 
-        vectorValues (f, in.data(), scalarOut.data(), n, VectorMath::Path::scalar);
+        vectorValues (f, in.data(), scalarOut.data(), n, VectorPath::scalar);
 
         for (int i = 0; i < n; ++i)
         {
@@ -161,9 +163,9 @@ inline Result sweep (Function f, std::uint32_t first, std::uint32_t last, std::u
             }
         }
 
-        for (auto path : VectorMath::allPaths)
+        for (auto path : VectorPaths::all)
         {
-            if (path == VectorMath::Path::scalar || ! VectorMath::isAvailable (path))
+            if (path == VectorPath::scalar || ! VectorPaths::isAvailable (path))
                 continue;
 
             vectorValues (f, in.data(), pathOut.data(), n, path);

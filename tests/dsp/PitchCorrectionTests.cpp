@@ -1,201 +1,105 @@
-#include "ChainFixture.h"
-#include "HalvoraVocabulary.h"
+// The pitch correction on its own: the snap to the scale and the replay towards it,
+// against values worked out by hand.
 
-#include "dsp/BlockResampler.h"
+#include "dsp/stages/PitchCorrection.h"
+#include "helpers/SmallBuffers.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
-/** Blocks shorter than 64 samples are not analysed, so the smoothed estimate set here is
-    exactly the one the correction works from. Range Tenor keeps the tone stage neutral.
-*/
-class PitchCorrection : public ChainTest
+struct SnapCase
 {
-protected:
-    void SetUp() override
-    {
-        prepare (1);
-        set (halvora::ParamID::range, 2.0f);
-        set (halvora::ParamID::morvel, 1.0f);
-        target (3);
-    }
-
-    static juce::AudioBuffer<float> ramp (int numSamples)
-    {
-        juce::AudioBuffer<float> b (1, numSamples);
-        for (int i = 0; i < numSamples; ++i)
-            b.setSample (0, i, 0.01f * static_cast<float> (i));
-        return b;
-    }
-
-    /** The replay speed the block was resampled at, read back from a ramp. */
-    float measuredRatio (float smoothedHz)
-    {
-        state.smoothedHz() = smoothedHz;
-        auto block = ramp (40);
-        process (block);
-        // Sample 20 sits well inside the block; the ramp maps position to value.
-        return block.getSample (0, 20) / (0.01f * 20.0f);
-    }
-
-    static float hzOfNote (double midi) { return static_cast<float> (440.0 * std::pow (2.0, (midi - 69.0) / 12.0)); }
+    float midi;
+    int key, scale;
+    float expected;
 };
 
-TEST_F (PitchCorrection, NoteOutsideTheScaleMovesToTheNearestMember)
+class PitchCorrectionSnap : public testing::TestWithParam<SnapCase>
 {
-    // A#4 in C major: A below and B above are both a semitone away; the one below wins.
-    EXPECT_NEAR (measuredRatio (466.16f), 0.943874f, 2.0e-5f);
+};
+
+TEST_P (PitchCorrectionSnap, MovesToTheNearestNoteOfTheScaleWithTiesGoingDown)
+{
+    const auto c = GetParam();
+    EXPECT_FLOAT_EQ (halvora::PitchCorrection::snapMidiToScale (c.midi, c.key, c.scale), c.expected)
+        << c.midi << " in key " << c.key << ", scale " << c.scale;
 }
 
-TEST_F (PitchCorrection, MixolydianSkipsItsMissingSeventh)
-{
-    set (halvora::ParamID::scale, 3.0f);
-    EXPECT_NEAR (measuredRatio (466.16f), 0.943874f, 2.0e-5f);
-}
+INSTANTIATE_TEST_SUITE_P (Notes, PitchCorrectionSnap, testing::Values (SnapCase { 60.0f, 0, 0, 60.0f },   // C in C major stays
+                                                                       SnapCase { 61.2f, 0, 0, 60.2f },   // C# rounds out of C major: C below wins the tie with D
+                                                                       SnapCase { 66.0f, 0, 0, 65.0f },   // F# in C major: F and G tie, F wins
+                                                                       SnapCase { 66.0f, 7, 0, 66.0f },   // F# is in G major
+                                                                       SnapCase { 63.0f, 2, 1, 62.0f },   // D# in D minor: D and E tie, D wins
+                                                                       SnapCase { 70.0f, 0, 3, 69.0f },   // the mixolydian mask holds neither B flat nor B: A is nearest
+                                                                       SnapCase { 71.0f, 0, 3, 72.0f },   // from B the nearest is C, above
+                                                                       SnapCase { 69.4f, 5, 4, 69.4f })); // every note is in the chromatic scale
 
-TEST_F (PitchCorrection, OffGridNotesKeepTheirDeviation)
+TEST (PitchCorrectionStage, ANoteAlreadyInTheScaleLeavesTheBlockAlone)
 {
-    // D minor, note 61.3 (C# a little sharp): moves to 60.3, not to a whole note number.
-    set (halvora::ParamID::key, 2.0f);
-    set (halvora::ParamID::scale, 1.0f);
-    EXPECT_NEAR (measuredRatio (hzOfNote (61.3)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
-}
+    halvora::PitchCorrection correction;
+    correction.prepare ({ 44100.0, 8, 1 });
 
-TEST_F (PitchCorrection, SharpNotesMoveUp)
-{
-    // B (note 71) in C major is a member; Bb +0.4 semitones rounds to B: unchanged.
-    // F# (66.1) in C major: F below (k = -1) and G above (k = +1) tie; the one below wins.
-    EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
-    set (halvora::ParamID::key, 7.0f); // G major has F#: unchanged
-    EXPECT_NEAR (measuredRatio (hzOfNote (66.1)), 1.0f, 1.0e-5f);
-    set (halvora::ParamID::key, 0.0f);
-    set (halvora::ParamID::scale, 1.0f); // C minor: C# (61.2) has C below and D above; C wins
-    EXPECT_NEAR (measuredRatio (hzOfNote (61.2)), static_cast<float> (std::pow (2.0, -1.0 / 12.0)), 2.0e-5f);
-}
+    auto block = testutil::fromSamples ({ 0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f });
+    const auto before = block;
+    const auto result = correction.process (block, 440.0f, { 0, 0, 1.0f }); // A in C major
 
-TEST_F (PitchCorrection, StrengthScalesTheMove)
-{
-    set (halvora::ParamID::morvel, 0.25f); // strength 0.5
-    EXPECT_NEAR (measuredRatio (466.16f), 0.5f * (0.943874f - 1.0f) + 1.0f, 2.0e-5f);
-}
-
-TEST_F (PitchCorrection, NotesInTheScaleAndChromaticStayPut)
-{
-    // The offset is 0; the ratio goes through the note number and back in float, so it is
-    // within a few ulps of 1 rather than exactly 1.
-    EXPECT_NEAR (measuredRatio (440.0f), 1.0f, 1.0e-6f);
-    EXPECT_NEAR (measuredRatio (441.0f), 1.0f, 1.0e-6f);
-    set (halvora::ParamID::scale, 4.0f);
-    EXPECT_NEAR (measuredRatio (466.16f), 1.0f, 1.0e-6f);
-    EXPECT_NEAR (measuredRatio (hzOfNote (61.45)), 1.0f, 1.0e-6f);
-}
-
-TEST_F (PitchCorrection, SlowerReplayInterpolatesFromTheBlocksStart)
-{
-    state.smoothedHz() = 466.16f;
-    juce::AudioBuffer<float> block (1, 8);
-    const float x[] { 0.1f, -0.3f, 0.5f, 0.2f, -0.4f, 0.0f, 0.3f, -0.1f };
+    EXPECT_EQ (result.targetHz, 440.0f);
+    EXPECT_EQ (result.ratio, 1.0f);
     for (int i = 0; i < 8; ++i)
-        block.setSample (0, i, x[i]);
+        EXPECT_EQ (block.getSample (0, i), before.getSample (0, i));
+}
 
-    auto expected = block;
-    const auto ratio = measuredRatio (466.16f);
-    state.smoothedHz() = 466.16f;
-    process (block);
+TEST (PitchCorrectionStage, ReplaysARampAtTheRatioTowardsTheSnappedNote)
+{
+    // 460 Hz is note 69.77, which rounds to B flat, out of C major: A and B lie a semitone
+    // either side and the lower wins, so the target is 460 Hz a semitone down. At strength
+    // 0.5 the ratio goes halfway: 0.5 * (2^(-1/12) - 1) + 1.
+    halvora::PitchCorrection correction;
+    correction.prepare ({ 44100.0, 16, 2 });
 
-    // Linear interpolation at m * ratio, then the neutral tone stage.
-    for (int m = 0; m < 8; ++m)
+    juce::AudioBuffer<float> ramp (2, 16);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 16; ++i)
+            ramp.setSample (c, i, static_cast<float> (i));
+
+    const auto result = correction.process (ramp, 460.0f, { 0, 0, 0.5f });
+    const auto semitoneDown = std::pow (2.0, -1.0 / 12.0);
+
+    EXPECT_NEAR (result.targetHz, 460.0 * semitoneDown, 1.0e-2);
+    EXPECT_NEAR (result.ratio, 0.5 * (semitoneDown - 1.0) + 1.0, 1.0e-5);
+
+    // A ramp read at position m * ratio is m * ratio itself.
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR (ramp.getSample (c, i), static_cast<float> (i) * result.ratio, 1.0e-4f) << c << ", " << i;
+}
+
+TEST (PitchCorrectionStage, TheRatioIsHeldBetweenHalfAndDoubleSpeed)
+{
+    // Strengths beyond what the chain ever asks: from 460 Hz a semitone down, strength 60
+    // would ask 60 * (2^(-1/12) - 1) + 1 (about -2.4) and strength -30 about 2.7.
+    halvora::PitchCorrection correction;
+    correction.prepare ({ 44100.0, 4, 1 });
+
+    auto block = testutil::fromSamples ({ 1.0f, 2.0f, 3.0f, 4.0f });
+    EXPECT_EQ (correction.process (block, 460.0f, { 0, 0, 60.0f }).ratio, 0.5f);
+    EXPECT_EQ (correction.process (block, 460.0f, { 0, 0, -30.0f }).ratio, 2.0f);
+}
+
+TEST (PitchCorrectionStage, WithoutAFollowedPitchOrStrengthTheBlockPassesUnchanged)
+{
+    // 460 Hz would move (see above), but not without strength, nor without a pitch.
+    halvora::PitchCorrection correction;
+    correction.prepare ({ 44100.0, 4, 1 });
+
+    for (const auto& [smoothedHz, strength] : { std::pair { 460.0f, 0.0f }, std::pair { 0.0f, 1.0f }, std::pair { -5.0f, 1.0f } })
     {
-        const auto pos = static_cast<float> (m) * ratio;
-        const auto i0 = static_cast<int> (pos);
-        const auto i1 = juce::jmin (i0 + 1, 7);
-        const auto frac = pos - static_cast<float> (i0);
-        EXPECT_NEAR (block.getSample (0, m), (x[i1] - x[i0]) * frac + x[i0], 1.0e-4f) << m;
+        auto block = testutil::fromSamples ({ 1.0f, 2.0f, 3.0f, 4.0f });
+        const auto result = correction.process (block, smoothedHz, { 0, 0, strength });
+        EXPECT_EQ (result.targetHz, 0.0f) << smoothedHz << " Hz, strength " << strength;
+        EXPECT_EQ (result.ratio, 1.0f);
+        EXPECT_EQ (block.getSample (0, 3), 4.0f);
     }
-}
-
-TEST_F (PitchCorrection, CorrectionOffLeavesTheBlock)
-{
-    target (0);
-    EXPECT_NEAR (measuredRatio (466.16f), 1.0f, 1.0e-6f);
-    target (2);
-    EXPECT_NEAR (measuredRatio (466.16f), 1.0f, 1.0e-6f);
-    target (4);
-    EXPECT_NEAR (measuredRatio (466.16f), 0.943874f, 2.0e-5f);
-}
-
-TEST_F (PitchCorrection, SingleSampleBlocksAreNeverShifted)
-{
-    state.smoothedHz() = 466.16f;
-    juce::AudioBuffer<float> one (1, 1);
-    one.setSample (0, 0, 0.25f);
-    process (one);
-    EXPECT_FLOAT_EQ (one.getSample (0, 0), 0.25f);
-}
-
-TEST_F (PitchCorrection, StereoChannelsShiftAlike)
-{
-    prepare (2);
-    set (halvora::ParamID::range, 2.0f);
-    state.smoothedHz() = 466.16f;
-    juce::AudioBuffer<float> block (2, 40);
-    for (int i = 0; i < 40; ++i)
-    {
-        block.setSample (0, i, 0.01f * static_cast<float> (i));
-        block.setSample (1, i, -0.02f * static_cast<float> (i));
-    }
-    process (block);
-    EXPECT_NEAR (block.getSample (0, 20) / 0.2f, 0.943874f, 2.0e-5f);
-    EXPECT_NEAR (block.getSample (1, 20) / -0.4f, 0.943874f, 2.0e-5f);
-}
-
-//==============================================================================
-struct ReplayCase
-{
-    const char* name;
-    float ratio;
-    std::vector<float> expected; // in terms of x[i] = i + 1
-};
-
-class BlockReplay : public testing::TestWithParam<ReplayCase>
-{
-};
-
-TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
-{
-    const float x[] { 1, 2, 3, 4, 5, 6, 7, 8 };
-    float out[8] {};
-    BlockResampler::replay (x, out, 8, GetParam().ratio);
-    EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },           // x0 x2 x4 x6 x7 x7 x7 x7
-                                                                ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } }, // x0, mean of x0 and x1, x1 ...
-                                                                ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
-                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
-
-TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)
-{
-    const float x[] { 0.7f };
-    float out[1] {};
-    BlockResampler::replay (x, out, 1, 0.5f);
-    EXPECT_EQ (out[0], 0.7f);
-    BlockResampler::replay (x, out, 1, 2.0f);
-    EXPECT_EQ (out[0], 0.7f);
-}
-
-TEST_F (PitchCorrection, ReportsWhatItDid)
-{
-    state.smoothedHz() = 466.16f;
-    auto block = ramp (40);
-    process (block);
-    const auto& report = processor.getLastBlockPitch();
-    EXPECT_EQ (report.detectedHz, 0.0f);
-    EXPECT_EQ (report.smoothedHz, 466.16f);
-    EXPECT_NEAR (report.targetHz, 440.0f, 0.01f);
-    EXPECT_NEAR (report.ratio, 0.943874f, 2.0e-5f);
-
-    target (0);
-    process (block);
-    EXPECT_EQ (processor.getLastBlockPitch().targetHz, 0.0f);
-    EXPECT_EQ (processor.getLastBlockPitch().ratio, 1.0f);
 }

@@ -1,5 +1,5 @@
-#include "dsp/PitchDetector.h"
-#include "dsp/PitchTracking.h"
+#include "dsp/kernels/PitchDetector.h"
+#include "dsp/stages/PitchTracking.h"
 #include "HalvoraVocabulary.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ std::vector<float> sine (double hz, int numSamples, double sampleRate = 44100.0,
 
 float detect (const std::vector<float>& x, int range, double sampleRate = 44100.0)
 {
-    PitchDetector detector;
+    halvora::PitchDetector detector;
     detector.prepare (static_cast<int> (x.size()));
     return detector.detect (x.data(), static_cast<int> (x.size()), sampleRate, range);
 }
@@ -44,7 +44,7 @@ TEST_P (LagWindows, FollowTheRangeAndTheBlock)
     const auto& c = GetParam();
     for (int range = 0; range < 5; ++range)
     {
-        const auto w = PitchDetector::lagWindow (c.numSamples, c.sampleRate, range);
+        const auto w = halvora::PitchDetector::lagWindow (c.numSamples, c.sampleRate, range);
         EXPECT_TRUE (w.searchable) << range;
         EXPECT_EQ (w.minLag, c.minLags[range]) << range;
         EXPECT_EQ (w.maxLag, c.maxLags[range]) << range;
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P (Worked, LagWindows, testing::Values (WindowCase { 512,
 
 TEST (PitchDetector, ABlockOfSixtyFourHasNoSopranoLagsAt44100)
 {
-    const auto w = PitchDetector::lagWindow (64, 44100.0, 0);
+    const auto w = halvora::PitchDetector::lagWindow (64, 44100.0, 0);
     EXPECT_EQ (w.minLag, 32);
     EXPECT_EQ (w.maxLag, 32);
     EXPECT_EQ (detect (sine (440.0, 89), 0), 0.0f);
@@ -81,9 +81,10 @@ float trackOneBlock (const ShortestBlockCase& c, int numSamples)
 {
     const auto& range = halvora::vocalRanges[static_cast<size_t> (c.range)];
     halvora::PitchTracking tracking;
-    tracking.prepare (numSamples);
-    const auto x = sine (1.5 * range.lowestHz, numSamples, c.sampleRate);
-    return tracking.process (x.data(), numSamples, c.sampleRate, c.range, 1.0f);
+    tracking.prepare ({ c.sampleRate, numSamples, 1 });
+    auto x = sine (1.5 * range.lowestHz, numSamples, c.sampleRate);
+    float* channels[] { x.data() };
+    return tracking.process (juce::AudioBuffer<float> (channels, 1, numSamples), { c.range, 1.0f }).detectedHz;
 }
 } // namespace
 
@@ -185,7 +186,7 @@ TEST (PitchDetector, ResultStaysWithinTheRangeBounds)
 
 TEST (PitchDetector, BlocksLargerThanPreparedStillDetect)
 {
-    PitchDetector detector;
+    halvora::PitchDetector detector;
     detector.prepare (128);
     const auto x = sine (220.0, 1024);
     EXPECT_EQ (detector.detect (x.data(), 1024, 44100.0, 2), static_cast<float> (44100.0 / 200));

@@ -9,16 +9,20 @@
 #define HALVORA_FLOAT4_PLAIN 1
 namespace plainlanes
 {
-#include "dsp/VoiceReverb.cpp"
+#include "dsp/kernels/VoiceReverb.cpp"
 }
 
 static_assert (HALVORA_FLOAT4_SSE == 0, "the reverb above must be the plain-lane build");
 
 TEST (PlainLaneVoiceReverb, SameBitsAsTheFrameworkReverb)
 {
-    using Lanes = plainlanes::VoiceReverb::Lanes;
+    using plainlanes::halvora::VectorPath;
+    using plainlanes::halvora::VoiceReverb;
 
     // Without SSE2 there is no AVX path either: four plain floats it is.
-    EXPECT_FALSE (plainlanes::VoiceReverb::isAvailable (Lanes::eight));
-    reverbcheck::expectTheFrameworkReverbsBits<plainlanes::VoiceReverb> ([] (int) { return Lanes::four; });
+    VoiceReverb reverb;
+    EXPECT_EQ (reverb.getVectorPath(), VectorPath::scalar);
+    EXPECT_FALSE (reverb.useVectorPath (VectorPath::avx2));
+    EXPECT_FALSE (reverb.useVectorPath (VectorPath::avx512));
+    reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([] (int) { return VectorPath::scalar; });
 }

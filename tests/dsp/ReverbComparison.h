@@ -69,10 +69,10 @@ void processBoth (juce::Reverb& framework, juce::AudioBuffer<float>& a, Reverb& 
     its chunks and its delay lines), parameter changes mid-stream (including freeze
     and width), resets, noise and tones, quiet and denormal input that leans on the
     denormal guards, and other sample rates, down to one whose shortest line is a
-    few dozen samples. lanesForBlock (block number) says which lanes to run each block in.
+    few dozen samples. pathForBlock (block number) says which vector path to run each block on.
 */
-template <typename Reverb, typename LanesForBlock>
-void expectTheFrameworkReverbsBits (LanesForBlock lanesForBlock)
+template <typename Reverb, typename PathForBlock>
+void expectTheFrameworkReverbsBits (PathForBlock pathForBlock)
 {
     for (const auto channels : { 1, 2 })
     {
@@ -120,7 +120,7 @@ void expectTheFrameworkReverbsBits (LanesForBlock lanesForBlock)
                 fill (a, random, levels[block % 6], block % 2 == 1, sampleRate);
                 auto b = a;
 
-                ASSERT_TRUE (ours.useLanes (lanesForBlock (block))) << Reverb::name (lanesForBlock (block));
+                ASSERT_TRUE (ours.useVectorPath (pathForBlock (block))) << Reverb::describeLanes (pathForBlock (block));
 
                 processBoth (framework, a, ours, b);
 

@@ -1,214 +1,78 @@
-#include "ChainFixture.h"
-#include "HalvoraVocabulary.h"
-#include "dsp/ToneStage.h"
-#include "dsp/VectorMath.h"
+// The tone stage on its own: the band weights, the vibrato and the gain against values
+// worked out by hand, and the same bits on every vector path.
+
+#include "dsp/stages/ToneStage.h"
+#include "helpers/SmallBuffers.h"
+#include "helpers/StageInspector.h"
+#include "helpers/TestSignals.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
-class ToneStage : public ChainTest
+TEST (ToneStageUnit, AnImpulseAtSopranoWeighsTheLowPassAndTheRestByTheRange)
 {
-protected:
-    void SetUp() override { prepare (1); }
+    // Soprano: highs 1.6, lows 0.6. The low-pass is lp = (lp + x) / 2, and the output
+    // lp * 0.6 + (x - lp) * 1.6: for 1, 0, 0, 0 the low-pass runs 0.5, 0.25, 0.125, 0.0625.
+    halvora::ToneStage tone;
+    tone.prepare ({ 44100.0, 4, 1 });
 
-    /** The last output sample once a constant input has settled the filter. */
-    float settled (float input)
-    {
-        auto block = constant (1, 400, input);
-        process (block);
-        return block.getSample (0, 399);
-    }
-};
+    auto block = testutil::fromSamples ({ 1.0f, 0.0f, 0.0f, 0.0f });
+    halvora::ToneStage::Settings settings;
+    settings.rangeIndex = 0;
+    settings.gainFactor = 2.0f;
+    tone.process (block, settings);
 
-struct SettledCase
-{
-    int range;
-    float expected;
-};
+    const float expected[] { 1.1f, -0.25f, -0.125f, -0.0625f };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ (block.getSample (0, i), 2.0f * expected[i]) << i;
 
-class SettledLevels : public ToneStage, public testing::WithParamInterface<SettledCase>
-{
-};
+    EXPECT_EQ (halvora::StageInspector::toneState (tone), std::vector<float> { 0.0625f });
 
-TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
-{
-    set (halvora::ParamID::range, static_cast<float> (GetParam().range));
-    EXPECT_EQ (settled (1.0f), GetParam().expected);
+    tone.reset();
+    EXPECT_EQ (halvora::StageInspector::toneState (tone), std::vector<float> { 0.0f });
 }
 
-INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::Values (SettledCase { 0, 0.6f }, SettledCase { 1, 0.8f }, SettledCase { 2, 1.0f }, SettledCase { 3, 1.3f }, SettledCase { 4, 1.6f }));
-
-TEST_F (ToneStage, GainScalesTheWholeOutput)
+TEST (ToneStageUnit, FullVibratoDepthSwingsByHalfTheLevel)
 {
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::gain, -24.0f);
-    EXPECT_NEAR (settled (1.0f), 0.0630957f, 1.0e-6f);
-    set (halvora::ParamID::gain, 6.0f);
-    EXPECT_NEAR (settled (0.5f), 0.5f * 1.9952623f, 1.0e-6f);
+    // At a quarter turn per sample the sine runs 0, 1, 0, -1; full depth is a factor of
+    // 1 + 0.5 * sine. A constant 1 at Tenor (both weights 1) passes the tone unchanged.
+    halvora::ToneStage tone;
+    tone.prepare ({ 4.0, 4, 2 }); // at 4 Hz, a 1 Hz vibrato steps a quarter turn per sample
+
+    juce::AudioBuffer<float> block (2, 4);
+    for (int c = 0; c < 2; ++c)
+        juce::FloatVectorOperations::fill (block.getWritePointer (c), 1.0f, 4);
+
+    halvora::ToneStage::Settings settings;
+    settings.rangeIndex = 2;
+    settings.vibratoDepthPercent = 100.0f;
+    settings.vibratoRateHz = 1.0f;
+    tone.process (block, settings);
+
+    const float expected[] { 1.0f, 1.5f, 1.0f, 0.5f };
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR (block.getSample (c, i), expected[i], 1.0e-6f) << c << ", " << i;
+
+    EXPECT_NEAR (std::cos (halvora::StageInspector::vibratoPhase (tone)), 1.0f, 1.0e-5f); // a whole turn on
 }
 
-TEST_F (ToneStage, NegativeFormantSaturates)
+TEST (ToneStageUnit, AChannelBeyondThePreparedOnesGetsItsOwnFilter)
 {
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::formant, -1.0f);
-    EXPECT_NEAR (settled (1.0f), 1.0f, 1.0e-6f);
-    EXPECT_NEAR (settled (0.1f), std::tanh (0.5f) / std::tanh (5.0f), 1.0e-6f); // about 0.462
-    set (halvora::ParamID::formant, -0.5f);
-    // drive 3, saturation mix 0.65: 0.2 * 0.35 + tanh(0.6) / tanh(3) * 0.65
-    EXPECT_NEAR (settled (0.2f), 0.2f * 0.35f + std::tanh (0.6f) / std::tanh (3.0f) * 0.65f, 1.0e-6f);
-}
+    halvora::ToneStage tone;
+    tone.prepare ({ 44100.0, 4, 1 });
 
-TEST_F (ToneStage, PositiveFormantLeansOnTheLowBand)
-{
-    set (halvora::ParamID::formant, 1.0f); // Soprano: y = 0.6 * lp
-    juce::AudioBuffer<float> block (1, 3);
-    block.clear();
+    juce::AudioBuffer<float> block (2, 1);
     block.setSample (0, 0, 1.0f);
-    process (block);
-    EXPECT_FLOAT_EQ (block.getSample (0, 0), 0.3f);
-    EXPECT_FLOAT_EQ (block.getSample (0, 1), 0.15f);
-    EXPECT_FLOAT_EQ (block.getSample (0, 2), 0.075f);
+    block.setSample (1, 0, -1.0f);
+    tone.process (block, {});
+
+    EXPECT_EQ (halvora::StageInspector::toneState (tone), (std::vector<float> { 0.5f, -0.5f }));
 }
-
-TEST_F (ToneStage, HighBandFollowsTheRangeWeight)
-{
-    // An impulse from a zero state: lp = 0.5, high band 0.5.
-    for (int range = 0; range < 5; ++range)
-    {
-        const auto& weights = halvora::vocalRanges[static_cast<size_t> (range)];
-        prepare (1);
-        set (halvora::ParamID::range, static_cast<float> (range));
-        juce::AudioBuffer<float> block (1, 2);
-        block.clear();
-        block.setSample (0, 0, 1.0f);
-        process (block);
-        EXPECT_FLOAT_EQ (block.getSample (0, 0), 0.5f * weights.lowWeight + 0.5f * weights.highWeight) << range;
-        EXPECT_FLOAT_EQ (block.getSample (0, 1), 0.25f * weights.lowWeight - 0.25f * weights.highWeight) << range;
-    }
-}
-
-TEST_F (ToneStage, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
-{
-    prepare (2);
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::vibDepth, 100.0f);
-    set (halvora::ParamID::vibRate, 10.0f);
-
-    auto block = constant (2, 4410, 1.0f);
-    process (block);
-
-    EXPECT_FLOAT_EQ (block.getSample (0, 0), 1.0f);         // phase 0
-    EXPECT_NEAR (block.getSample (0, 1102), 1.5f, 1.0e-4f); // a quarter period: depth 100 % swings to 1.5
-    EXPECT_NEAR (block.getSample (0, 3307), 0.5f, 1.0e-4f); // three quarters: 0.5
-    for (int i = 0; i < 4410; ++i)
-        ASSERT_EQ (block.getSample (0, i), block.getSample (1, i)) << i; // both channels swing together
-
-    // One whole period: the phase has wrapped back near 0.
-    const auto step = static_cast<float> (10.0 * 6.283185307179586 / 44100.0);
-    EXPECT_NEAR (state.vibratoPhase(), 0.0f, 10.0f * step);
-
-    auto next = constant (2, 512, 1.0f);
-    const auto phaseBefore = state.vibratoPhase();
-    process (next);
-    EXPECT_NEAR (next.getSample (0, 0), 1.0f + 0.5f * std::sin (phaseBefore), 1.0e-6f);
-    EXPECT_NEAR (state.vibratoPhase(), phaseBefore + 512 * step, 1.0e-3f);
-}
-
-struct ToneCase
-{
-    float formant, depthPercent, rateHz;
-    int range, channels;
-    double sampleRate;
-};
-
-class ToneStageReference : public testing::TestWithParam<ToneCase>
-{
-};
-
-TEST_P (ToneStageReference, MatchesThePlainArithmeticBitForBit)
-{
-    // The stage written out plainly, one channel after another with the sine always
-    // computed, against the processor over blocks shorter and longer than its chunks;
-    // without depth the processor skips the sine. The sine and tanh are the plug-in's
-    // own one-value functions (their distance from the C library's is tested apart).
-    const auto& tc = GetParam();
-    HalvoraAudioProcessor processor;
-    processor.prepareToPlay (tc.sampleRate, 512);
-    testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent);
-    testutil::setPlain (processor, halvora::ParamID::vibRate, tc.rateHz);
-    testutil::setPlain (processor, halvora::ParamID::formant, tc.formant);
-    testutil::setPlain (processor, halvora::ParamID::gain, 3.5f);
-    testutil::setPlain (processor, halvora::ParamID::range, static_cast<float> (tc.range));
-
-    // The values as the parameters hold them, snapped to their steps.
-    const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
-    const auto gain = std::pow (10.0f, 0.05f * raw (halvora::ParamID::gain));
-    const auto step = static_cast<float> (static_cast<double> (raw (halvora::ParamID::vibRate)) * 6.283185307179586 / tc.sampleRate);
-    const auto f = raw (halvora::ParamID::formant);
-    const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
-    const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
-    const auto norm = 1.0f / VectorMath::tanh (drive);
-    const auto high = halvora::vocalRanges[static_cast<size_t> (tc.range)].highWeight;
-    const auto low = halvora::vocalRanges[static_cast<size_t> (tc.range)].lowWeight;
-
-    std::vector<float> lps (static_cast<size_t> (tc.channels), 0.0f);
-    float blockPhase = 0.0f;
-
-    const int lengths[] { 1, 255, 256, 257, 1000, 4096, 64 };
-
-    for (int blockIndex = 0; blockIndex < 7; ++blockIndex)
-    {
-        // Halfway the depth switches between none and some, so the phase carried through
-        // blocks without sines must be the one the sines then start from.
-        if (blockIndex == 4)
-            testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent == 0.0f ? 40.0f : 0.0f);
-
-        const auto length = lengths[blockIndex];
-        const auto depth = juce::jmin (1.0f, raw (halvora::ParamID::vibDepth) / 100.0f) * 0.5f;
-        auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
-        input.applyGain (2.5f); // well into the saturation's curve
-        auto output = input;
-        juce::MidiBuffer midi;
-        processor.processBlock (output, midi);
-
-        float phase = blockPhase;
-
-        for (int c = 0; c < tc.channels; ++c)
-        {
-            auto& lp = lps[static_cast<size_t> (c)];
-            phase = blockPhase;
-
-            for (int i = 0; i < length; ++i)
-            {
-                const auto x = input.getSample (c, i);
-                lp = (lp + x) * 0.5f;
-                const auto v = saturation > 0.0f ? x * (1.0f - mix) + VectorMath::tanh (drive * x) * norm * mix
-                             : darkening > 0.0f  ? x * (1.0f - darkening) + darkening * lp
-                                                 : x;
-                const auto y = lp * low + (v - lp) * high;
-                const auto expected = ((VectorMath::sin (phase) * depth + 1.0f) * y) * gain;
-                ASSERT_EQ (output.getSample (c, i), expected) << "block of " << length << ", channel " << c << ", sample " << i;
-
-                // And with the C library's functions, as the stage computed before it had its
-                // own: one unit in the last place of the sine or tanh (below 2^-23 of their
-                // size 1) moves the sample by a few parts in 2^24 of the signal's size.
-                const auto libraryV = saturation > 0.0f ? x * (1.0f - mix) + std::tanh (drive * x) * (1.0f / std::tanh (drive)) * mix : v;
-                const auto libraryY = lp * low + (libraryV - lp) * high;
-                const auto libraryExpected = ((std::sin (phase) * depth + 1.0f) * libraryY) * gain;
-                const auto scale = (std::abs (x) + std::abs (lp)) * (high + low) * gain;
-                ASSERT_LE (std::abs (output.getSample (c, i) - libraryExpected), scale * 0x1p-21f) << "block of " << length << ", sample " << i;
-                phase = phase + step;
-                if (phase > 6.2831855f)
-                    phase -= 6.2831855f;
-            }
-        }
-
-        blockPhase = phase;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P (Settings, ToneStageReference, testing::Values (ToneCase { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 }, ToneCase { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 }, ToneCase { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 }, ToneCase { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 }, ToneCase { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 }, ToneCase { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 }));
 
 TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
 {
@@ -222,13 +86,13 @@ TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
         for (int i = 1200; i < input.getNumSamples(); ++i)
             input.setSample (c, i, i < 2400 ? 0.0f : static_cast<float> (i % 7 - 3) * std::numeric_limits<float>::denorm_min());
 
-    const halvora::ToneStage::Settings settings { -0.8f, 70.0f, 1.4f, 0.0031f, 1 };
+    // A fast vibrato (about 0.0031 rad per sample at 44.1 kHz), so the phase wraps in the test.
+    const halvora::ToneStage::Settings settings { -0.8f, 70.0f, 1.4f, 21.76f, 1 };
 
-    const auto run = [&] (VectorMath::Path path, bool fused) {
+    const auto run = [&] (halvora::VectorPath path) {
         halvora::ToneStage stage;
-        stage.prepare (2);
-        stage.mathPath = path;
-        stage.fusedLowPass = fused;
+        stage.prepare ({ 44100.0, 700, 2 });
+        EXPECT_TRUE (stage.useVectorPath (path));
         auto output = input;
 
         for (int start = 0; start < output.getNumSamples(); start += 700)
@@ -241,21 +105,20 @@ TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
         return output;
     };
 
-    const auto expected = run (VectorMath::Path::scalar, false);
+    // The scalar path runs the plain filter chain; avx2 and avx512 the fused one, where the
+    // processor has fused multiply-adds.
+    const auto expected = run (halvora::VectorPath::scalar);
 
-    for (auto path : VectorMath::allPaths)
+    for (auto path : halvora::VectorPaths::all)
     {
-        for (const auto fused : { false, true })
-        {
-            if (! VectorMath::isAvailable (path) || (fused && ! VectorPaths::hasFusedMultiplyAdd()))
-                continue;
+        if (! halvora::VectorPaths::isAvailable (path))
+            continue;
 
-            const auto output = run (path, fused);
+        const auto output = run (path);
 
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < output.getNumSamples(); ++i)
-                    ASSERT_EQ (std::memcmp (output.getReadPointer (c) + i, expected.getReadPointer (c) + i, sizeof (float)), 0)
-                        << VectorMath::name (path) << (fused ? " fused" : " plain") << " channel " << c << " sample " << i;
-        }
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < output.getNumSamples(); ++i)
+                ASSERT_EQ (std::memcmp (output.getReadPointer (c) + i, expected.getReadPointer (c) + i, sizeof (float)), 0)
+                    << halvora::VectorPaths::name (path) << " channel " << c << " sample " << i;
     }
 }

@@ -1,5 +1,5 @@
 #include "dsp/MathSweep.h"
-#include "dsp/VectorMath.h"
+#include "dsp/kernels/VectorMath.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 using mathsweep::Function;
+using namespace halvora;
 
 //==============================================================================
 /** A stretch of float bit patterns, walked every stride-th pattern. The whole sweep of
@@ -109,12 +110,12 @@ TEST_P (VectorMathSpecialValue, GivesTheExactBitsOnEveryPath)
     const auto& v = GetParam();
     const auto x = mathsweep::bitsToFloat (v.x);
 
-    for (auto path : VectorMath::allPaths)
+    for (auto path : VectorPaths::all)
     {
-        if (! VectorMath::isAvailable (path))
+        if (! VectorPaths::isAvailable (path))
             continue;
 
-        SCOPED_TRACE (VectorMath::name (path));
+        SCOPED_TRACE (VectorPaths::name (path));
 
         // Alone, and in every lane of a run longer than the widest vector with a partial last one.
         for (const auto length : { 1, 37 })
@@ -182,11 +183,11 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
         for (auto function : { Function::tanh, Function::sin })
         {
             std::vector<float> expected (in.size(), -7.0f);
-            mathsweep::vectorValues (function, in.data(), expected.data(), length, VectorMath::Path::scalar);
+            mathsweep::vectorValues (function, in.data(), expected.data(), length, VectorPath::scalar);
 
-            for (auto path : VectorMath::allPaths)
+            for (auto path : VectorPaths::all)
             {
-                if (! VectorMath::isAvailable (path))
+                if (! VectorPaths::isAvailable (path))
                     continue;
 
                 std::vector<float> out (in.size(), -7.0f), inPlace (in);
@@ -197,7 +198,7 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
                 {
                     const auto k = static_cast<size_t> (i);
                     ASSERT_EQ (mathsweep::floatToBits (out[k]), mathsweep::floatToBits (expected[k]))
-                        << mathsweep::name (function) << " " << VectorMath::name (path) << " length " << length << " at " << i;
+                        << mathsweep::name (function) << " " << VectorPaths::name (path) << " length " << length << " at " << i;
                     ASSERT_EQ (mathsweep::floatToBits (inPlace[k]), mathsweep::floatToBits (expected[k]));
                 }
 
@@ -210,6 +211,6 @@ TEST (VectorMath, EveryPathGivesTheScalarBitsForAnyLengthInPlaceOrNot)
 
 TEST (VectorMath, TheDefaultPathIsOneThisProcessorRuns)
 {
-    EXPECT_TRUE (VectorMath::isAvailable (VectorMath::fastestAvailable()));
-    EXPECT_TRUE (VectorMath::isAvailable (VectorMath::Path::scalar));
+    EXPECT_TRUE (VectorPaths::isAvailable (VectorPaths::fastestAvailable()));
+    EXPECT_TRUE (VectorPaths::isAvailable (VectorPath::scalar));
 }

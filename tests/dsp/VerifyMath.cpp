@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+using namespace halvora;
+
 namespace
 {
 struct Range
@@ -71,9 +73,9 @@ int main()
 
     std::printf ("paths compared with scalar:");
 
-    for (auto path : VectorMath::allPaths)
-        if (path != VectorMath::Path::scalar && VectorMath::isAvailable (path))
-            std::printf (" %s", VectorMath::name (path));
+    for (auto path : VectorPaths::all)
+        if (path != VectorPath::scalar && VectorPaths::isAvailable (path))
+            std::printf (" %s", VectorPaths::name (path));
 
     std::printf ("\n%-5s %-31s %11s %11s %7s %-16s %7s %11s  %s\n", "", "arguments", "floats", "differing", "worst", "worst at", "broken", "path misses", "first broken at");
 

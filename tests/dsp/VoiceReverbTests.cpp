@@ -1,52 +1,55 @@
-#include "dsp/VoiceReverb.h"
+#include "dsp/kernels/VoiceReverb.h"
 #include "ReverbComparison.h"
 
-using Lanes = VoiceReverb::Lanes;
+using halvora::VectorPath;
+using halvora::VoiceReverb;
+namespace VectorPaths = halvora::VectorPaths;
 
-/** Every way of running the combs that this processor offers must give the framework
-    reverb's bits, and so must switching between them from block to block.
+/** Every vector path that this processor offers must give the framework reverb's bits,
+    and so must switching between four and eight lanes from block to block.
 */
-TEST (VoiceReverb, SameBitsAsTheFrameworkReverbInEveryLaneWidth)
+TEST (VoiceReverb, SameBitsAsTheFrameworkReverbOnEveryVectorPath)
 {
-    for (const auto lanes : VoiceReverb::allLanes)
+    for (const auto path : VectorPaths::all)
     {
-        if (! VoiceReverb::isAvailable (lanes))
+        if (! VectorPaths::isAvailable (path))
             continue;
 
-        SCOPED_TRACE (VoiceReverb::name (lanes));
-        reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([lanes] (int) { return lanes; });
+        SCOPED_TRACE (std::string (VectorPaths::name (path)) + ", " + VoiceReverb::describeLanes (path));
+        reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([path] (int) { return path; });
     }
 }
 
 TEST (VoiceReverb, SameBitsAsTheFrameworkReverbSwitchingLanesBetweenBlocks)
 {
-    if (! VoiceReverb::isAvailable (Lanes::eight))
-        GTEST_SKIP() << "this processor has no AVX";
+    if (! VectorPaths::isAvailable (VectorPath::avx2))
+        GTEST_SKIP() << "this processor has no AVX2";
 
-    reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([] (int block) { return block % 3 == 1 ? Lanes::four : Lanes::eight; });
+    reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([] (int block) { return block % 3 == 1 ? VectorPath::sse2 : VectorPath::avx2; });
 }
 
 TEST (VoiceReverb, StartsInTheWidestLanesAvailable)
 {
-    EXPECT_TRUE (VoiceReverb::isAvailable (Lanes::four));
-    EXPECT_EQ (VoiceReverb().getLanes(), VoiceReverb::fastestAvailable());
-    EXPECT_EQ (VoiceReverb::fastestAvailable(), VoiceReverb::isAvailable (Lanes::eight) ? Lanes::eight : Lanes::four);
+    VoiceReverb reverb;
+    EXPECT_TRUE (reverb.useVectorPath (VectorPath::scalar));
+    EXPECT_TRUE (reverb.useVectorPath (VectorPath::sse2));
+    EXPECT_EQ (VoiceReverb::describeLanes (VoiceReverb().getVectorPath()), VoiceReverb::describeLanes (VectorPaths::hasAvx() ? VectorPath::avx2 : VectorPath::sse2));
 }
 
 /** One reverb fed mono and stereo blocks by turns, as a host may when it changes the
     layout, while the parameters move: the framework's mono loop leaves the second wet
-    gain where it is, and ours must too, in every lane width.
+    gain where it is, and ours must too, on every vector path.
 */
 TEST (VoiceReverb, SameBitsAsTheFrameworkReverbBetweenMonoAndStereoBlocks)
 {
-    for (const auto lanes : VoiceReverb::allLanes)
+    for (const auto path : VectorPaths::all)
     {
-        if (! VoiceReverb::isAvailable (lanes))
+        if (! VectorPaths::isAvailable (path))
             continue;
 
         juce::Reverb framework;
         VoiceReverb ours;
-        ASSERT_TRUE (ours.useLanes (lanes));
+        ASSERT_TRUE (ours.useVectorPath (path));
         juce::Random random (7);
         auto params = reverbcheck::voiceChainSettings();
 
@@ -64,7 +67,7 @@ TEST (VoiceReverb, SameBitsAsTheFrameworkReverbBetweenMonoAndStereoBlocks)
 
             reverbcheck::processBoth (framework, a, ours, b);
 
-            ASSERT_TRUE (reverbcheck::sameBits (a, b)) << VoiceReverb::name (lanes) << ", block " << block;
+            ASSERT_TRUE (reverbcheck::sameBits (a, b)) << VectorPaths::name (path) << ", block " << block;
         }
     }
 }

@@ -1,26 +1,32 @@
 #pragma once
 
 #include "PluginProcessor.h"
+#include "helpers/StageInspector.h"
+#include "helpers/TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-/** Reaches the processor's private processing state, for tests that check it. */
+/** Reaches the processor's private processing state, for tests that check it; the
+    stages' own state through the stages' one inspector.
+*/
 struct HalvoraProcessorInspector
 {
+    using Stages = halvora::StageInspector;
+
     explicit HalvoraProcessorInspector (HalvoraAudioProcessor& p)
         : processor (p)
     {
     }
 
     juce::AudioBuffer<float>& analysisBuffer() { return processor.analysisBuffer; }
-    std::vector<float>& toneState() { return processor.tone.toneState; }
-    double& currentSampleRate() { return processor.currentSampleRate; }
-    float& vibratoPhase() { return processor.tone.vibratoPhase; }
-    juce::AudioBuffer<float>& echoBuffer() { return processor.echo.echoBuffer; }
-    int& echoWritePos() { return processor.echo.echoWritePos; }
-    juce::Reverb::Parameters& reverbParams() { return processor.reverbBlend.reverbParams; }
-    float& lastDetectedHz() { return processor.pitchTracking.lastDetectedHz; }
-    float& smoothedHz() { return processor.pitchTracking.smoothedHz; }
+    double& currentSampleRate() { return processor.stageSpec.sampleRate; }
+    std::vector<float>& toneState() { return Stages::toneState (processor.tone); }
+    float& vibratoPhase() { return Stages::vibratoPhase (processor.tone); }
+    juce::AudioBuffer<float>& echoBuffer() { return Stages::echoBuffer (processor.echo); }
+    int& echoWritePos() { return Stages::echoWritePos (processor.echo); }
+    juce::Reverb::Parameters& reverbParams() { return Stages::reverbParams (processor.reverbBlend); }
+    float& lastDetectedHz() { return Stages::lastDetectedHz (processor.pitchTracking); }
+    float& smoothedHz() { return Stages::smoothedHz (processor.pitchTracking); }
 
     HalvoraAudioProcessor& processor;
 };
@@ -49,9 +55,6 @@ private:
 
 void writeWav (const juce::File& file, const juce::AudioBuffer<float>& buffer, double sampleRate, int bits = 32);
 juce::AudioBuffer<float> readAudio (const juce::File& file, double* sampleRate = nullptr);
-
-/** A repeatable mix of tones and noise, different per channel. */
-juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples, double sampleRate, juce::uint32 seed = 1);
 
 struct CommandResult
 {

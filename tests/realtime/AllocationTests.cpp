@@ -1,6 +1,6 @@
 // Counts every heap allocation made on the audio thread while processBlock runs.
 
-#include "dsp/ChainFixture.h"
+#include "processor/ChainFixture.h"
 #include "HalvoraVocabulary.h"
 
 #include "AllocationCounter.h"

@@ -2,7 +2,7 @@
 #include "helpers/TestHelpers.h"
 
 #include "HalvoraVocabulary.h"
-#include "dsp/PitchTracking.h"
+#include "dsp/stages/PitchTracking.h"
 
 #include <gtest/gtest.h>
 

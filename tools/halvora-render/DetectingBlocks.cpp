@@ -1,7 +1,7 @@
 #include "DetectingBlocks.h"
 
 #include "HalvoraVocabulary.h"
-#include "dsp/PitchTracking.h"
+#include "dsp/stages/PitchTracking.h"
 
 namespace halvora
 {

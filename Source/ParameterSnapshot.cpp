@@ -1,0 +1,161 @@
+#include "ParameterSnapshot.h"
+#include "dsp/Clamp.h"
+
+#include <cmath>
+#include <string_view>
+
+namespace halvora
+{
+
+namespace
+{
+    /** A parameter's place in parameterIDs. Used in a constant expression, an unknown
+        ID fails to compile.
+    */
+    constexpr std::size_t parameterIndex (std::string_view id)
+    {
+        std::size_t i = 0;
+
+        while (i < parameterIDs.size() && id != parameterIDs[i])
+            ++i;
+
+        return i < parameterIDs.size() ? i : throw "not a parameter ID";
+    }
+
+    /** A raw value made finite: NaN reads as the default, an infinity as the bound it
+        points at; finite values pass unchanged. Without a handle, the default.
+    */
+    float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
+    {
+        if (handle == nullptr)
+            return defaultValue;
+
+        const auto raw = handle->load (std::memory_order_relaxed);
+
+        if (std::isnan (raw))
+            return defaultValue;
+
+        if (std::isinf (raw))
+            return raw > 0.0f ? maximum : minimum;
+
+        return raw;
+    }
+
+    /** A continuous parameter read with its own default and bounds. */
+    float loadFinite (const std::atomic<float>* handle, const ContinuousParameter& p) noexcept
+    {
+        return loadFinite (handle, p.defaultValue, p.minimum, p.maximum);
+    }
+
+    /** A choice index from its raw value: truncated toward zero, then clamped to the list. */
+    int loadChoice (const std::atomic<float>* handle, const ChoiceParameter& p) noexcept
+    {
+        const auto last = p.numChoices - 1;
+        const auto raw = loadFinite (handle, 0.0f, 0.0f, static_cast<float> (last)); // clamped as a float first
+
+        if (! (raw > 0.0f)) // also NaN
+            return 0;
+
+        if (raw >= static_cast<float> (last))
+            return last;
+
+        return static_cast<int> (raw);
+    }
+} // namespace
+
+//==============================================================================
+namespace
+{
+    /** Where a parameter's handle sits and its entry in the vocabulary, both found while
+        compiling, so the audio thread looks nothing up.
+    */
+    struct ContinuousSlot
+    {
+        std::size_t index;
+        const ContinuousParameter& parameter;
+    };
+
+    struct ChoiceSlot
+    {
+        std::size_t index;
+        const ChoiceParameter& parameter;
+    };
+
+    constexpr ContinuousSlot continuous (std::string_view id) { return { parameterIndex (id), findContinuous (id) }; }
+    constexpr ChoiceSlot choice (std::string_view id) { return { parameterIndex (id), findChoice (id) }; }
+
+    // clang-format off
+    constexpr auto formant   = continuous (ParamID::formant);
+    constexpr auto gain      = continuous (ParamID::gain);
+    constexpr auto vibRate   = continuous (ParamID::vibRate);
+    constexpr auto vibDepth  = continuous (ParamID::vibDepth);
+    constexpr auto delayMix  = continuous (ParamID::delayMix);
+    constexpr auto reverbMix = continuous (ParamID::reverbMix);
+    constexpr auto morvel    = continuous (ParamID::morvel);
+    constexpr auto range     = choice (ParamID::range);
+    constexpr auto key       = choice (ParamID::key);
+    constexpr auto scale     = choice (ParamID::scale);
+    // clang-format on
+
+    using Handles = ParameterReader::Handles;
+
+    float valueOf (const Handles& handles, const ContinuousSlot& slot) noexcept
+    {
+        return loadFinite (handles[slot.index], slot.parameter);
+    }
+
+    int valueOf (const Handles& handles, const ChoiceSlot& slot) noexcept
+    {
+        return loadChoice (handles[slot.index], slot.parameter);
+    }
+} // namespace
+
+ParameterReader::ParameterReader (juce::AudioProcessorValueTreeState& state)
+{
+    for (std::size_t i = 0; i < parameterIDs.size(); ++i)
+        handles[i] = state.getRawParameterValue (parameterIDs[i]);
+}
+
+ParameterSnapshot ParameterReader::read() const noexcept
+{
+    ParameterSnapshot s;
+    s.formant = valueOf (handles, formant);
+    s.gainDb = valueOf (handles, gain);
+    s.vibratoRateHz = valueOf (handles, vibRate);
+    s.vibratoDepthPercent = valueOf (handles, vibDepth);
+    s.delayPercent = valueOf (handles, delayMix);
+    s.reverbPercent = valueOf (handles, reverbMix);
+
+    // Without a morvel handle there is no correction at all, not the default amount.
+    s.morvel = handles[morvel.index] != nullptr ? valueOf (handles, morvel) : 0.0f;
+
+    s.rangeIndex = valueOf (handles, range);
+    s.keyIndex = valueOf (handles, key);
+    s.scaleIndex = valueOf (handles, scale);
+    return s;
+}
+
+//==============================================================================
+VoiceChainSettings VoiceChainSettings::from (const ParameterSnapshot& p, bool correctionActive) noexcept
+{
+    // The square root makes the first part of the morvel's travel count most: a quarter
+    // of the way already corrects half-way.
+    const auto correctionAmount = correctionActive ? clampBetween (0.0f, 1.0f, p.morvel) : 0.0f;
+    const auto correctionStrength = std::sqrt (correctionAmount);
+
+    VoiceChainSettings s;
+    s.tracking = { p.rangeIndex, correctionStrength };
+    s.correction = { p.keyIndex, p.scaleIndex, correctionStrength };
+
+    s.tone.formantAmount = p.formant;
+    s.tone.vibratoDepthPercent = p.vibratoDepthPercent;
+    s.tone.gainFactor = p.gainDb > -100.0f ? std::pow (10.0f, 0.05f * p.gainDb) : 0.0f;
+    s.tone.vibratoRateHz = clampBetween (vibRate.parameter.minimum, vibRate.parameter.maximum, p.vibratoRateHz);
+    s.tone.rangeIndex = p.rangeIndex;
+
+    s.echo.mixPercent = p.delayPercent;
+    s.reverb.mixPercent = p.reverbPercent;
+    return s;
+}
+
+} // namespace halvora
