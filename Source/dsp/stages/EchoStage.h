@@ -24,7 +24,7 @@ public:
     static constexpr float maxEchoSeconds = 1.0f;
     static constexpr double echoSeconds = 0.35;
 
-    /** Lines of maxEchoSeconds at the spec's sample rate (above 0, finite) for each of
+    /** Lines of maxEchoSeconds at the StageSpec's sample rate (above 0, finite) for each of
         its channels, cleared.
     */
     void prepare (const StageSpec&);

@@ -32,7 +32,7 @@ public:
         float ratio = 1.0f;    // the replay speed applied to the block
     };
 
-    /** Sizes the working copy so that blocks of up to the spec's maximum allocate nothing. */
+    /** Sizes the working copy so that blocks of up to the StageSpec's maximum allocate nothing. */
     void prepare (const StageSpec&);
 
     /** Nothing carries over from one block to the next. */

@@ -35,7 +35,7 @@ public:
     /** Blocks shorter than this are not analysed at all, in any range and at any rate. */
     static constexpr int shortestAnalysedBlock = 64;
 
-    /** Sizes the detector so that blocks of up to the spec's maximum allocate nothing,
+    /** Sizes the detector so that blocks of up to the StageSpec's maximum allocate nothing,
         takes the sample rate, and forgets the voice.
     */
     void prepare (const StageSpec&);

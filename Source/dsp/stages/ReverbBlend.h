@@ -25,7 +25,7 @@ public:
     static juce::Reverb::Parameters voiceRoom() noexcept;
 
     /** Sets the room, clears it, and sizes the wet copy so that blocks of up to the
-        spec's maximum allocate nothing. The room is never told the sample rate.
+        StageSpec's maximum allocate nothing. The room is never told the sample rate.
     */
     void prepare (const StageSpec&);
 

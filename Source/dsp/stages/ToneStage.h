@@ -29,7 +29,7 @@ public:
         int rangeIndex = 0;
     };
 
-    /** Gives each of the spec's channels its own filter state, takes the sample rate the
+    /** Gives each of the StageSpec's channels its own filter state, takes the sample rate the
         vibrato's phase steps by, and restarts the vibrato.
     */
     void prepare (const StageSpec&);
