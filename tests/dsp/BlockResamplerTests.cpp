@@ -131,8 +131,8 @@ TEST_P (ResamplerPaths, ReadsNothingBeyondWhatItSaysItReads)
 
 INSTANTIATE_TEST_SUITE_P (RatiosAndLengths, ResamplerPaths, testing::ValuesIn (everyCase()), [] (const auto& testInfo) {
     const auto& c = testInfo.param;
-    return std::string (halvora::VectorPaths::name (c.path)) + "_ratio" + std::to_string (static_cast<int> (std::lround (c.ratio * 10000.0f))) + "_length"
-         + std::to_string (c.numSamples);
+    const auto ratioInTenThousandths = std::to_string (static_cast<int> (std::lround (c.ratio * 10000.0f)));
+    return std::string (halvora::VectorPaths::name (c.path)) + "_ratio" + ratioInTenThousandths + "_length" + std::to_string (c.numSamples);
 });
 
 //==============================================================================
@@ -155,9 +155,13 @@ TEST_P (BlockReplay, InterpolatesFromTheBlocksFirstSample)
     EXPECT_EQ (std::vector<float> (out, out + 8), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::Values (ReplayCase { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },           // x0 x2 x4 x6 x7 x7 x7 x7
-                                                                ReplayCase { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } }, // x0, mean of x0 and x1, x1 ...
-                                                                ReplayCase { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } }),
+const ReplayCase replayCases[] {
+    { "double", 2.0f, { 1, 3, 5, 7, 8, 8, 8, 8 } },           // x0 x2 x4 x6 x7 x7 x7 x7
+    { "half", 0.5f, { 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f } }, // x0, mean of x0 and x1, x1 ...
+    { "unity", 1.0f, { 1, 2, 3, 4, 5, 6, 7, 8 } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Worked, BlockReplay, testing::ValuesIn (replayCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (BlockReplay, OneSampleBlockIsItsOwnLastSample)

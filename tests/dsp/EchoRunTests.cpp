@@ -108,8 +108,10 @@ TEST_P (EchoRuns, MatchThePlainPerSampleEchoBitForBit)
 
             for (int c = 0; c < channels; ++c)
             {
-                ASSERT_TRUE (sameBits (actual.getReadPointer (c), expected.getReadPointer (c), blockLength)) << "block of " << blockLength << ", channel " << c;
-                ASSERT_TRUE (sameBits (lines.getReadPointer (c), plain.lines[static_cast<size_t> (c)].data(), length)) << "line after a block of " << blockLength;
+                ASSERT_TRUE (sameBits (actual.getReadPointer (c), expected.getReadPointer (c), blockLength))
+                    << "block of " << blockLength << ", channel " << c;
+                ASSERT_TRUE (sameBits (lines.getReadPointer (c), plain.lines[static_cast<size_t> (c)].data(), length))
+                    << "line after a block of " << blockLength;
             }
 
             ASSERT_EQ (halvora::StageInspector::echoWritePos (echo), plain.w);
@@ -119,21 +121,23 @@ TEST_P (EchoRuns, MatchThePlainPerSampleEchoBitForBit)
 
 // Lines set by hand keep the delay of their rate (round (0.35 rate)) unless that reaches
 // the line's end, where it stops one short.
-INSTANTIATE_TEST_SUITE_P (
-    DelaysAndBlocks, EchoRuns,
-    testing::Combine (testing::Values (
-                          // One-sample line: the delay of one reads the place it writes.
-                          EchoRunCase { "lineOfOne", 0.5, 0, 1, { 1, 2, 5 } },
-                          // Delay 1, the minimum: every sample hears the one before.
-                          EchoRunCase { "delayOneLineOfTwo", 2.0, 0, 1, { 1, 2, 3, 7 } },
-                          EchoRunCase { "delayOneLineOfFour", 4.0, 0, 1, { 1, 3, 4, 5, 9 } },
-                          // Delay one short of the line: the read runs just ahead of the write.
-                          EchoRunCase { "delayJustBelowTheLine", 1000.0, 351, 350, { 1, 349, 350, 351, 352, 700, 1000, 77 } },
-                          EchoRunCase { "delayNearTheLine", 1000.0, 360, 350, { 5, 350, 361, 720, 1, 999 } },
-                          // A delay longer than half the line, shorter than it.
-                          EchoRunCase { "delayOverHalfTheLine", 1000.0, 600, 350, { 17, 349, 350, 351, 600, 1201, 3 } },
-                          // The delay the plug-in runs at, with blocks across the wrap and longer than the delay.
-                          EchoRunCase { "rate1000", 1000.0, 0, 350, { 1, 349, 350, 351, 4096, 1000, 77, 2500 } },
-                          EchoRunCase { "rate44100", 44100.0, 0, echoDelayAt44100, { 512, 512, echoDelayAt44100, echoDelayAt44100 + 1, 30000, 333, 44100, 4097 } }),
-                      testing::Values (1, 2, 3)),
-    [] (const auto& testInfo) { return std::string (std::get<0> (testInfo.param).name) + "_" + std::to_string (std::get<1> (testInfo.param)) + "ch"; });
+const EchoRunCase echoRunCases[] {
+    // One-sample line: the delay of one reads the place it writes.
+    { "lineOfOne", 0.5, 0, 1, { 1, 2, 5 } },
+    // Delay 1, the minimum: every sample hears the one before.
+    { "delayOneLineOfTwo", 2.0, 0, 1, { 1, 2, 3, 7 } },
+    { "delayOneLineOfFour", 4.0, 0, 1, { 1, 3, 4, 5, 9 } },
+    // Delay one short of the line: the read runs just ahead of the write.
+    { "delayJustBelowTheLine", 1000.0, 351, 350, { 1, 349, 350, 351, 352, 700, 1000, 77 } },
+    { "delayNearTheLine", 1000.0, 360, 350, { 5, 350, 361, 720, 1, 999 } },
+    // A delay longer than half the line, shorter than it.
+    { "delayOverHalfTheLine", 1000.0, 600, 350, { 17, 349, 350, 351, 600, 1201, 3 } },
+    // The delay the plug-in runs at, with blocks across the wrap and longer than the delay.
+    { "rate1000", 1000.0, 0, 350, { 1, 349, 350, 351, 4096, 1000, 77, 2500 } },
+    { "rate44100", 44100.0, 0, echoDelayAt44100, { 512, 512, echoDelayAt44100, echoDelayAt44100 + 1, 30000, 333, 44100, 4097 } },
+};
+
+INSTANTIATE_TEST_SUITE_P (DelaysAndBlocks, EchoRuns, testing::Combine (testing::ValuesIn (echoRunCases), testing::Values (1, 2, 3)),
+                          [] (const auto& testInfo) {
+                              return std::string (std::get<0> (testInfo.param).name) + "_" + std::to_string (std::get<1> (testInfo.param)) + "ch";
+                          });

@@ -27,14 +27,18 @@ TEST_P (PitchCorrectionSnap, MovesToTheNearestNoteOfTheScaleWithTiesGoingDown)
         << c.midi << " in key " << c.key << ", scale " << c.scale;
 }
 
-INSTANTIATE_TEST_SUITE_P (Notes, PitchCorrectionSnap, testing::Values (SnapCase { 60.0f, 0, 0, 60.0f },   // C in C major stays
-                                                                       SnapCase { 61.2f, 0, 0, 60.2f },   // C# rounds out of C major: C below wins the tie with D
-                                                                       SnapCase { 66.0f, 0, 0, 65.0f },   // F# in C major: F and G tie, F wins
-                                                                       SnapCase { 66.0f, 7, 0, 66.0f },   // F# is in G major
-                                                                       SnapCase { 63.0f, 2, 1, 62.0f },   // D# in D minor: D and E tie, D wins
-                                                                       SnapCase { 70.0f, 0, 3, 69.0f },   // the mixolydian mask holds neither B flat nor B: A is nearest
-                                                                       SnapCase { 71.0f, 0, 3, 72.0f },   // from B the nearest is C, above
-                                                                       SnapCase { 69.4f, 5, 4, 69.4f })); // every note is in the chromatic scale
+const SnapCase snapCases[] {
+    { 60.0f, 0, 0, 60.0f }, // C in C major stays
+    { 61.2f, 0, 0, 60.2f }, // C# rounds out of C major: C below wins the tie with D
+    { 66.0f, 0, 0, 65.0f }, // F# in C major: F and G tie, F wins
+    { 66.0f, 7, 0, 66.0f }, // F# is in G major
+    { 63.0f, 2, 1, 62.0f }, // D# in D minor: D and E tie, D wins
+    { 70.0f, 0, 3, 69.0f }, // the mixolydian mask holds neither B flat nor B: A is nearest
+    { 71.0f, 0, 3, 72.0f }, // from B the nearest is C, above
+    { 69.4f, 5, 4, 69.4f }, // every note is in the chromatic scale
+};
+
+INSTANTIATE_TEST_SUITE_P (Notes, PitchCorrectionSnap, testing::ValuesIn (snapCases));
 
 TEST (PitchCorrectionStage, ANoteAlreadyInTheScaleLeavesTheBlockAlone)
 {

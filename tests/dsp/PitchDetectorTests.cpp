@@ -51,7 +51,13 @@ TEST_P (LagWindows, FollowTheRangeAndTheBlock)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, LagWindows, testing::Values (WindowCase { 512, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 256, 256, 256 } }, WindowCase { 2048, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 337, 450, 535 } }, WindowCase { 2048, 48000.0, { 46, 61, 92, 122, 145 }, { 183, 245, 367, 490, 583 } }));
+const WindowCase windowCases[] {
+    { 512, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 256, 256, 256 } },
+    { 2048, 44100.0, { 42, 56, 84, 113, 134 }, { 169, 225, 337, 450, 535 } },
+    { 2048, 48000.0, { 46, 61, 92, 122, 145 }, { 183, 245, 367, 490, 583 } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Worked, LagWindows, testing::ValuesIn (windowCases));
 
 TEST (PitchDetector, ABlockOfSixtyFourHasNoSopranoLagsAt44100)
 {
@@ -156,11 +162,15 @@ TEST_P (SineDetection, FindsTheWorkedLag)
     EXPECT_EQ (detect (sine (c.hz, c.numSamples), c.range), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Worked, SineDetection, testing::Values (SineCase { 220.0, 1024, 2, static_cast<float> (44100.0 / 200) },   // 220.5, threshold test
-                                                                  SineCase { 440.0, 512, 0, static_cast<float> (44100.0 / 100) },    // 441.0
-                                                                  SineCase { 300.0, 512, 1, static_cast<float> (44100.0 / 147) },    // 300.0
-                                                                  SineCase { 110.0, 512, 4, static_cast<float> (44100.0 / 256) },    // window too short: global minimum at its end
-                                                                  SineCase { 110.0, 2048, 4, static_cast<float> (44100.0 / 401) })); // 109.975
+const SineCase sineCases[] {
+    { 220.0, 1024, 2, static_cast<float> (44100.0 / 200) }, // 220.5, threshold test
+    { 440.0, 512, 0, static_cast<float> (44100.0 / 100) },  // 441.0
+    { 300.0, 512, 1, static_cast<float> (44100.0 / 147) },  // 300.0
+    { 110.0, 512, 4, static_cast<float> (44100.0 / 256) },  // window too short: global minimum at its end
+    { 110.0, 2048, 4, static_cast<float> (44100.0 / 401) }, // 109.975
+};
+
+INSTANTIATE_TEST_SUITE_P (Worked, SineDetection, testing::ValuesIn (sineCases));
 
 TEST (PitchDetector, SilenceFallsBackToTheShortestLagAndIsClamped)
 {

@@ -77,7 +77,8 @@ int main()
         if (path != VectorPath::scalar && VectorPaths::isAvailable (path))
             std::printf (" %s", VectorPaths::name (path));
 
-    std::printf ("\n%-5s %-31s %11s %11s %7s %-16s %7s %11s  %s\n", "", "arguments", "floats", "differing", "worst", "worst at", "broken", "path misses", "first broken at");
+    std::printf ("\n%-5s %-31s %11s %11s %7s %-16s %7s %11s  %s\n",
+                 "", "arguments", "floats", "differing", "worst", "worst at", "broken", "path misses", "first broken at");
 
     auto failed = false;
 

@@ -33,7 +33,8 @@ TEST (VoiceReverb, StartsInTheWidestLanesAvailable)
     VoiceReverb reverb;
     EXPECT_TRUE (reverb.useVectorPath (VectorPath::scalar));
     EXPECT_TRUE (reverb.useVectorPath (VectorPath::sse2));
-    EXPECT_EQ (VoiceReverb::describeLanes (VoiceReverb().getVectorPath()), VoiceReverb::describeLanes (VectorPaths::hasAvx() ? VectorPath::avx2 : VectorPath::sse2));
+    const auto widest = VectorPaths::hasAvx() ? VectorPath::avx2 : VectorPath::sse2;
+    EXPECT_EQ (VoiceReverb::describeLanes (VoiceReverb().getVectorPath()), VoiceReverb::describeLanes (widest));
 }
 
 /** One reverb fed mono and stereo blocks by turns, as a host may when it changes the

@@ -139,7 +139,21 @@ TEST_P (RawValueClamps, BehaveAsTheClampedValue)
     EXPECT_TRUE (identical (render (c.raw), render (c.equivalent))) << c.id << " " << c.raw;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, RawValueClamps, testing::Values (RawCase { halvora::ParamID::range, 7.0f, 4.0f }, RawCase { halvora::ParamID::range, 2.7f, 2.0f }, RawCase { halvora::ParamID::key, -3.0f, 0.0f }, RawCase { halvora::ParamID::scale, 12.0f, 4.0f }, RawCase { halvora::ParamID::vibRate, 20.0f, 10.0f }, RawCase { halvora::ParamID::vibRate, 0.0f, 0.1f }, RawCase { halvora::ParamID::morvel, 3.0f, 1.0f }, RawCase { halvora::ParamID::formant, 3.0f, 1.0f }, RawCase { halvora::ParamID::formant, -7.0f, -1.0f }, RawCase { halvora::ParamID::vibDepth, 250.0f, 100.0f }, RawCase { halvora::ParamID::vibDepth, -20.0f, 0.0f }));
+const RawCase rawCases[] {
+    { halvora::ParamID::range, 7.0f, 4.0f },
+    { halvora::ParamID::range, 2.7f, 2.0f },
+    { halvora::ParamID::key, -3.0f, 0.0f },
+    { halvora::ParamID::scale, 12.0f, 4.0f },
+    { halvora::ParamID::vibRate, 20.0f, 10.0f },
+    { halvora::ParamID::vibRate, 0.0f, 0.1f },
+    { halvora::ParamID::morvel, 3.0f, 1.0f },
+    { halvora::ParamID::formant, 3.0f, 1.0f },
+    { halvora::ParamID::formant, -7.0f, -1.0f },
+    { halvora::ParamID::vibDepth, 250.0f, 100.0f },
+    { halvora::ParamID::vibDepth, -20.0f, 0.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, RawValueClamps, testing::ValuesIn (rawCases));
 
 TEST_F (BlockPipeline, AnalysisSignalIsTheMeanOfTheFirstTwoChannels)
 {

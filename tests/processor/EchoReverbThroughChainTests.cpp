@@ -204,4 +204,11 @@ TEST_P (EchoThroughChainReference, MatchesThePlainArithmeticBitForBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoThroughChainReference, testing::Values (EchoCase { 1000.0, 2 }, EchoCase { 22050.0, 2 }, EchoCase { 44100.0, 1 }, EchoCase { 192000.0, 2 }));
+const EchoCase echoCases[] {
+    { 1000.0, 2 },
+    { 22050.0, 2 },
+    { 44100.0, 1 },
+    { 192000.0, 2 },
+};
+
+INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoThroughChainReference, testing::ValuesIn (echoCases));

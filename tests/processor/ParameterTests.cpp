@@ -127,9 +127,20 @@ TEST_P (ParameterConversion, NormalisedToPlain)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.plain, 1.0e-5f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, ParameterConversion, testing::Values (ConversionCase { "vibRate", 0.0f, 0.1f }, ConversionCase { "vibRate", 1.0f, 10.0f }, ConversionCase { "vibRate", 0.5f, 5.05f }, ConversionCase { "gain", 0.0f, -24.0f }, ConversionCase { "gain", 0.75f, 12.0f }, ConversionCase { "formant", 0.25f, -0.5f }, ConversionCase { "range", 0.5f, 2.0f }, // "Tenor"
-                                                                       ConversionCase { "voice", 1.0f, 1.0f },                                                                                                                                                                                                                                                               // "Male"
-                                                                       ConversionCase { "key", 6.0f / 11.0f, 6.0f }, ConversionCase { "scale", 1.0f, 4.0f }));
+const ConversionCase conversionCases[] {
+    { "vibRate", 0.0f, 0.1f },
+    { "vibRate", 1.0f, 10.0f },
+    { "vibRate", 0.5f, 5.05f },
+    { "gain", 0.0f, -24.0f },
+    { "gain", 0.75f, 12.0f },
+    { "formant", 0.25f, -0.5f },
+    { "range", 0.5f, 2.0f }, // "Tenor"
+    { "voice", 1.0f, 1.0f }, // "Male"
+    { "key", 6.0f / 11.0f, 6.0f },
+    { "scale", 1.0f, 4.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, ParameterConversion, testing::ValuesIn (conversionCases));
 
 struct SnapCase
 {
@@ -150,7 +161,17 @@ TEST_P (ParameterSnapping, PlainValuesSnapToTheStepGridAndClamp)
     EXPECT_NEAR (processor.apvts.getRawParameterValue (c.id)->load(), c.held, 1.0e-5f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, ParameterSnapping, testing::Values (SnapCase { "gain", 3.004f, 3.0f }, SnapCase { "gain", 3.006f, 3.01f }, SnapCase { "delayMix", 33.33f, 33.3f }, SnapCase { "reverbMix", 99.96f, 100.0f }, SnapCase { "morvel", 0.1234f, 0.123f }, SnapCase { "vibDepth", 150.0f, 100.0f }, SnapCase { "formant", -3.0f, -1.0f }));
+const SnapCase snapCases[] {
+    { "gain", 3.004f, 3.0f },
+    { "gain", 3.006f, 3.01f },
+    { "delayMix", 33.33f, 33.3f },
+    { "reverbMix", 99.96f, 100.0f },
+    { "morvel", 0.1234f, 0.123f },
+    { "vibDepth", 150.0f, 100.0f },
+    { "formant", -3.0f, -1.0f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, ParameterSnapping, testing::ValuesIn (snapCases));
 
 TEST (Parameters, ChoiceRawValuesAreIndices)
 {

@@ -64,7 +64,18 @@ TEST_P (BusLayouts, OnlyEqualMonoOrStereo)
     EXPECT_EQ (processor.checkBusesLayoutSupported (layout), c.accepted) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P (Table, BusLayouts, testing::Values (LayoutCase { "mono/mono", Set::mono(), Set::mono(), true }, LayoutCase { "stereo/stereo", Set::stereo(), Set::stereo(), true }, LayoutCase { "mono/stereo", Set::mono(), Set::stereo(), false }, LayoutCase { "stereo/mono", Set::stereo(), Set::mono(), false }, LayoutCase { "disabled/stereo", Set::disabled(), Set::stereo(), false }, LayoutCase { "disabled/disabled", Set::disabled(), Set::disabled(), false }, LayoutCase { "5.1/5.1", Set::create5point1(), Set::create5point1(), false }, LayoutCase { "quad/quad", Set::quadraphonic(), Set::quadraphonic(), false }));
+const LayoutCase layoutCases[] {
+    { "mono/mono", Set::mono(), Set::mono(), true },
+    { "stereo/stereo", Set::stereo(), Set::stereo(), true },
+    { "mono/stereo", Set::mono(), Set::stereo(), false },
+    { "stereo/mono", Set::stereo(), Set::mono(), false },
+    { "disabled/stereo", Set::disabled(), Set::stereo(), false },
+    { "disabled/disabled", Set::disabled(), Set::disabled(), false },
+    { "5.1/5.1", Set::create5point1(), Set::create5point1(), false },
+    { "quad/quad", Set::quadraphonic(), Set::quadraphonic(), false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, BusLayouts, testing::ValuesIn (layoutCases));
 
 TEST (ProcessorShell, RefusedLayoutLeavesTheCurrentOne)
 {

@@ -36,7 +36,15 @@ TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
     EXPECT_EQ (settled (1.0f), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::Values (SettledCase { 0, 0.6f }, SettledCase { 1, 0.8f }, SettledCase { 2, 1.0f }, SettledCase { 3, 1.3f }, SettledCase { 4, 1.6f }));
+const SettledCase settledCases[] {
+    { 0, 0.6f },
+    { 1, 0.8f },
+    { 2, 1.0f },
+    { 3, 1.3f },
+    { 4, 1.6f },
+};
+
+INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::ValuesIn (settledCases));
 
 TEST_F (ToneThroughChain, GainScalesTheWholeOutput)
 {
@@ -207,4 +215,13 @@ TEST_P (ToneThroughChainReference, MatchesThePlainArithmeticBitForBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Settings, ToneThroughChainReference, testing::Values (ToneCase { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 }, ToneCase { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 }, ToneCase { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 }, ToneCase { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 }, ToneCase { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 }, ToneCase { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 }));
+const ToneCase toneCases[] {
+    { -1.0f, 100.0f, 10.0f, 0, 1, 44100.0 },
+    { -0.4f, 37.5f, 7.25f, 3, 2, 48000.0 },
+    { 0.0f, 0.0f, 5.0f, 2, 2, 22050.0 },
+    { 0.6f, 20.0f, 3.0f, 4, 3, 192000.0 },
+    { 0.0f, 50.0f, 8.0f, 1, 1, 96000.0 },
+    { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 },
+};
+
+INSTANTIATE_TEST_SUITE_P (Settings, ToneThroughChainReference, testing::ValuesIn (toneCases));

@@ -183,8 +183,12 @@ template <int lanes>
     const D r = (x - k * pio2Head) - k * pio2Tail;
     const D r2 = r * r;
 
-    const D sinR = r + (r * r2) * (-1.0 / 6.0 + r2 * (1.0 / 120.0 + r2 * (-1.0 / 5040.0 + r2 * (1.0 / 362880.0 + r2 * (-1.0 / 39916800.0 + r2 * (1.0 / 6227020800.0 + r2 * (-1.0 / 1307674368000.0)))))));
-    const D cosR = (1.0 - 0.5 * r2) + (r2 * r2) * (1.0 / 24.0 + r2 * (-1.0 / 720.0 + r2 * (1.0 / 40320.0 + r2 * (-1.0 / 3628800.0 + r2 * (1.0 / 479001600.0 + r2 * (-1.0 / 87178291200.0 + r2 * (1.0 / 20922789888000.0)))))));
+    // Each series' highest terms are summed first into a local of their own (where the
+    // nesting would evaluate them first anyway): the same sums and products, in the same order.
+    const D sinHighTerms = 1.0 / 362880.0 + r2 * (-1.0 / 39916800.0 + r2 * (1.0 / 6227020800.0 + r2 * (-1.0 / 1307674368000.0)));
+    const D sinR = r + (r * r2) * (-1.0 / 6.0 + r2 * (1.0 / 120.0 + r2 * (-1.0 / 5040.0 + r2 * sinHighTerms)));
+    const D cosHighTerms = -1.0 / 3628800.0 + r2 * (1.0 / 479001600.0 + r2 * (-1.0 / 87178291200.0 + r2 * (1.0 / 20922789888000.0)));
+    const D cosR = (1.0 - 0.5 * r2) + (r2 * r2) * (1.0 / 24.0 + r2 * (-1.0 / 720.0 + r2 * (1.0 / 40320.0 + r2 * cosHighTerms)));
 
     const D value = (quadrant & 1u) != 0u ? cosR : sinR;
     const D signedValue = (quadrant & 2u) != 0u ? -value : value;
