@@ -43,27 +43,28 @@ juce::String versionText()
 */
 std::optional<int> handleCommandLine (const juce::StringArray& args)
 {
-    for (const auto& arg : args)
+    // The first argument decides: an answer, or a refusal of it.
+    if (args.isEmpty())
+        return std::nullopt;
+
+    const auto& arg = args[0];
+
+    if (arg == "-h" || arg == "--help")
     {
-        if (arg == "-h" || arg == "--help")
-        {
-            std::cout << usageText() << std::flush;
-            return 0;
-        }
-
-        if (arg == "--version")
-        {
-            std::cout << versionText() << std::flush;
-            return 0;
-        }
-
-        // The menu entry runs the app with no arguments, so none is taken as a file either.
-        std::cerr << commandName << ": " << (arg.startsWithChar ('-') ? "unknown option '" : "unexpected argument '")
-                  << arg << "' (see --help)" << std::endl;
-        return exitUsageError;
+        std::cout << usageText() << std::flush;
+        return 0;
     }
 
-    return std::nullopt;
+    if (arg == "--version")
+    {
+        std::cout << versionText() << std::flush;
+        return 0;
+    }
+
+    // The menu entry runs the app with no arguments, so none is taken as a file either.
+    std::cerr << commandName << ": " << (arg.startsWithChar ('-') ? "unknown option '" : "unexpected argument '")
+              << arg << "' (see --help)" << std::endl;
+    return exitUsageError;
 }
 
 /** Why the window cannot be shown, or an empty string. Without a display the framework
