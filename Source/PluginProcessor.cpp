@@ -121,12 +121,12 @@ void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
 
     // Every stage's working storage is sized here so the audio thread never allocates for
     // blocks of up to twice the announced size.
-    stageSpec = { sampleRate, 2 * maxBlock, outs };
-    pitchTracking.prepare (stageSpec);
-    pitchCorrection.prepare (stageSpec);
-    tone.prepare (stageSpec);
-    echo.prepare (stageSpec);
-    reverbBlend.prepare (stageSpec);
+    stageSetup = { sampleRate, 2 * maxBlock, outs };
+    pitchTracking.prepare (stageSetup);
+    pitchCorrection.prepare (stageSetup);
+    tone.prepare (stageSetup);
+    echo.prepare (stageSetup);
+    reverbBlend.prepare (stageSetup);
 }
 
 void HalvoraAudioProcessor::releaseResources()

@@ -105,7 +105,7 @@ private:
 
     //==============================================================================
     // What the stages were prepared with; an unprepared processor runs at the default rate.
-    halvora::StageSpec stageSpec { defaultSampleRate, 0, 0 };
+    halvora::StageSetup stageSetup { defaultSampleRate, 0, 0 };
     static constexpr int maxAnnouncedBlockSize = 1 << 24;
 
     // The mono signal the pitch is found in, sized by prepareToPlay.

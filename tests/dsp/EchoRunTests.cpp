@@ -1,6 +1,6 @@
 #include "dsp/stages/EchoStage.h"
 #include "helpers/EchoFigures.h"
-#include "helpers/StageInspector.h"
+#include "helpers/StageAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,7 @@ TEST_P (EchoRuns, MatchThePlainPerSampleEchoBitForBit)
 
     halvora::EchoStage echo;
     echo.prepare ({ echoCase.sampleRate, 0, channels });
-    auto& lines = halvora::StageInspector::echoBuffer (echo);
+    auto& lines = halvora::StageAccess::echoBuffer (echo);
 
     if (echoCase.lineLength > 0)
     {
@@ -114,7 +114,7 @@ TEST_P (EchoRuns, MatchThePlainPerSampleEchoBitForBit)
                     << "line after a block of " << blockLength;
             }
 
-            ASSERT_EQ (halvora::StageInspector::echoWritePos (echo), plain.w);
+            ASSERT_EQ (halvora::StageAccess::echoWritePos (echo), plain.w);
         }
     }
 }

@@ -3,14 +3,14 @@
 #include "dsp/stages/EchoStage.h"
 #include "helpers/EchoFigures.h"
 #include "helpers/SmallBuffers.h"
-#include "helpers/StageInspector.h"
+#include "helpers/StageAccess.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-juce::AudioBuffer<float>& lines (halvora::EchoStage& echo) { return halvora::StageInspector::echoBuffer (echo); }
-int writePosition (halvora::EchoStage& echo) { return halvora::StageInspector::echoWritePos (echo); }
+juce::AudioBuffer<float>& lines (halvora::EchoStage& echo) { return halvora::StageAccess::echoBuffer (echo); }
+int writePosition (halvora::EchoStage& echo) { return halvora::StageAccess::echoWritePos (echo); }
 } // namespace
 
 TEST (EchoStageUnit, AnImpulseComesBackAfterTheDelayAtThirtyPercentPerRepeat)

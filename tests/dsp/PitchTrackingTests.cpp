@@ -2,7 +2,7 @@
 // to do.
 
 #include "dsp/stages/PitchTracking.h"
-#include "helpers/StageInspector.h"
+#include "helpers/StageAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 using halvora::PitchTracking;
-using halvora::StageInspector;
+using halvora::StageAccess;
 
 namespace
 {
@@ -28,8 +28,8 @@ TEST (PitchTrackingStage, FirstDetectionIsTakenWholeThenSmoothedByTheStrength)
 {
     PitchTracking tracking;
     tracking.prepare ({ 44100.0, 512, 1 });
-    const auto& smoothedHz = StageInspector::smoothedHz (tracking);
-    const auto& lastDetectedHz = StageInspector::lastDetectedHz (tracking);
+    const auto& smoothedHz = StageAccess::smoothedHz (tracking);
+    const auto& lastDetectedHz = StageAccess::lastDetectedHz (tracking);
 
     tracking.follow (200.0f, 0.0f); // nothing followed yet: starts at the detection
     EXPECT_FLOAT_EQ (smoothedHz, 200.0f);
@@ -51,14 +51,14 @@ TEST (PitchTrackingStage, WithoutADetectionAnUnfollowedVoiceStartsFromTheLastOne
 {
     PitchTracking tracking;
     tracking.prepare ({ 44100.0, 512, 1 });
-    StageInspector::lastDetectedHz (tracking) = 441.0f;
+    StageAccess::lastDetectedHz (tracking) = 441.0f;
 
     tracking.follow (0.0f, 0.5f);
-    EXPECT_EQ (StageInspector::smoothedHz (tracking), 441.0f);
+    EXPECT_EQ (StageAccess::smoothedHz (tracking), 441.0f);
 
     tracking.reset();
-    EXPECT_EQ (StageInspector::smoothedHz (tracking), 0.0f);
-    EXPECT_EQ (StageInspector::lastDetectedHz (tracking), 0.0f);
+    EXPECT_EQ (StageAccess::smoothedHz (tracking), 0.0f);
+    EXPECT_EQ (StageAccess::lastDetectedHz (tracking), 0.0f);
 }
 
 TEST (PitchTrackingStage, DetectsAPeriodOfAHundredSamplesAs441HzAndSkipsShortBlocks)
@@ -77,7 +77,7 @@ TEST (PitchTrackingStage, DetectsAPeriodOfAHundredSamplesAs441HzAndSkipsShortBlo
     const auto wholeBlock = tracking.process (juce::AudioBuffer<float> (channels, 1, 1024), tenorFirmly);
     EXPECT_EQ (wholeBlock.detectedHz, 441.0f);
     EXPECT_FLOAT_EQ (wholeBlock.smoothedHz, 441.0f);
-    EXPECT_EQ (StageInspector::lastDetectedHz (tracking), 441.0f);
+    EXPECT_EQ (StageAccess::lastDetectedHz (tracking), 441.0f);
 }
 
 TEST (PitchTrackingStage, DetectsAtThePreparedSampleRate)

@@ -3,7 +3,7 @@
 
 #include "dsp/stages/ToneStage.h"
 #include "helpers/SmallBuffers.h"
-#include "helpers/StageInspector.h"
+#include "helpers/StageAccess.h"
 #include "helpers/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +30,10 @@ TEST (ToneStageUnit, AnImpulseAtSopranoWeighsTheLowPassAndTheRestByTheRange)
     for (int i = 0; i < 4; ++i)
         EXPECT_FLOAT_EQ (block.getSample (0, i), 2.0f * expected[i]) << i;
 
-    EXPECT_EQ (halvora::StageInspector::toneState (tone), std::vector<float> { 0.0625f });
+    EXPECT_EQ (halvora::StageAccess::toneState (tone), std::vector<float> { 0.0625f });
 
     tone.reset();
-    EXPECT_EQ (halvora::StageInspector::toneState (tone), std::vector<float> { 0.0f });
+    EXPECT_EQ (halvora::StageAccess::toneState (tone), std::vector<float> { 0.0f });
 }
 
 TEST (ToneStageUnit, FullVibratoDepthSwingsByHalfTheLevel)
@@ -58,7 +58,7 @@ TEST (ToneStageUnit, FullVibratoDepthSwingsByHalfTheLevel)
         for (int i = 0; i < 4; ++i)
             EXPECT_NEAR (block.getSample (c, i), expected[i], 1.0e-6f) << c << ", " << i;
 
-    EXPECT_NEAR (std::cos (halvora::StageInspector::vibratoPhase (tone)), 1.0f, 1.0e-5f); // a whole turn on
+    EXPECT_NEAR (std::cos (halvora::StageAccess::vibratoPhase (tone)), 1.0f, 1.0e-5f); // a whole turn on
 }
 
 TEST (ToneStageUnit, AChannelBeyondThePreparedOnesGetsItsOwnFilter)
@@ -71,7 +71,7 @@ TEST (ToneStageUnit, AChannelBeyondThePreparedOnesGetsItsOwnFilter)
     block.setSample (1, 0, -1.0f);
     tone.process (block, {});
 
-    EXPECT_EQ (halvora::StageInspector::toneState (tone), (std::vector<float> { 0.5f, -0.5f }));
+    EXPECT_EQ (halvora::StageAccess::toneState (tone), (std::vector<float> { 0.5f, -0.5f }));
 }
 
 TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PluginProcessor.h"
-#include "helpers/StageInspector.h"
+#include "helpers/StageAccess.h"
 #include "helpers/TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -11,7 +11,7 @@
 */
 struct HalvoraProcessorInspector
 {
-    using Stages = halvora::StageInspector;
+    using Stages = halvora::StageAccess;
 
     explicit HalvoraProcessorInspector (HalvoraAudioProcessor& p)
         : processor (p)
@@ -19,7 +19,7 @@ struct HalvoraProcessorInspector
     }
 
     juce::AudioBuffer<float>& analysisBuffer() { return processor.analysisBuffer; }
-    double& currentSampleRate() { return processor.stageSpec.sampleRate; }
+    double& currentSampleRate() { return processor.stageSetup.sampleRate; }
     std::vector<float>& toneState() { return Stages::toneState (processor.tone); }
     float& vibratoPhase() { return Stages::vibratoPhase (processor.tone); }
     juce::AudioBuffer<float>& echoBuffer() { return Stages::echoBuffer (processor.echo); }

@@ -6,11 +6,11 @@
 namespace halvora
 {
 
-void EchoStage::prepare (const StageSpec& spec)
+void EchoStage::prepare (const StageSetup& setup)
 {
-    sampleRate = spec.sampleRate;
+    sampleRate = setup.sampleRate;
     const auto echoLength = static_cast<int> (std::ceil (static_cast<double> (maxEchoSeconds) * sampleRate));
-    echoBuffer.setSize (spec.numChannels, std::max (0, echoLength));
+    echoBuffer.setSize (setup.numChannels, std::max (0, echoLength));
     reset();
 }
 

@@ -24,10 +24,10 @@ public:
     static constexpr float maxEchoSeconds = 1.0f;
     static constexpr double echoSeconds = 0.35;
 
-    /** Lines of maxEchoSeconds at the StageSpec's sample rate (above 0, finite) for each of
+    /** Lines of maxEchoSeconds at the StageSetup's sample rate (above 0, finite) for each of
         its channels, cleared.
     */
-    void prepare (const StageSpec&);
+    void prepare (const StageSetup&);
 
     /** Clears the lines. */
     void reset() noexcept;
@@ -45,7 +45,7 @@ private:
     int echoWritePos = 0;
     double sampleRate = 44100.0;
 
-    friend struct StageInspector;
+    friend struct StageAccess;
 };
 
 static_assert (hasStageShape<EchoStage, juce::AudioBuffer<float>&>);

@@ -9,9 +9,9 @@
 namespace halvora
 {
 
-void PitchCorrection::prepare (const StageSpec& spec)
+void PitchCorrection::prepare (const StageSetup& setup)
 {
-    shiftScratch.assign (static_cast<size_t> (spec.maximumBlockSize), 0.0f);
+    shiftScratch.assign (static_cast<size_t> (setup.maximumBlockSize), 0.0f);
 }
 
 float PitchCorrection::snapMidiToScale (float midiNote, int key, int scale) noexcept

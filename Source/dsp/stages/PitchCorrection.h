@@ -32,8 +32,8 @@ public:
         float ratio = 1.0f;    // the replay speed applied to the block
     };
 
-    /** Sizes the working copy so that blocks of up to the StageSpec's maximum allocate nothing. */
-    void prepare (const StageSpec&);
+    /** Sizes the working copy so that blocks of up to the StageSetup's maximum allocate nothing. */
+    void prepare (const StageSetup&);
 
     /** Nothing carries over from one block to the next. */
     void reset() noexcept {}
@@ -53,7 +53,7 @@ public:
 private:
     std::vector<float> shiftScratch;
 
-    friend struct StageInspector;
+    friend struct StageAccess;
 };
 
 static_assert (hasStageShape<PitchCorrection, juce::AudioBuffer<float>&, float>);

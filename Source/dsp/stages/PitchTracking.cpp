@@ -5,10 +5,10 @@
 namespace halvora
 {
 
-void PitchTracking::prepare (const StageSpec& spec)
+void PitchTracking::prepare (const StageSetup& setup)
 {
-    detector.prepare (spec.maximumBlockSize);
-    sampleRate = spec.sampleRate;
+    detector.prepare (setup.maximumBlockSize);
+    sampleRate = setup.sampleRate;
     reset();
 }
 

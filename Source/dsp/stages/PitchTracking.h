@@ -35,10 +35,10 @@ public:
     /** Blocks shorter than this are not analysed at all, in any range and at any rate. */
     static constexpr int shortestAnalysedBlock = 64;
 
-    /** Sizes the detector so that blocks of up to the StageSpec's maximum allocate nothing,
+    /** Sizes the detector so that blocks of up to the StageSetup's maximum allocate nothing,
         takes the sample rate, and forgets the voice.
     */
-    void prepare (const StageSpec&);
+    void prepare (const StageSetup&);
 
     /** Forgets the voice followed so far. */
     void reset() noexcept;
@@ -60,7 +60,7 @@ private:
     float lastDetectedHz = 0.0f;
     float smoothedHz = 0.0f;
 
-    friend struct StageInspector;
+    friend struct StageAccess;
 };
 
 static_assert (hasStageShape<PitchTracking, const juce::AudioBuffer<float>&>);

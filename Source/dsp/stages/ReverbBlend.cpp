@@ -17,14 +17,14 @@ juce::Reverb::Parameters ReverbBlend::voiceRoom() noexcept
     return room;
 }
 
-void ReverbBlend::prepare (const StageSpec& spec)
+void ReverbBlend::prepare (const StageSetup& setup)
 {
     // The room is deliberately not told the sample rate: it keeps the framework's
     // 44.1 kHz tunings, so at other rates it sounds proportionally larger or smaller.
     reverbParams = voiceRoom();
     reverb.setParameters (reverbParams);
     reset();
-    reverbScratch.setSize (std::max (1, spec.numChannels), spec.maximumBlockSize);
+    reverbScratch.setSize (std::max (1, setup.numChannels), setup.maximumBlockSize);
 }
 
 void ReverbBlend::reset()

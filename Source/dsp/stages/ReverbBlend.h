@@ -25,9 +25,9 @@ public:
     static juce::Reverb::Parameters voiceRoom() noexcept;
 
     /** Sets the room, clears it, and sizes the wet copy so that blocks of up to the
-        StageSpec's maximum allocate nothing. The room is never told the sample rate.
+        StageSetup's maximum allocate nothing. The room is never told the sample rate.
     */
-    void prepare (const StageSpec&);
+    void prepare (const StageSetup&);
 
     /** Empties the room. */
     void reset();
@@ -44,7 +44,7 @@ private:
     juce::Reverb::Parameters reverbParams;
     juce::AudioBuffer<float> reverbScratch;
 
-    friend struct StageInspector;
+    friend struct StageAccess;
 };
 
 static_assert (hasStageShape<ReverbBlend, juce::AudioBuffer<float>&>);

@@ -154,10 +154,10 @@ namespace
     }
 } // namespace
 
-void ToneStage::prepare (const StageSpec& spec)
+void ToneStage::prepare (const StageSetup& setup)
 {
-    sampleRate = spec.sampleRate;
-    toneState.assign (static_cast<size_t> (std::max (0, spec.numChannels)), 0.0f);
+    sampleRate = setup.sampleRate;
+    toneState.assign (static_cast<size_t> (std::max (0, setup.numChannels)), 0.0f);
     vibratoPhase = 0.0f;
 }
 

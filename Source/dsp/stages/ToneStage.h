@@ -29,10 +29,10 @@ public:
         int rangeIndex = 0;
     };
 
-    /** Gives each of the StageSpec's channels its own filter state, takes the sample rate the
+    /** Gives each of the StageSetup's channels its own filter state, takes the sample rate the
         vibrato's phase steps by, and restarts the vibrato.
     */
-    void prepare (const StageSpec&);
+    void prepare (const StageSetup&);
 
     /** Clears the filter states and restarts the vibrato. */
     void reset() noexcept;
@@ -61,7 +61,7 @@ private:
     static constexpr int toneChunkLength = 256;
     std::array<float, toneChunkLength> vibratoPhases {}, vibratoSines {}, saturatedSamples {}, filterSums {};
 
-    friend struct StageInspector;
+    friend struct StageAccess;
 };
 
 static_assert (hasStageShape<ToneStage, juce::AudioBuffer<float>&>);

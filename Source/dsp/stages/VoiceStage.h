@@ -14,7 +14,7 @@ namespace halvora
     one Halvora runs at), the longest block it must take without allocating, and how
     many channels it gets.
 */
-struct StageSpec
+struct StageSetup
 {
     double sampleRate = 44100.0;
     int maximumBlockSize = 0;
@@ -28,7 +28,7 @@ constexpr float blendFromPercent (float percent) noexcept
 }
 
 /** The tests' one way into a stage's private state; every stage befriends it. */
-struct StageInspector;
+struct StageAccess;
 
 //==============================================================================
 namespace detail
@@ -41,7 +41,7 @@ namespace detail
     template <typename Stage, typename... Inputs>
     struct StageShape<Stage, std::tuple<Inputs...>,
                       std::void_t<typename Stage::Settings,
-                                  decltype (std::declval<Stage&>().prepare (std::declval<const StageSpec&>())),
+                                  decltype (std::declval<Stage&>().prepare (std::declval<const StageSetup&>())),
                                   decltype (std::declval<Stage&>().reset()),
                                   decltype (std::declval<Stage&>().process (std::declval<Inputs>()...,
                                                                             std::declval<const typename Stage::Settings&>()))>>
@@ -51,7 +51,7 @@ namespace detail
 } // namespace detail
 
 /** True when Stage has the voice chain's stage shape: a Settings struct of its own,
-    prepare (const StageSpec&), reset(), and process taking these inputs and then its
+    prepare (const StageSetup&), reset(), and process taking these inputs and then its
     Settings. Each stage checks itself with it, so the shape cannot drift.
 */
 template <typename Stage, typename... Inputs>

@@ -14,7 +14,7 @@ namespace halvora
 /** The tests' one way into the private state of the voice chain's stages, which
     befriend it. Needs no processor, so the DSP tests use it as well.
 */
-struct StageInspector
+struct StageAccess
 {
     static float& lastDetectedHz (PitchTracking& s) { return s.lastDetectedHz; }
     static float& smoothedHz (PitchTracking& s) { return s.smoothedHz; }
