@@ -22,15 +22,21 @@ namespace
         return i < parameterIDs.size() ? i : throw "not a parameter ID";
     }
 
-    /** A raw value made finite: NaN reads as the default, an infinity as the bound it
-        points at; finite values pass unchanged. Without a handle, the default.
+    /** The plain value a parameter holds, made finite: NaN reads as the default, an
+        infinity as the bound it points at; finite values pass unchanged. Without a
+        parameter, the default.
+
+        Read from the parameter object itself (an atomic float, no lock), so that a value a
+        door hands the parameter on the audio thread plays in the same block. It is the
+        value the value-tree state mirrors, to the bit: the normalised value turned back
+        into the parameter's units.
     */
-    float loadFinite (const std::atomic<float>* handle, float defaultValue, float minimum, float maximum) noexcept
+    float loadFinite (const juce::RangedAudioParameter* parameter, float defaultValue, float minimum, float maximum) noexcept
     {
-        if (handle == nullptr)
+        if (parameter == nullptr)
             return defaultValue;
 
-        const auto raw = handle->load (std::memory_order_relaxed);
+        const auto raw = parameter->convertFrom0to1 (parameter->getValue());
 
         if (std::isnan (raw))
             return defaultValue;
@@ -42,16 +48,16 @@ namespace
     }
 
     /** A continuous parameter read with its own default and bounds. */
-    float loadFinite (const std::atomic<float>* handle, const ContinuousParameter& p) noexcept
+    float loadFinite (const juce::RangedAudioParameter* parameter, const ContinuousParameter& p) noexcept
     {
-        return loadFinite (handle, p.defaultValue, p.minimum, p.maximum);
+        return loadFinite (parameter, p.defaultValue, p.minimum, p.maximum);
     }
 
     /** A choice index from its raw value: truncated toward zero, then clamped to the list. */
-    int loadChoice (const std::atomic<float>* handle, const ChoiceParameter& p) noexcept
+    int loadChoice (const juce::RangedAudioParameter* parameter, const ChoiceParameter& p) noexcept
     {
         const auto last = p.numChoices - 1;
-        const auto raw = loadFinite (handle, 0.0f, 0.0f, static_cast<float> (last)); // clamped as a float first
+        const auto raw = loadFinite (parameter, 0.0f, 0.0f, static_cast<float> (last)); // clamped as a float first
 
         if (! (raw > 0.0f)) // also NaN
             return 0;
@@ -113,7 +119,7 @@ namespace
 ParameterReader::ParameterReader (juce::AudioProcessorValueTreeState& state)
 {
     for (std::size_t i = 0; i < parameterIDs.size(); ++i)
-        handles[i] = state.getRawParameterValue (parameterIDs[i]);
+        handles[i] = state.getParameter (parameterIDs[i]);
 }
 
 ParameterSnapshot ParameterReader::read() const noexcept

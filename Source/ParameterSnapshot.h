@@ -53,23 +53,24 @@ struct VoiceChainSettings
 };
 
 //==============================================================================
-/** The processor's eleven parameters as the audio thread reads them: one atomic handle
-    per parameter, in the vocabulary's order, taken once from the value-tree state.
+/** The processor's eleven parameters as the audio thread reads them: the parameter
+    objects, in the vocabulary's order, taken once from the value-tree state.
 */
 class ParameterReader final
 {
 public:
     explicit ParameterReader (juce::AudioProcessorValueTreeState&);
 
-    /** The block's snapshot. Hosts can send NaN or infinity as a normalised value, and
-        the framework passes it through to the raw value: NaN reads as the parameter's
-        default and an infinity as the bound it points at, so that no stage ever holds a
-        non-finite value. Choices are truncated toward zero, then kept to their list.
+    /** The block's snapshot. The parameters never hold NaN for long (they turn it into
+        their default as it arrives), but a block may start in between: NaN reads as the
+        parameter's default and an infinity as the bound it points at, so that no stage ever
+        holds a non-finite value. Choices are truncated toward zero, then kept to their list
+        (they hold whole indices, so this only matters for such a moment).
     */
     ParameterSnapshot read() const noexcept;
 
-    /** One handle per parameter, at its place in parameterIDs. */
-    using Handles = std::array<const std::atomic<float>*, parameterIDs.size()>;
+    /** One parameter per place in parameterIDs. */
+    using Handles = std::array<const juce::RangedAudioParameter*, parameterIDs.size()>;
 
 private:
     Handles handles {};

@@ -2,6 +2,7 @@
 #include "PluginEditor.h"
 #include "HalvoraVocabulary.h"
 #include "dsp/Clamp.h"
+#include "parameters/HalvoraParameters.h"
 #include "state/SavedState.h"
 
 #include <algorithm>
@@ -26,13 +27,10 @@ juce::AudioProcessorValueTreeState::ParameterLayout HalvoraAudioProcessor::creat
     std::vector<std::unique_ptr<juce::RangedAudioParameter>> params;
 
     for (const auto& p : halvora::continuousParameters)
-        params.push_back (std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { p.id }, p.name,
-                                                                       juce::NormalisableRange<float> { p.minimum, p.maximum, p.step, 1.0f },
-                                                                       p.defaultValue));
+        params.push_back (std::make_unique<halvora::HeldFloatParameter> (p));
 
     for (const auto& p : halvora::choiceParameters)
-        params.push_back (std::make_unique<juce::AudioParameterChoice> (juce::ParameterID { p.id }, p.name,
-                                                                        juce::StringArray (p.choices, p.numChoices), 0));
+        params.push_back (std::make_unique<halvora::HeldChoiceParameter> (p));
 
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
     layout.add (params.begin(), params.end());

@@ -110,7 +110,7 @@ private:
 
     PublishedParameter* findParameter (AudioUnitParameterID) noexcept;
     float toHostValue (const PublishedParameter&, float normalised) const noexcept;
-    std::optional<float> fromHostValue (const PublishedParameter&, float hostValue) const noexcept;
+    float fromHostValue (const PublishedParameter&, float hostValue) const noexcept;
     void applyHostValue (PublishedParameter&, float hostValue);
     bool channelCountSupported (AudioUnitScope, UInt32 channels) const noexcept;
     int& channelsFor (AudioUnitScope) noexcept;

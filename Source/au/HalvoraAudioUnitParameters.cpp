@@ -4,6 +4,7 @@
 
 #include "AUProperty.h"
 #include "HalvoraAudioUnit.h"
+#include "parameters/HostValue.h"
 
 #include <algorithm>
 #include <cstring>
@@ -76,28 +77,25 @@ float HalvoraAudioUnit::toHostValue (const PublishedParameter& p, float normalis
     return normalised;
 }
 
-std::optional<float> HalvoraAudioUnit::fromHostValue (const PublishedParameter& p, float hostValue) const noexcept
+float HalvoraAudioUnit::fromHostValue (const PublishedParameter& p, float hostValue) const noexcept
 {
-    // NaN names no value at all and is ignored; the infinities are out of range like any
-    // other value and clamp to the ends.
-    if (std::isnan (hostValue))
-        return std::nullopt;
-
+    // A choice travels as its index, the others as the normalised value; either way the
+    // host-value rule says what the parameter holds (NaN its default, the rest clamped).
     if (p.numChoices > 1)
-        return juce::jlimit (0.0f, static_cast<float> (p.numChoices - 1), hostValue) / static_cast<float> (p.numChoices - 1);
+        return halvora::HostValue::fromPlain (*p.parameter, hostValue);
 
-    return juce::jlimit (0.0f, 1.0f, hostValue);
+    return halvora::HostValue::fromNormalised (*p.parameter, hostValue);
 }
 
 void HalvoraAudioUnit::applyHostValue (PublishedParameter& p, float hostValue)
 {
     const auto normalised = fromHostValue (p, hostValue);
 
-    if (! normalised || *normalised == p.parameter->getValue())
+    if (normalised == p.parameter->getValue())
         return;
 
     const ScopedHostParameterChange fromHost (this);
-    p.parameter->setValueNotifyingHost (*normalised);
+    p.parameter->setValueNotifyingHost (normalised);
 }
 
 OSStatus HalvoraAudioUnit::getParameter (AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
@@ -244,7 +242,7 @@ OSStatus HalvoraAudioUnit::getParameterProperty (AudioUnitPropertyID id, AudioUn
             if (p == nullptr)
                 return kAudioUnitErr_InvalidParameter;
 
-            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue).value_or (p->parameter->getValue())
+            const auto normalised = request.inValue != nullptr ? fromHostValue (*p, *request.inValue)
                                                                : p->parameter->getValue();
             textScratch = p->parameter->getText (normalised, 256).toStdString();
             request.outString = textScratch.c_str();

@@ -1,6 +1,7 @@
 #include "Lv2ControlPorts.h"
 
-#include <cmath>
+#include "parameters/HostValue.h"
+
 #include <cstring>
 
 namespace halvora::lv2
@@ -15,27 +16,12 @@ namespace
     }
 } // namespace
 
-float portValueAsHeld (const juce::RangedAudioParameter& parameter, float portValue) noexcept
-{
-    if (std::isnan (portValue))
-        return parameter.convertFrom0to1 (parameter.getDefaultValue());
-
-    const auto& range = parameter.getNormalisableRange();
-    const auto clamped = juce::jlimit (range.start, range.end, portValue);
-
-    // As a host's value travels through the parameter into its atomic handle: to the
-    // normalised value, to the parameter's plain value on its step, and back once more.
-    const auto stored = parameter.convertFrom0to1 (parameter.convertTo0to1 (clamped));
-    return parameter.convertFrom0to1 (parameter.convertTo0to1 (stored));
-}
-
 Lv2ControlPorts::Lv2ControlPorts (juce::AudioProcessorValueTreeState& state)
 {
     for (std::size_t i = 0; i < numParameters; ++i)
     {
         controls[i].parameter = state.getParameter (parameterIDs[i]);
-        controls[i].heldValue = state.getRawParameterValue (parameterIDs[i]);
-        jassert (controls[i].parameter != nullptr && controls[i].heldValue != nullptr);
+        jassert (controls[i].parameter != nullptr);
     }
 }
 
@@ -59,9 +45,11 @@ void Lv2ControlPorts::takePortValuesAsApplied() noexcept
     }
 }
 
-float Lv2ControlPorts::currentValue (std::size_t parameterIndex) const noexcept
+void Lv2ControlPorts::publishChanges()
 {
-    return controls[parameterIndex].heldValue->load (std::memory_order_relaxed);
+    for (auto& control : controls)
+        if (control.unpublished.exchange (false))
+            control.parameter->sendValueChangedMessageToListeners (control.parameter->getValue());
 }
 
 void Lv2ControlPorts::apply() noexcept
@@ -85,7 +73,12 @@ void Lv2ControlPorts::apply() noexcept
         control.takeNextAsApplied = false;
 
         if (apply)
-            control.heldValue->store (portValueAsHeld (*control.parameter, value), std::memory_order_relaxed);
+        {
+            // The framework's setter is public on the base class; it only stores.
+            juce::AudioProcessorParameter& parameter = *control.parameter;
+            parameter.setValue (HostValue::fromPlain (*control.parameter, value));
+            control.unpublished.store (true);
+        }
     }
 }
 

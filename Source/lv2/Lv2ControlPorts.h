@@ -12,23 +12,17 @@ namespace halvora::lv2
 {
 
 //==============================================================================
-/** The plain value a control port's value gives a parameter, by the rules of every other
-    door: NaN reads as the default, values outside the range (the infinities too) clamp to
-    its ends, a choice is clamped before it is rounded to an index, and the value is held on
-    the parameter's step as a host's value would be.
-*/
-float portValueAsHeld (const juce::RangedAudioParameter& parameter, float portValue) noexcept;
-
-//==============================================================================
 /** The eleven input control ports and what they do to the processor's parameters.
 
-    The host owns a control port's value and may write any float into it; portValueAsHeld
-    says what reaches the processor. Only a port whose value changed since the last run is
-    applied, so a restored state is not undone by ports that the host did not restore with
-    it.
+    The host owns a control port's value and may write any float into it; the host-value
+    rule (HostValue::fromPlain) says what reaches the parameter. Only a port whose value
+    changed since the last run is applied, so a restored state is not undone by ports that
+    the host did not restore with it.
 
-    apply() runs on the audio thread: it writes the values the processor's next block reads
-    through their atomic handles, without locks, allocation or messages.
+    apply() runs on the audio thread: it hands the value to the parameter object itself
+    (an atomic store, which the processor's next block reads), without locks, allocation or
+    messages. Telling the parameter's listeners (the value-tree state that saves it) waits
+    for publishChanges() on a thread where that may lock and allocate.
 */
 class Lv2ControlPorts final
 {
@@ -49,8 +43,11 @@ public:
     */
     void takePortValuesAsApplied() noexcept;
 
-    /** The value each parameter holds, for saving: what the processor's blocks read. */
-    float currentValue (std::size_t parameterIndex) const noexcept;
+    /** Tells the listeners of every parameter apply() changed since the last call, so the
+        value-tree state holds what the blocks read. Before a save or a restore, never on
+        the audio thread.
+    */
+    void publishChanges();
 
     static constexpr std::size_t numParameters = parameterIDs.size();
 
@@ -58,7 +55,7 @@ private:
     struct Control
     {
         juce::RangedAudioParameter* parameter = nullptr;
-        std::atomic<float>* heldValue = nullptr;
+        std::atomic<bool> unpublished { false };
         const float* port = nullptr;
         std::uint32_t lastSeenBits = 0;
         bool seen = false;

@@ -148,13 +148,14 @@ LV2_State_Status Lv2Instance::save (LV2_State_Store_Function store, LV2_State_Ha
     if (store == nullptr)
         return LV2_STATE_ERR_UNKNOWN;
 
-    std::array<float, Lv2ControlPorts::numParameters> values;
-
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = controls.currentValue (i);
+    // What the control ports set reaches the value-tree state first, so the processor's
+    // save writes what its blocks play.
+    controls.publishChanges();
+    juce::MemoryBlock saved;
+    processor->getStateInformation (saved);
 
     // Saved as the text of Halvora's state document, which a session file keeps readable.
-    const auto text = Lv2StateText::write (*processor, values);
+    const auto text = Lv2StateText::textOf (saved);
     return store (handle, stateKey, text.c_str(), text.size() + 1, atomString, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
@@ -189,17 +190,11 @@ LV2_State_Status Lv2Instance::restore (LV2_State_Retrieve_Function retrieve, LV2
     if (! stateBlock || ! HalvoraAudioProcessor::isReadableState (stateBlock->getData(), static_cast<int> (stateBlock->getSize())))
         return LV2_STATE_ERR_UNKNOWN;
 
-    publishHeldValues();
+    // A parameter the state leaves out keeps what the ports last gave it.
+    controls.publishChanges();
     processor->setStateInformation (stateBlock->getData(), static_cast<int> (stateBlock->getSize()));
     controls.takePortValuesAsApplied();
     return LV2_STATE_SUCCESS;
-}
-
-void Lv2Instance::publishHeldValues()
-{
-    for (std::size_t i = 0; i < Lv2ControlPorts::numParameters; ++i)
-        if (auto* parameter = processor->apvts.getParameter (parameterIDs[i]))
-            parameter->setValueNotifyingHost (parameter->convertTo0to1 (controls.currentValue (i)));
 }
 
 } // namespace halvora::lv2

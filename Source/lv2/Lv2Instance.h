@@ -44,11 +44,6 @@ public:
 private:
     Lv2Instance (double sampleRate, std::uint32_t maxBlock, const LV2_URID_Map& map);
 
-    /** Sets the parameter objects (and so the value tree) to what the blocks read, which the
-        control ports may have changed since: for a restore that leaves out a parameter.
-    */
-    void publishHeldValues();
-
     // The framework's message loop runs beside the host, as for any plug-in it hosts.
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
     Lv2PluginMessageThread messageThread;

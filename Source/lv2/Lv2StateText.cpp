@@ -1,6 +1,5 @@
 #include "Lv2StateText.h"
 
-#include "PluginProcessor.h"
 #include "state/SavedState.h"
 #include "state/SizedBase64.h"
 
@@ -23,25 +22,13 @@ namespace
     }
 } // namespace
 
-std::string write (HalvoraAudioProcessor& processor, const std::array<float, parameterIDs.size()>& values)
+std::string textOf (const juce::MemoryBlock& savedBlock)
 {
-    auto state = processor.apvts.copyState();
-
-    for (std::size_t i = 0; i < values.size(); ++i)
-    {
-        auto child = state.getChildWithProperty ("id", juce::String (parameterIDs[i]));
-
-        if (child.isValid())
-            child.setProperty ("value", values[i], nullptr);
-    }
-
-    const auto xml = state.createXml();
-
-    if (xml == nullptr)
+    // The framing: eight bytes before the text, a closing zero after it.
+    if (savedBlock.getSize() < 9)
         return {};
 
-    // The framework's framing holds the same single-line text.
-    return xml->toString (juce::XmlElement::TextFormat().singleLine()).toStdString();
+    return { static_cast<const char*> (savedBlock.getData()) + 8, savedBlock.getSize() - 9 };
 }
 
 std::optional<juce::MemoryBlock> frame (const char* text, std::size_t size)

@@ -1,14 +1,9 @@
 #pragma once
 
-#include "HalvoraVocabulary.h"
-
 #include <juce_audio_processors/juce_audio_processors.h>
 
-#include <array>
 #include <optional>
 #include <string>
-
-class HalvoraAudioProcessor;
 
 /** The state an LV2 host keeps for Halvora: the text of the processor's state document, and
     the way back from it (and from the first bundle's base64 string) to the block the
@@ -16,10 +11,8 @@ class HalvoraAudioProcessor;
 */
 namespace halvora::lv2::Lv2StateText
 {
-/** The state document the processor saves, with each parameter at the given value (what its
-    blocks read, which the host's control ports may have changed).
-*/
-std::string write (HalvoraAudioProcessor& processor, const std::array<float, parameterIDs.size()>& values);
+/** The state document inside a block the processor saved, as the text an LV2 host keeps. */
+std::string textOf (const juce::MemoryBlock& savedBlock);
 
 /** The saved text (a trailing zero byte allowed) framed as the processor's restore reads it;
     nothing if it is longer than a block can be.

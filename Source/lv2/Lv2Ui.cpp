@@ -4,6 +4,7 @@
 #include "lv2/Lv2Instance.h"
 #include "lv2/Lv2Features.h"
 #include "lv2/Lv2Ports.h"
+#include "parameters/HostValue.h"
 
 #include <lv2/instance-access/instance-access.h>
 
@@ -87,7 +88,7 @@ void Lv2Ui::portEvent (std::uint32_t port, std::uint32_t bufferSize, std::uint32
         return;
 
     const juce::ScopedValueSetter<bool> fromHost (applyingHostValue, true);
-    parameter->setValueNotifyingHost (parameter->convertTo0to1 (portValueAsHeld (*parameter, value)));
+    parameter->setValueNotifyingHost (HostValue::fromPlain (*parameter, value));
 }
 
 int Lv2Ui::idle()

@@ -578,8 +578,10 @@ const ScheduleCase scheduleCases[] {
     { "equalStartsKeepTheirOrder", { immediate (ParamID::gain, 0, 0.25f), immediate (ParamID::gain, 0, 0.375f) }, noErr, 0.375f, 4.0f },
     { "twoParameters", { immediate (ParamID::key, 0, 2.0f), ramp (ParamID::gain, -100, 400, 0.0f, 1.0f) }, noErr, 0.25f, 2.0f },
     { "outOfRangeClamps", { immediate (ParamID::gain, 0, 7.0f), immediate (ParamID::key, 0, -3.0f) }, noErr, 1.0f, 0.0f },
-    { "nanIgnored", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.125f, 4.0f },
-    { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -infinity, infinity) }, noErr, 0.125f, 4.0f },
+    // NaN is the parameter's default (gain's 0 dB, normalised 0.5), as through every door;
+    // half-way along a ramp from -inf to +inf lies NaN.
+    { "nanIsTheDefault", { immediate (ParamID::gain, 0, std::numeric_limits<float>::quiet_NaN()) }, noErr, 0.5f, 4.0f },
+    { "rampOfInfinities", { ramp (ParamID::gain, -1, 2, -infinity, infinity) }, noErr, 0.5f, 4.0f },
     { "unknownParameterRefusesAll", { immediate (ParamID::gain, 0, 0.25f), unknownParameter }, kAudioUnitErr_InvalidParameter, 0.125f, 4.0f },
     { "wrongScopeRefusesAll", { immediate (ParamID::key, 0, 1.0f), outputScoped }, kAudioUnitErr_InvalidScope, 0.125f, 4.0f },
     { "unknownKindRefusesAll", { unknownKind }, kAudio_ParamError, 0.125f, 4.0f },
@@ -844,7 +846,6 @@ TEST_P (NonFiniteThroughSetParameter, KeepsTheRangeAndTheOutputFinite)
         unit.setParameter (id, other.unit == kAudioUnitParameterUnit_Indexed ? 1.0f : 0.5f);
     }
 
-    const auto before = unit.getParameter (c.id);
     juce::String detail;
     ASSERT_TRUE (unit.renderFinite (2, detail)) << detail;
 
@@ -852,10 +853,10 @@ TEST_P (NonFiniteThroughSetParameter, KeepsTheRangeAndTheOutputFinite)
     const auto after = unit.getParameter (c.id);
     EXPECT_TRUE (unit.renderFinite (8, detail)) << detail;
 
-    // NaN is ignored; the rest are out of range (the denormal only just) and clamp.
-    const auto expected = std::isnan (c.value) ? before : c.value > 0.0f && c.value > info.maxValue ? info.maxValue
-                                                    : c.value < info.minValue                       ? info.minValue
-                                                                                                    : 0.0f;
+    // NaN is the default; the rest are out of range (the denormal only just) and clamp.
+    const auto expected = std::isnan (c.value) ? info.defaultValue : c.value > 0.0f && c.value > info.maxValue ? info.maxValue
+                                                               : c.value < info.minValue                       ? info.minValue
+                                                                                                               : 0.0f;
     EXPECT_EQ (after, expected);
 
     ASSERT_EQ (unit.setParameter (c.id, info.defaultValue), noErr);

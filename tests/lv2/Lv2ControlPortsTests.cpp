@@ -1,6 +1,6 @@
 // The LV2 control ports as the processor sees them: a port's value reaches the parameter
 // exactly as the same value through every other door would (NaN as the default, the
-// infinities and other values outside the range clamped, choices clamped then rounded),
+// infinities and other values outside the range clamped, choices rounded to an entry),
 // and only ports that changed are applied, so a restored state outlives ports the host did
 // not restore.
 
@@ -29,20 +29,21 @@ size_t indexOf (const char* id)
     return halvora::parameterIDs.size();
 }
 
-float rawValue (HalvoraAudioProcessor& processor, const char* id)
+/** What the parameter holds, which the processor's blocks read. */
+float heldValue (HalvoraAudioProcessor& processor, const char* id)
 {
-    return processor.apvts.getRawParameterValue (id)->load();
+    return testutil::getPlain (processor, id);
 }
 
-/** What the processor's blocks read after a host sets `plain` through the parameter, as
-    the renderer, the VST3 and the Audio Unit doors do.
+/** What the parameter holds after a host sets the in-range `plain` through it, as the
+    renderer, the VST3 and the Audio Unit doors do.
 */
 float throughTheParameter (const char* id, float plain)
 {
     HalvoraAudioProcessor processor;
     auto& parameter = testutil::param (processor, id);
     parameter.setValueNotifyingHost (parameter.convertTo0to1 (plain));
-    return rawValue (processor, id);
+    return heldValue (processor, id);
 }
 
 struct PortCase
@@ -70,7 +71,7 @@ TEST_P (PortValue, ReachesTheProcessorAsThroughEveryOtherDoor)
     ports.connect (indexOf (c.id), &port);
     ports.apply();
 
-    const auto held = rawValue (processor, c.id);
+    const auto held = heldValue (processor, c.id);
     EXPECT_TRUE (std::isfinite (held));
     EXPECT_EQ (held, throughTheParameter (c.id, c.sameAsPlain));
 }
@@ -93,16 +94,16 @@ TEST (Lv2ControlPorts, AppliesOnlyPortsThatChanged)
     ports.connect (indexOf ("gain"), &gain);
 
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), -6.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), -6.0f);
 
     // Something else (a restore) changes the value; the unchanged port leaves it be.
     testutil::setPlain (processor, "gain", 9.0f);
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), 9.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), 9.0f);
 
     gain = -3.0f;
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), -3.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), -3.0f);
 }
 
 TEST (Lv2ControlPorts, AfterARestoreTheRestoredValuesStandUntilAPortChanges)
@@ -123,14 +124,14 @@ TEST (Lv2ControlPorts, AfterARestoreTheRestoredValuesStandUntilAPortChanges)
     // A port connected only afterwards holds the host's default: that is no change either.
     ports.connect (indexOf ("scale"), &scale);
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
-    EXPECT_EQ (rawValue (processor, "key"), 5.0f);
-    EXPECT_EQ (rawValue (processor, "scale"), 2.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), 12.0f);
+    EXPECT_EQ (heldValue (processor, "key"), 5.0f);
+    EXPECT_EQ (heldValue (processor, "scale"), 2.0f);
 
     key = 7.0f;
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), 12.0f);
-    EXPECT_EQ (rawValue (processor, "key"), 7.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), 12.0f);
+    EXPECT_EQ (heldValue (processor, "key"), 7.0f);
 }
 
 TEST (Lv2ControlPorts, APortTheHostSetsAfterARestoreIsApplied)
@@ -146,7 +147,7 @@ TEST (Lv2ControlPorts, APortTheHostSetsAfterARestoreIsApplied)
 
     gain = -9.0f;
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "gain"), -9.0f);
+    EXPECT_EQ (heldValue (processor, "gain"), -9.0f);
 }
 
 TEST (Lv2ControlPorts, UnconnectedPortsLeaveTheirParametersAlone)
@@ -155,8 +156,30 @@ TEST (Lv2ControlPorts, UnconnectedPortsLeaveTheirParametersAlone)
     Lv2ControlPorts ports (processor.apvts);
     testutil::setPlain (processor, "reverbMix", 40.0f);
     ports.apply();
-    EXPECT_EQ (rawValue (processor, "reverbMix"), 40.0f);
-    EXPECT_EQ (ports.currentValue (indexOf ("reverbMix")), 40.0f);
+    EXPECT_EQ (heldValue (processor, "reverbMix"), 40.0f);
+}
+
+TEST (Lv2ControlPorts, ThePortsValuesReachTheValueTreeStateOncePublished)
+{
+    // The audio thread only stores into the parameter; the value-tree state, which saves it,
+    // hears of it when the ports' changes are published (before a save or a restore).
+    HalvoraAudioProcessor processor;
+    Lv2ControlPorts ports (processor.apvts);
+    float gain = -6.0f, key = 2.7f;
+    ports.connect (indexOf ("gain"), &gain);
+    ports.connect (indexOf ("key"), &key);
+    ports.apply();
+
+    ports.publishChanges();
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("gain")->load(), -6.0f);
+    EXPECT_EQ (processor.apvts.getRawParameterValue ("key")->load(), 3.0f);
+
+    juce::MemoryBlock block;
+    processor.getStateInformation (block);
+    HalvoraAudioProcessor restored;
+    restored.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
+    EXPECT_EQ (heldValue (restored, "gain"), -6.0f);
+    EXPECT_EQ (heldValue (restored, "key"), 3.0f);
 }
 
 } // namespace

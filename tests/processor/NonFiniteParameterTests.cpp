@@ -1,8 +1,8 @@
 // Hosts can hand a parameter NaN or infinity (a broken automation curve, a VST3
-// setParamNormalized or LV2 patch:Set with garbage), and the framework passes such a
-// value through to the raw value the block reads. NaN must read as the parameter's
-// default and an infinity as the bound it points at, for that block only: the output
-// stays finite, and the chain recovers as soon as the value is valid again.
+// setParamNormalized or LV2 patch:Set with garbage), and the framework's wrappers pass
+// such a value straight to the parameter's setter. NaN must play as the parameter's
+// default and an infinity as the bound it points at: the output stays finite, and the
+// chain recovers as soon as the value is valid again.
 
 #include "helpers/TestHelpers.h"
 #include "HalvoraVocabulary.h"
@@ -57,30 +57,32 @@ void switchEverythingOn (HalvoraAudioProcessor& processor)
     processor.setActiveMvTarget (HalvoraAudioProcessor::MvTarget::keyButton);
 }
 
-/** Renders a voice-like signal with one parameter's raw value forced during the middle
-    blocks, as the framework would leave it after a host sent a bad value, and the
-    parameter's own value before and after.
+/** Renders a voice-like signal with one parameter given `forcedPlain` during the middle
+    blocks, as a host's normalised value handed to the parameter's setter the way the
+    framework's wrappers do (so NaN stays NaN and the infinities stay infinite on the way),
+    and the parameter's own value before and after.
 */
-juce::AudioBuffer<float> render (const char* id, float forcedRawValue)
+juce::AudioBuffer<float> render (const char* id, float forcedPlain)
 {
     HalvoraAudioProcessor processor;
     switchEverythingOn (processor);
     processor.prepareToPlay (sampleRate, blockSize);
 
     auto signal = testutil::makeTestSignal (2, blockSize * numBlocks, sampleRate);
-    auto* raw = processor.apvts.getRawParameterValue (id);
+    juce::AudioProcessorParameter& parameter = testutil::param (processor, id);
+    const auto& range = testutil::param (processor, id).getNormalisableRange();
     juce::MidiBuffer midi;
 
     for (int b = 0; b < numBlocks; ++b)
     {
-        const auto valid = raw->load();
+        const auto valid = parameter.getValue();
 
         if (b >= 2 && b < 6)
-            raw->store (forcedRawValue);
+            parameter.setValue ((forcedPlain - range.start) / (range.end - range.start));
 
         juce::AudioBuffer<float> block (signal.getArrayOfWritePointers(), 2, b * blockSize, blockSize);
         processor.processBlock (block, midi);
-        raw->store (valid);
+        parameter.setValue (valid);
     }
 
     return signal;
@@ -136,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P (EveryParameter, NonFiniteRawValue, testing::ValuesIn (
 
 TEST (NonFiniteRawValue, FiniteValuesOutsideTheRangeAreProcessedAsBefore)
 {
-    // The stages' own clamps still decide: a raw "vibRate" of 20 is 10 Hz, a "range" of 7 is Bass.
+    // Beyond the range is the bound: a "vibRate" of 20 is 10 Hz, a "range" of 7 is Bass.
     EXPECT_TRUE (identical (render (halvora::ParamID::vibRate, 20.0f), render (halvora::ParamID::vibRate, 10.0f)));
     EXPECT_TRUE (identical (render (halvora::ParamID::range, 7.0f), render (halvora::ParamID::range, 4.0f)));
     EXPECT_TRUE (identical (render (halvora::ParamID::key, -3.0f), render (halvora::ParamID::key, 0.0f)));

@@ -3,6 +3,7 @@
 
 #include "HalvoraVocabulary.h"
 #include "PluginProcessor.h"
+#include "parameters/HostValue.h"
 
 #include <cmath>
 #include <limits>
@@ -49,13 +50,18 @@ juce::String applyParameterSetting (juce::AudioProcessor& processor, const Param
             if (! number)
                 return "'" + setting.value + "' is not a choice of " + setting.id + " (" + choice->choices.joinIntoString (", ") + ")";
 
+            // An index is rounded to the nearest entry by the rule every door follows:
+            // 2.7 on key is D#, as an LV2 port or an automation value would give.
             const auto last = choice->choices.size() - 1;
-            const auto truncated = std::trunc (*number);
-            index = static_cast<int> (juce::jlimit (0.0, static_cast<double> (last), truncated));
+            const auto normalised = HostValue::fromPlain (*choice, *number);
+            index = juce::roundToInt (choice->convertFrom0to1 (normalised));
 
-            if (truncated < 0.0 || truncated > last)
+            if (*number < 0.0 || *number > last)
                 warnings.add (setting.id + " index " + setting.value + " is outside 0 to " + juce::String (last)
                               + ", using " + choice->choices[index]);
+
+            choice->setValueNotifyingHost (normalised);
+            return {};
         }
 
         choice->setValueNotifyingHost (choice->convertTo0to1 (static_cast<float> (index)));
@@ -78,7 +84,7 @@ juce::String applyParameterSetting (juce::AudioProcessor& processor, const Param
         warnings.add (setting.id + " " + setting.value + " is outside " + formatNumber (range.start) + " to "
                       + formatNumber (range.end) + ", using " + formatNumber (clamped));
 
-    param->setValueNotifyingHost (param->convertTo0to1 (clamped));
+    param->setValueNotifyingHost (HostValue::fromPlain (*param, typed));
     return {};
 }
 
