@@ -26,6 +26,8 @@ std::string write (HalvoraAudioProcessor& processor, const std::array<float, par
 */
 std::optional<juce::MemoryBlock> frame (const char* text, std::size_t size);
 
-/** The first bundle's state: the framework's size-prefixed base64 of the processor's block. */
+/** The first bundle's state: the framework's size-prefixed base64 of the processor's block;
+    nothing if what it decodes to is not a framed state.
+*/
 std::optional<juce::MemoryBlock> decodeLegacy (const char* text, std::size_t size);
 } // namespace halvora::lv2::Lv2StateText
