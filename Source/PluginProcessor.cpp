@@ -4,6 +4,7 @@
 #include "dsp/Clamp.h"
 #include "parameters/HalvoraParameters.h"
 #include "state/SavedState.h"
+#include "state/StateFraming.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,23 +82,30 @@ bool HalvoraAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) 
 //==============================================================================
 void HalvoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    const auto state = apvts.copyState();
+    const auto xml = apvts.copyState().createXml();
 
-    if (const auto xml = state.createXml())
-        copyXmlToBinary (*xml, destData);
+    if (xml == nullptr)
+        return;
+
+    // The same single-line text, and so the same bytes, as copyXmlToBinary writes.
+    juce::MemoryOutputStream text;
+    xml->writeTo (text, juce::XmlElement::TextFormat().singleLine());
+
+    if (const auto block = halvora::StateFraming::frame ({ static_cast<const char*> (text.getData()), text.getDataSize() }))
+        destData = *block;
 }
 
 bool HalvoraAudioProcessor::isReadableState (const void* data, int sizeInBytes)
 {
-    return SavedState::readStateBlock (data, sizeInBytes).has_value();
+    return halvora::SavedState::readStateBlock (data, sizeInBytes).has_value();
 }
 
 void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     // Only what Halvora's own schema reads from the bytes reaches the value-tree state;
     // bytes that are not a state of ours change nothing.
-    if (const auto document = SavedState::readStateBlock (data, sizeInBytes))
-        apvts.replaceState (SavedState::makeRestoredState (*document, getParameters()));
+    if (const auto document = halvora::SavedState::readStateBlock (data, sizeInBytes))
+        apvts.replaceState (halvora::SavedState::makeRestoredState (*document, getParameters()));
 }
 
 //==============================================================================

@@ -5,10 +5,10 @@
 // answers them. The component's exported factories make these records; tests make them
 // in-process to drive an instance exactly as a host does.
 
-#include "AUPresetState.h"
+#include "state/AUPresetState.h"
 #include "HalvoraAudioUnit.h"
 
-namespace AUDispatch
+namespace halvora::AUDispatch
 {
 
 struct PlugInRecord
@@ -220,4 +220,4 @@ inline AudioComponentPlugInInterface* makeRecord()
     return &record->interface;
 }
 
-} // namespace AUDispatch
+} // namespace halvora::AUDispatch

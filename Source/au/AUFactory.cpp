@@ -7,10 +7,10 @@
 // The description is not needed: both entry points make the same Halvora instance.
 extern "C" __attribute__ ((visibility ("default"))) AudioComponentPlugInInterface* HalvoraAUFactory (const AudioComponentDescription*)
 {
-    return AUDispatch::makeRecord();
+    return halvora::AUDispatch::makeRecord();
 }
 
 extern "C" __attribute__ ((visibility ("default"))) AudioComponentPlugInInterface* JuceAUFactory (const AudioComponentDescription*)
 {
-    return AUDispatch::makeRecord();
+    return halvora::AUDispatch::makeRecord();
 }

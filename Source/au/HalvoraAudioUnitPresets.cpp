@@ -1,9 +1,9 @@
 // Presets and state: the factory preset, the present one, and the saved-state dictionary.
 
-#include "AUPresetState.h"
+#include "state/AUPresetState.h"
 #include "AUProperty.h"
 #include "HalvoraAudioUnit.h"
-#include "PropertyList.h"
+#include "state/PropertyList.h"
 
 OSStatus HalvoraAudioUnit::getPresetProperty (AudioUnitPropertyID id, void* outData, UInt32* ioDataSize)
 {

@@ -19,6 +19,8 @@ std::string textOf (const juce::MemoryBlock& savedBlock);
 */
 std::optional<juce::MemoryBlock> frame (const char* text, std::size_t size);
 
-/** The first bundle's state: the framework's size-prefixed base64 of the processor's block. */
+/** The first bundle's state: the framework's size-prefixed base64 of the processor's block;
+    nothing if what it decodes to is not a framed state.
+*/
 std::optional<juce::MemoryBlock> decodeLegacy (const char* text, std::size_t size);
 } // namespace halvora::lv2::Lv2StateText

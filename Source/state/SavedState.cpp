@@ -1,12 +1,13 @@
 #include "SavedState.h"
 #include "HalvoraVocabulary.h"
 #include "NumberText.h"
+#include "StateFraming.h"
 #include "dsp/Clamp.h"
 
 #include <cmath>
 #include <cstring>
 
-namespace SavedState
+namespace halvora::SavedState
 {
 
 namespace
@@ -45,25 +46,19 @@ namespace
             value = 0.0;
 
         const auto& range = param.getNormalisableRange();
-        return halvora::clampBetween (static_cast<double> (range.start), static_cast<double> (range.end), value);
+        return clampBetween (static_cast<double> (range.start), static_cast<double> (range.end), value);
     }
 } // namespace
 
 std::optional<StateDocument> readStateBlock (const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes < 9)
+    if (sizeInBytes <= 0)
         return std::nullopt;
 
-    const auto* bytes = static_cast<const juce::uint8*> (data);
-    const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
-
-    if (juce::ByteOrder::littleEndianInt (bytes) != binaryXmlMagic || length <= 0)
-        return std::nullopt;
-
-    const auto textSize = static_cast<size_t> (juce::jmin (sizeInBytes - 8, length));
+    const auto text = StateFraming::unframe (data, static_cast<size_t> (sizeInBytes));
     StateDocument document;
 
-    if (readStateText (reinterpret_cast<const char*> (bytes + 8), textSize, document) != nullptr)
+    if (! text || readStateText (text->data(), text->size(), document) != nullptr)
         return std::nullopt;
 
     return document;
@@ -75,7 +70,7 @@ juce::ValueTree makeRestoredState (const StateDocument& document, const juce::Ar
 
     for (const auto& entry : document.entries)
     {
-        const juce::String id (halvora::parameterIDs[entry.parameterIndex]);
+        const juce::String id (parameterIDs[entry.parameterIndex]);
 
         if (auto* param = findParameter (params, id))
             state.appendChild (makeParameterChild (id, restoredValue (*param, entry.value)), nullptr);
@@ -102,4 +97,4 @@ juce::ValueTree makeRestoredState (const StateDocument& document, const juce::Ar
     return state;
 }
 
-} // namespace SavedState
+} // namespace halvora::SavedState

@@ -11,15 +11,9 @@
     value-tree state takes, by way of Halvora's own schema, so that no outside text ever
     reaches a generic reader.
 */
-namespace SavedState
+namespace halvora::SavedState
 {
-/** The first four bytes of the framework's binary framing of state text
-        (copyXmlToBinary), read little-endian; the text's length follows.
-    */
-inline constexpr juce::uint32 binaryXmlMagic = 0x21324356;
-
-/** Unframes a saved block as the framework frames it (at least 9 bytes, the magic number,
-        a length above 0, cut to the bytes present) and reads its text. Nothing, if the
+/** Unframes a saved block (StateFraming::unframe) and reads its text. Nothing, if the
         framing or the text is not a state of ours.
     */
 std::optional<StateDocument> readStateBlock (const void* data, int sizeInBytes);
@@ -30,4 +24,4 @@ std::optional<StateDocument> readStateBlock (const void* data, int sizeInBytes);
         default), then a child holding the current value for every parameter it leaves out.
     */
 juce::ValueTree makeRestoredState (const StateDocument& document, const juce::Array<juce::AudioProcessorParameter*>& params);
-} // namespace SavedState
+} // namespace halvora::SavedState

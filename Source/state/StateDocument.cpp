@@ -1,303 +1,148 @@
 #include "StateDocument.h"
 #include "HalvoraVocabulary.h"
 #include "Utf8.h"
-#include "XmlLexis.h"
+#include "XmlTokenizer.h"
 
 #include <array>
-#include <cstdint>
 #include <cstring>
 #include <string_view>
 
-namespace SavedState
+namespace halvora::SavedState
 {
 
 namespace
 {
-    using XmlLexis::isNameByte;
-    using XmlLexis::isSpace;
-
     constexpr int maxDepth = 64;
     constexpr int maxAttributesPerElement = 64;
     constexpr int maxReferencesPerAttribute = 64;
 
-    void appendUtf8 (std::string& out, std::uint32_t codePoint)
-    {
-        if (codePoint < 0x80)
-        {
-            out += static_cast<char> (codePoint);
-        }
-        else if (codePoint < 0x800)
-        {
-            out += static_cast<char> (0xc0 | (codePoint >> 6));
-            out += static_cast<char> (0x80 | (codePoint & 0x3f));
-        }
-        else if (codePoint < 0x10000)
-        {
-            out += static_cast<char> (0xe0 | (codePoint >> 12));
-            out += static_cast<char> (0x80 | ((codePoint >> 6) & 0x3f));
-            out += static_cast<char> (0x80 | (codePoint & 0x3f));
-        }
-        else
-        {
-            out += static_cast<char> (0xf0 | (codePoint >> 18));
-            out += static_cast<char> (0x80 | ((codePoint >> 12) & 0x3f));
-            out += static_cast<char> (0x80 | ((codePoint >> 6) & 0x3f));
-            out += static_cast<char> (0x80 | (codePoint & 0x3f));
-        }
-    }
-
     std::optional<size_t> findParameterIndex (std::string_view id) noexcept
     {
-        for (size_t i = 0; i < halvora::parameterIDs.size(); ++i)
-            if (id == halvora::parameterIDs[i])
+        for (size_t i = 0; i < parameterIDs.size(); ++i)
+            if (id == parameterIDs[i])
                 return i;
 
         return std::nullopt;
     }
 
     //==============================================================================
-    class StateTextReader : private XmlLexis::Cursor
+    /** The schema on top of the tokens: the root's name, the PARAM children's ids and
+        values, and what well-formed XML asks of the document as a whole.
+    */
+    class StateTextReader
     {
     public:
-        StateTextReader (const char* textToRead, size_t length, StateDocument& documentToFill)
-            : Cursor (textToRead, length),
+        StateTextReader (const char* text, size_t length, StateDocument& documentToFill) noexcept
+            : tokens (text, length, XmlTokenizer::Dialect::strict),
               document (documentToFill)
         {
         }
 
         const char* read()
         {
-            // Text editors put a byte-order mark in front of UTF-8.
-            if (startsWith ("\xef\xbb\xbf"))
-                pos += 3;
+            XmlToken token;
 
-            skipSpace();
-
-            if (startsWith ("<?xml") && (isSpace (at (pos + 5)) || at (pos + 5) == '?'))
-                if (! skipPast ("?>"))
-                    return "an unterminated XML declaration";
-
-            if (auto* problem = skipMiscellany (true))
-                return problem;
-
-            if (! startsWith ("<"))
-                return "no root element";
-
-            if (auto* problem = readStartTag())
-                return problem;
-
-            while (depth > 0)
-                if (auto* problem = readContent())
+            for (;;)
+            {
+                if (auto* problem = tokens.next (token))
                     return problem;
 
-            if (auto* problem = skipMiscellany (false))
-                return problem;
+                if (token.kind == XmlToken::Kind::end)
+                    return rootOpened ? nullptr : "no root element";
 
-            return atEnd() ? nullptr : "more than one root element, or text after it";
+                if (auto* problem = take (token))
+                    return problem;
+            }
         }
 
     private:
+        XmlTokenizer tokens;
         StateDocument& document;
-        int depth = 0;
+        bool rootOpened = false;
         std::array<std::string_view, maxDepth> openNames {};
-        std::array<bool, halvora::parameterIDs.size()> named {};
+        std::array<bool, parameterIDs.size()> named {};
 
-        /** Space and comments around the root element, and before it a document type. */
-        const char* skipMiscellany (bool beforeRoot) noexcept
+        // The start tag being read.
+        std::string_view elementName;
+        bool isParameter = false;
+        std::array<std::string_view, maxAttributesPerElement> attributeNames {};
+        int attributes = 0;
+        std::optional<std::string> id, value;
+
+        const char* take (const XmlToken& token)
         {
-            for (;;)
+            switch (token.kind)
             {
-                skipSpace();
+                case XmlToken::Kind::startTag: return openElement (token.name);
+                case XmlToken::Kind::attribute: return takeAttribute (token);
 
-                if (startsWith ("<!--"))
-                {
-                    if (! skipMarkup (4, "-->"))
-                        return "an unterminated comment";
-                }
-                else if (beforeRoot && startsWith ("<!DOCTYPE"))
-                {
-                    if (auto* problem = skipDocumentType())
-                        return problem;
-                }
-                else if (startsWith ("<?"))
-                {
-                    return "a processing instruction";
-                }
-                else
-                {
-                    return nullptr;
-                }
+                case XmlToken::Kind::tagEnd:
+                    openNames[static_cast<size_t> (tokens.depth() - 1)] = elementName;
+                    return isParameter ? takeParameter() : nullptr;
+
+                case XmlToken::Kind::emptyTagEnd: return isParameter ? takeParameter() : nullptr;
+
+                case XmlToken::Kind::endTag:
+                    return token.name == openNames[static_cast<size_t> (tokens.depth())] ? nullptr
+                                                                                         : "an end tag that does not match its start tag";
+
+                case XmlToken::Kind::text:
+                    if (tokens.depth() > 0)
+                        return nullptr;
+
+                    return rootOpened ? "more than one root element, or text after it" : "no root element";
+
+                default: return nullptr; // declaration, document type, comments, character data
             }
         }
 
-        std::string_view readName() noexcept
+        const char* openElement (std::string_view name)
         {
-            const auto start = pos;
+            const auto depth = tokens.depth();
 
-            if (atEnd() || ! isNameByte (text[pos]) || text[pos] == '-' || text[pos] == '.'
-                || (text[pos] >= '0' && text[pos] <= '9'))
-                return {};
-
-            while (! atEnd() && isNameByte (text[pos]))
-                ++pos;
-
-            return { text + start, pos - start };
-        }
-
-        /** At the '&' of a reference: the five predefined entities and numeric character
-            references, appended to `decoded` when that is given.
-        */
-        const char* readReference (std::string* decoded) noexcept
-        {
-            ++pos;
-
-            static constexpr std::pair<const char*, char> entities[] {
-                { "amp;", '&' }, { "lt;", '<' }, { "gt;", '>' }, { "quot;", '"' }, { "apos;", '\'' }
-            };
-
-            for (const auto& [name, character] : entities)
-            {
-                if (startsWith (name))
-                {
-                    pos += std::strlen (name);
-
-                    if (decoded != nullptr)
-                        *decoded += character;
-
-                    return nullptr;
-                }
-            }
-
-            if (at (pos) != '#')
-                return "an entity reference other than the predefined and numeric ones";
-
-            std::uint32_t codePoint = 0;
-
-            if (auto* problem = readCharacterReference (codePoint))
-                return problem;
-
-            if (decoded != nullptr)
-                appendUtf8 (*decoded, codePoint);
-
-            return nullptr;
-        }
-
-        /** At the opening quote of an attribute value; `decoded` may be null. */
-        const char* readAttributeValue (std::string* decoded)
-        {
-            const auto quote = at (pos);
-
-            if (quote != '"' && quote != '\'')
-                return "an attribute value without quotes";
-
-            int references = 0;
-
-            for (++pos; ! atEnd() && text[pos] != quote;)
-            {
-                if (text[pos] == '&')
-                {
-                    if (++references > maxReferencesPerAttribute)
-                        return "more than 64 references in one attribute value";
-
-                    if (auto* problem = readReference (decoded))
-                        return problem;
-                }
-                else
-                {
-                    if (decoded != nullptr)
-                        *decoded += text[pos];
-
-                    ++pos;
-                }
-            }
-
-            if (atEnd())
-                return "an unterminated attribute value";
-
-            ++pos;
-            return nullptr;
-        }
-
-        /** At the '<' of a start tag: the element with its attributes, then either its end
-            ("/>") or the start of its content. A parameter's element is taken into the
-            document here.
-        */
-        const char* readStartTag()
-        {
-            ++pos;
-            const auto name = readName();
-
-            if (name.empty())
-                return "a tag without a name";
+            if (depth == 0 && rootOpened)
+                return "more than one root element, or text after it";
 
             if (depth >= maxDepth)
                 return "elements nested more than 64 deep";
 
             if (depth == 0)
-                document.rootName.assign (name);
-
-            const auto isParameter = depth == 1 && name == "PARAM";
-            std::array<std::string_view, maxAttributesPerElement> attributeNames {};
-            int attributes = 0;
-            std::optional<std::string> id, value;
-
-            for (;;)
             {
-                const auto spaced = skipSpace();
-
-                if (atEnd())
-                    return "an unterminated tag";
-
-                const auto selfClosing = startsWith ("/>");
-
-                if (selfClosing || text[pos] == '>')
-                {
-                    pos += selfClosing ? 2 : 1;
-
-                    if (! selfClosing)
-                        openNames[static_cast<size_t> (depth++)] = name;
-
-                    return isParameter ? takeParameter (id, value) : nullptr;
-                }
-
-                if (! spaced)
-                    return "an unexpected character in a tag";
-
-                const auto attributeName = readName();
-
-                if (attributeName.empty())
-                    return "an unexpected character in a tag";
-
-                for (int i = 0; i < attributes; ++i)
-                    if (attributeNames[static_cast<size_t> (i)] == attributeName)
-                        return "an attribute given twice";
-
-                if (attributes == maxAttributesPerElement)
-                    return "more than 64 attributes on one element";
-
-                attributeNames[static_cast<size_t> (attributes++)] = attributeName;
-
-                skipSpace();
-
-                if (at (pos) != '=')
-                    return "an attribute without a value";
-
-                ++pos;
-                skipSpace();
-
-                std::string* decoded = nullptr;
-
-                if (isParameter && attributeName == "id")
-                    decoded = &id.emplace();
-                else if (isParameter && attributeName == "value")
-                    decoded = &value.emplace();
-
-                if (auto* problem = readAttributeValue (decoded))
-                    return problem;
+                rootOpened = true;
+                document.rootName.assign (name);
             }
+
+            elementName = name;
+            isParameter = depth == 1 && name == "PARAM";
+            attributes = 0;
+            id.reset();
+            value.reset();
+            return nullptr;
         }
 
-        const char* takeParameter (const std::optional<std::string>& id, std::optional<std::string>& value)
+        const char* takeAttribute (const XmlToken& token)
+        {
+            for (int i = 0; i < attributes; ++i)
+                if (attributeNames[static_cast<size_t> (i)] == token.name)
+                    return "an attribute given twice";
+
+            if (attributes == maxAttributesPerElement)
+                return "more than 64 attributes on one element";
+
+            attributeNames[static_cast<size_t> (attributes++)] = token.name;
+
+            if (token.references > maxReferencesPerAttribute)
+                return "more than 64 references in one attribute value";
+
+            if (isParameter && token.name == "id")
+                id = decodeAttributeValue (token.value);
+            else if (isParameter && token.name == "value")
+                value = decodeAttributeValue (token.value);
+
+            return nullptr;
+        }
+
+        const char* takeParameter()
         {
             if (! id)
                 return nullptr;
@@ -313,56 +158,6 @@ namespace
             named[*index] = true;
             document.entries.push_back ({ *index, std::move (value) });
             return nullptr;
-        }
-
-        /** One piece of an open element's content: text, a comment, a character data
-            section, a child element or the end tag.
-        */
-        const char* readContent()
-        {
-            if (atEnd())
-                return "an element that is never closed";
-
-            if (text[pos] != '<')
-            {
-                while (! atEnd() && text[pos] != '<')
-                {
-                    if (text[pos] != '&')
-                        ++pos;
-                    else if (auto* problem = readReference (nullptr))
-                        return problem;
-                }
-
-                return nullptr;
-            }
-
-            if (startsWith ("<!--"))
-                return skipMarkup (4, "-->") ? nullptr : "an unterminated comment";
-
-            if (startsWith ("<![CDATA["))
-                return skipMarkup (9, "]]>") ? nullptr : "an unterminated character data section";
-
-            if (startsWith ("</"))
-            {
-                pos += 2;
-
-                if (readName() != openNames[static_cast<size_t> (depth - 1)])
-                    return "an end tag that does not match its start tag";
-
-                skipSpace();
-
-                if (at (pos) != '>')
-                    return "an unterminated end tag";
-
-                ++pos;
-                --depth;
-                return nullptr;
-            }
-
-            if (startsWith ("<!") || startsWith ("<?"))
-                return "a declaration or processing instruction inside an element";
-
-            return readStartTag();
         }
     };
 } // namespace
@@ -381,4 +176,4 @@ const char* readStateText (const char* text, size_t size, StateDocument& documen
     return StateTextReader (text, length, document).read();
 }
 
-} // namespace SavedState
+} // namespace halvora::SavedState

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace SavedState
+namespace halvora::SavedState
 {
 //==============================================================================
 /** A saved state read into Halvora's own schema: the name of the root element and, for
@@ -41,4 +41,4 @@ struct StateDocument
     Returns nullptr with `document` filled, or what is wrong with the text.
 */
 const char* readStateText (const char* text, size_t size, StateDocument& document);
-} // namespace SavedState
+} // namespace halvora::SavedState

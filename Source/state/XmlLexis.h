@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 
-/** The small pieces of XML's lexical rules that both of Halvora's readers of outside text
-    share: what separates, what may name an element or attribute, character references, and
-    a cursor that walks the text once from start to end.
+/** The small pieces of XML's lexical rules under Halvora's tokenizer: what separates, what
+    may name an element or attribute, references, and a cursor that walks the text once from
+    start to end.
 */
 namespace XmlLexis
 {
@@ -33,6 +35,33 @@ inline int hexDigitValue (char c) noexcept
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+/** Appends a code point (one a character reference may name) as UTF-8. */
+inline void appendUtf8 (std::string& out, std::uint32_t codePoint)
+{
+    if (codePoint < 0x80)
+    {
+        out += static_cast<char> (codePoint);
+    }
+    else if (codePoint < 0x800)
+    {
+        out += static_cast<char> (0xc0 | (codePoint >> 6));
+        out += static_cast<char> (0x80 | (codePoint & 0x3f));
+    }
+    else if (codePoint < 0x10000)
+    {
+        out += static_cast<char> (0xe0 | (codePoint >> 12));
+        out += static_cast<char> (0x80 | ((codePoint >> 6) & 0x3f));
+        out += static_cast<char> (0x80 | (codePoint & 0x3f));
+    }
+    else
+    {
+        out += static_cast<char> (0xf0 | (codePoint >> 18));
+        out += static_cast<char> (0x80 | ((codePoint >> 12) & 0x3f));
+        out += static_cast<char> (0x80 | ((codePoint >> 6) & 0x3f));
+        out += static_cast<char> (0x80 | (codePoint & 0x3f));
+    }
 }
 
 //==============================================================================
@@ -149,6 +178,66 @@ protected:
             return "a malformed character reference";
 
         ++pos;
+        return nullptr;
+    }
+
+    bool startsWithIgnoringCase (const char* prefix) const noexcept
+    {
+        const auto n = std::strlen (prefix);
+
+        if (end - pos < n)
+            return false;
+
+        for (size_t i = 0; i < n; ++i)
+        {
+            auto c = text[pos + i];
+
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char> (c - 'A' + 'a');
+
+            if (c != prefix[i])
+                return false;
+        }
+
+        return true;
+    }
+
+    /** At the '&' of a reference: one of the five predefined entities (their names in any
+        case when `anyCase`, as JUCE's reader takes them) or a numeric character reference,
+        up to and past its ';'. Appended to `decoded` when that is given.
+    */
+    const char* readReference (bool anyCase, std::string* decoded)
+    {
+        ++pos;
+
+        static constexpr std::pair<const char*, char> entities[] {
+            { "amp;", '&' }, { "lt;", '<' }, { "gt;", '>' }, { "quot;", '"' }, { "apos;", '\'' }
+        };
+
+        for (const auto& [name, character] : entities)
+        {
+            if (anyCase ? startsWithIgnoringCase (name) : startsWith (name))
+            {
+                pos += std::strlen (name);
+
+                if (decoded != nullptr)
+                    *decoded += character;
+
+                return nullptr;
+            }
+        }
+
+        if (peek() != '#')
+            return "an entity reference other than the predefined and numeric ones";
+
+        std::uint32_t codePoint = 0;
+
+        if (auto* problem = readCharacterReference (codePoint))
+            return problem;
+
+        if (decoded != nullptr)
+            appendUtf8 (*decoded, codePoint);
+
         return nullptr;
     }
 };

@@ -33,9 +33,3 @@ constexpr int maxReferencesPerAttribute = 64; // "&amp;", "&#60;" and the like
     instructions are checked, as the reader does not look further either.
 */
 const char* findXmlTextProblem (const char* text, size_t size) noexcept;
-
-/** True if findXmlTextProblem finds nothing. */
-inline bool isSafeXmlText (const char* text, size_t size) noexcept
-{
-    return findXmlTextProblem (text, size) == nullptr;
-}

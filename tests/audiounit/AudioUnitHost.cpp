@@ -15,7 +15,7 @@ namespace testhost
 
 //==============================================================================
 HostedUnit::HostedUnit()
-    : record (AUDispatch::makeRecord()),
+    : record (halvora::AUDispatch::makeRecord()),
       signal (testutil::makeTestSignal (2, 44100, 44100.0, 7))
 {
     if (record->Open (record, instance()) != noErr)
@@ -29,7 +29,7 @@ HostedUnit::~HostedUnit()
 
 HalvoraAudioUnit& HostedUnit::object() const
 {
-    return *reinterpret_cast<AUDispatch::PlugInRecord*> (record)->unit;
+    return *reinterpret_cast<halvora::AUDispatch::PlugInRecord*> (record)->unit;
 }
 
 OSStatus HostedUnit::getProperty (AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* data, UInt32 size) const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "au/AUDispatch.h"
-#include "au/HostEventLog.h"
+#include "helpers/HostEventLog.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "helpers/TestHelpers.h"
 
-#include "au/AUPresetState.h"
+#include "state/AUPresetState.h"
 #include "au/HalvoraAudioUnit.h"
-#include "au/PropertyList.h"
+#include "state/PropertyList.h"
 
 #include "HalvoraVocabulary.h"
 

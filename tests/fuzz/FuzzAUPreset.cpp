@@ -2,7 +2,7 @@
 // changes nothing.
 
 #include "FuzzProcessor.h"
-#include "au/AUPresetState.h"
+#include "state/AUPresetState.h"
 
 #include <cstdint>
 #include <cstdlib>

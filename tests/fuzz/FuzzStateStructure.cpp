@@ -7,7 +7,7 @@
 // a restore into another instance.
 
 #include "FuzzProcessor.h"
-#include "helpers/StateFraming.h"
+#include "state/StateFraming.h"
 #include "HalvoraVocabulary.h"
 #include "state/SavedState.h"
 
@@ -97,7 +97,7 @@ std::string makeDocument (Choices& in)
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
     Choices choices (data, size);
-    const auto block = testutil::frameStateText (makeDocument (choices));
+    const auto block = *halvora::StateFraming::frame (makeDocument (choices));
 
     auto& p = fuzzProcessor();
     const auto before = parameterValues (p);

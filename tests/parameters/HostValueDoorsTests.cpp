@@ -5,12 +5,12 @@
 // a choice's index rounds to the nearest entry (a half to the even one).
 
 #include "audiounit/AudioUnitHost.h"
-#include "helpers/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "helpers/UridTable.h"
 #include "lv2/Lv2Instance.h"
 #include "lv2/Lv2Ports.h"
 #include "ProcessorSettings.h"
+#include "state/StateFraming.h"
 
 #include <gtest/gtest.h>
 
@@ -116,8 +116,8 @@ std::optional<float> throughRenderOption (const DoorCase& c)
 float throughSavedState (const DoorCase& c)
 {
     HalvoraAudioProcessor processor;
-    const auto block = testutil::frameStateText (std::string ("<?xml version=\"1.0\" encoding=\"UTF-8\"?><PARAMS><PARAM id=\"") + c.id
-                                                 + "\" value=\"" + c.text + "\"/></PARAMS>");
+    const auto block = *halvora::StateFraming::frame (std::string ("<?xml version=\"1.0\" encoding=\"UTF-8\"?><PARAMS><PARAM id=\"") + c.id
+                                                      + "\" value=\"" + c.text + "\"/></PARAMS>");
     processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
     return testutil::getPlain (processor, c.id);
 }

@@ -5,14 +5,14 @@
 // binary's CTest timeout.
 
 #include "helpers/AddressSpaceLimit.h"
-#include "helpers/StateFraming.h"
+#include "state/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
 #include "HalvoraVocabulary.h"
 
 #include "state/XmlTextCheck.h"
-#include "au/AUPresetState.h"
-#include "au/PropertyList.h"
+#include "state/AUPresetState.h"
+#include "state/PropertyList.h"
 #include "audiounit/AudioUnitHost.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ std::string presetDocument (const std::string& entries)
 
 std::string presetWithState (const std::string& stateText)
 {
-    const auto block = testutil::frameStateText (stateText);
+    const auto block = *halvora::StateFraming::frame (stateText);
     return presetDocument ("<key>jucePluginState</key><data>" + juce::Base64::toBase64 (block.getData(), block.getSize()).toStdString() + "</data>");
 }
 
@@ -286,7 +286,7 @@ TEST_P (HostileRestore, IsRefusedOrHarmlessOnASmallStack)
     SmallStackThread::runAndWait ([&] {
         if (input.door == Door::state)
         {
-            const auto block = testutil::frameStateText (text);
+            const auto block = *halvora::StateFraming::frame (text);
             processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
         }
         else if (input.door == Door::preset)
@@ -336,7 +336,7 @@ TEST (HostileRestore, InputsJustBelowTheLimitsStillRestore)
     HalvoraAudioProcessor processor;
 
     SmallStackThread::runAndWait ([&] {
-        const auto block = testutil::frameStateText (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
+        const auto block = *halvora::StateFraming::frame (stateDocument (attributes (64), nest ("<a>", "</a>", 62) + gainSix));
         processor.setStateInformation (block.getData(), static_cast<int> (block.getSize()));
     });
 
@@ -396,7 +396,7 @@ TEST (HostileRestore, EveryAcceptedInputKeepsItsSoundThroughASaveAndRestore)
         if (input.door != Door::state)
             continue;
 
-        auto block = testutil::frameStateText (input.make());
+        auto block = *halvora::StateFraming::frame (input.make());
 
         if (HalvoraAudioProcessor::isReadableState (block.getData(), static_cast<int> (block.getSize())))
             accepted.emplace_back (input.name, std::move (block));

@@ -1,4 +1,4 @@
-#include "helpers/StateFraming.h"
+#include "state/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
 #include "HalvoraVocabulary.h"
@@ -140,10 +140,10 @@ TEST (SavedState, WhatNamesNoParameterIsNotCarriedIntoTheNextSave)
     // Attributes the framework's readers would give a meaning (binary blocks of a stated
     // size), elements and attributes of other programs: read past, never written again.
     HalvoraAudioProcessor processor;
-    restore (processor, testutil::frameStateText ("<PARAMS base64:a=\"2000000000.AAAA\" note=\"x\">"
-                                                  "<PARAM id=\"gain\" value=\"-3\" base64:value=\"-1.\" extra=\"1\"/>"
-                                                  "<OTHER x=\"y\"><PARAM id=\"key\" value=\"7\"/></OTHER>"
-                                                  "<PARAM id=\"mystery\" value=\"1\"/><PARAM value=\"2\"/></PARAMS>"));
+    restore (processor, *halvora::StateFraming::frame ("<PARAMS base64:a=\"2000000000.AAAA\" note=\"x\">"
+                                                       "<PARAM id=\"gain\" value=\"-3\" base64:value=\"-1.\" extra=\"1\"/>"
+                                                       "<OTHER x=\"y\"><PARAM id=\"key\" value=\"7\"/></OTHER>"
+                                                       "<PARAM id=\"mystery\" value=\"1\"/><PARAM value=\"2\"/></PARAMS>"));
     EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), -3.0f);
     EXPECT_EQ (getPlain (processor, halvora::ParamID::key), 0.0f); // not a child of the root
 
@@ -190,7 +190,7 @@ class HandEdits : public testing::TestWithParam<HandEdit>
 TEST_P (HandEdits, Restore)
 {
     HalvoraAudioProcessor processor;
-    restore (processor, testutil::frameStateText (GetParam().text));
+    restore (processor, *halvora::StateFraming::frame (GetParam().text));
     EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::gain), 6.0f) << GetParam().text;
     EXPECT_FLOAT_EQ (getPlain (processor, halvora::ParamID::key), 3.0f) << GetParam().text;
 }
@@ -287,7 +287,7 @@ TEST_P (IgnoredBlocks, ChangeNothing)
 
 namespace
 {
-std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = SavedState::binaryXmlMagic)
+std::vector<juce::uint8> framed (juce::int32 length, const std::string& text, juce::uint32 magic = halvora::StateFraming::magic)
 {
     juce::MemoryOutputStream out;
     out.writeInt (static_cast<int> (magic));

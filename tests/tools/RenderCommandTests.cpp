@@ -3,6 +3,9 @@
 
 #include "HalvoraVocabulary.h"
 #include "dsp/stages/PitchTracking.h"
+#include "state/AUPresetState.h"
+#include "state/PropertyList.h"
+#include "state/StateFraming.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,26 @@ using testutil::writeWav;
 
 namespace
 {
+
+/** An .aupreset as a host writes it for Halvora, carrying the given state block (none when
+    it is empty).
+*/
+juce::String presetHolding (const juce::MemoryBlock& state)
+{
+    const auto description = AUPresetState::halvoraDescription();
+    auto dictionary = std::make_unique<juce::DynamicObject>();
+    dictionary->setProperty ("version", 0);
+    dictionary->setProperty ("type", static_cast<juce::int64> (description.componentType));
+    dictionary->setProperty ("subtype", static_cast<juce::int64> (description.componentSubType));
+    dictionary->setProperty ("manufacturer", static_cast<juce::int64> (description.componentManufacturer));
+    dictionary->setProperty ("data", juce::MemoryBlock (4, true));
+    dictionary->setProperty ("name", "held");
+
+    if (! state.isEmpty())
+        dictionary->setProperty ("jucePluginState", state);
+
+    return PropertyList::write (juce::var (dictionary.release()));
+}
 
 /** halvora-render with every stage off: the stage that always runs (tone, vibrato, gain)
     is the identity at range Tenor, so this is a pass-through. */
@@ -86,14 +109,15 @@ TEST_P (RenderErrors, ExitStatusOneLineAndNoOutput)
 
     // Nested far deeper than any state or preset, as a hostile file would be.
     const auto deepText = "<PARAMS>" + juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000) + "</PARAMS>";
-    juce::MemoryOutputStream deepState;
-    deepState.writeInt (0x21324356);
-    deepState.writeInt (deepText.length() + 1);
-    deepState << deepText;
-    deepState.writeByte (0);
-    dir.file ("deep.bin").replaceWithData (deepState.getData(), deepState.getDataSize());
+    const auto deepState = *halvora::StateFraming::frame (deepText.toStdString());
+    dir.file ("deep.bin").replaceWithData (deepState.getData(), deepState.getSize());
     const auto deepArrays = juce::String::repeatedString ("<array>", 100000) + juce::String::repeatedString ("</array>", 100000);
     dir.file ("deep.aupreset").replaceWithText ("<?xml version=\"1.0\"?><plist version=\"1.0\">" + deepArrays + "</plist>");
+
+    // Well-formed presets whose state is what a raw state file may not be.
+    dir.file ("deepstate.aupreset").replaceWithText (presetHolding (deepState));
+    dir.file ("garbagestate.aupreset").replaceWithText (presetHolding (juce::MemoryBlock ("this is not a state", 19)));
+    dir.file ("nostate.aupreset").replaceWithText (presetHolding ({}));
 
     juce::StringArray args;
     for (auto a : GetParam().args)
@@ -123,6 +147,9 @@ const ErrorCase errorCases[] {
     { "state not utf8", { "--state", "DIR/badutf.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "badutf.bin" },
     { "deeply nested state", { "--state", "DIR/deep.bin", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.bin" },
     { "deeply nested preset", { "--state", "DIR/deep.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deep.aupreset" },
+    { "deeply nested state in a preset", { "--state", "DIR/deepstate.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "deepstate.aupreset" },
+    { "no state in a preset", { "--state", "DIR/garbagestate.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "not a saved Halvora state" },
+    { "preset without a state", { "--state", "DIR/nostate.aupreset", "DIR/in.wav", "DIR/out.wav" }, 1, "holds no saved Halvora state" },
     { "no folder", { "DIR/in.wav", "DIR/sub/out.wav" }, 1, "sub" },
 };
 
@@ -282,6 +309,37 @@ TEST (RenderCommand, StateRoundTripAndSettingsOnTop)
     EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::scale)->load(), 2.0f);
     EXPECT_EQ (processor.apvts.getRawParameterValue (ParamID::key)->load(), 7.0f);
     EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue (ParamID::morvel)->load(), 0.25f);
+}
+
+TEST (RenderCommand, AnAupresetRestoresWhatItsRawStateRestores)
+{
+    TempFolder dir;
+    HalvoraAudioProcessor saved;
+    testutil::setPlain (saved, ParamID::gain, -6.5f);
+    testutil::setPlain (saved, ParamID::scale, 2.0f);
+    testutil::setPlain (saved, ParamID::morvel, 0.25f);
+    juce::MemoryBlock state;
+    saved.getStateInformation (state);
+    ASSERT_TRUE (dir.file ("raw.bin").replaceWithData (state.getData(), state.getSize()));
+    ASSERT_TRUE (dir.file ("held.aupreset").replaceWithText (presetHolding (state)));
+
+    for (const auto* source : { "raw.bin", "held.aupreset" })
+    {
+        const auto result = runRender ({ "--state", dir.file (source).getFullPathName(), "--save-state",
+                                         dir.file (juce::String (source) + ".saved").getFullPathName() });
+        ASSERT_EQ (result.exitCode, 0) << source << ": " << result.output;
+    }
+
+    juce::MemoryBlock fromRaw, fromPreset;
+    ASSERT_TRUE (dir.file ("raw.bin.saved").loadFileAsData (fromRaw));
+    ASSERT_TRUE (dir.file ("held.aupreset.saved").loadFileAsData (fromPreset));
+    EXPECT_EQ (fromPreset, fromRaw);
+
+    HalvoraAudioProcessor restored;
+    restored.setStateInformation (fromPreset.getData(), static_cast<int> (fromPreset.getSize()));
+    EXPECT_FLOAT_EQ (restored.apvts.getRawParameterValue (ParamID::gain)->load(), -6.5f);
+    EXPECT_EQ (restored.apvts.getRawParameterValue (ParamID::scale)->load(), 2.0f);
+    EXPECT_FLOAT_EQ (restored.apvts.getRawParameterValue (ParamID::morvel)->load(), 0.25f);
 }
 
 TEST (RenderCommand, DemoRendersEightSecondsAndItsInput)

@@ -3,7 +3,7 @@
 // from other threads, and values no host should send.
 
 #include "HostSide.h"
-#include "au/HostEventLog.h"
+#include "helpers/HostEventLog.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 // printing PASS or FAIL per check.
 
 #include "HostSide.h"
-#include "au/PropertyList.h"
+#include "state/PropertyList.h"
 #include "HalvoraVocabulary.h"
 
 #include <dlfcn.h>

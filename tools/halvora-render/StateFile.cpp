@@ -2,8 +2,8 @@
 #include "OutputFiles.h"
 
 #include "PluginProcessor.h"
-#include "au/AUPresetState.h"
-#include "au/PropertyList.h"
+#include "state/AUPresetState.h"
+#include "state/PropertyList.h"
 
 namespace halvora
 {
@@ -25,14 +25,18 @@ std::optional<Failure> readStateFile (juce::AudioProcessor& processor, const juc
         || ! file.loadFileAsData (data))
         return Failure { exitFileError, "cannot read state file '" + path + "'" };
 
+    // A preset's state is the same block a raw state file holds, checked the same way.
     if (isAUPresetPath (path) || AUPresetState::looksLikePropertyList (data.getData(), data.getSize()))
     {
-        if (AUPresetState::restoreFromPropertyList (processor, AUPresetState::halvoraDescription(), data.getData(),
-                                                    data.getSize())
-            != noErr)
+        auto preset = AUPresetState::readPropertyList (AUPresetState::halvoraDescription(), data.getData(), data.getSize());
+
+        if (! preset)
             return Failure { exitFileError, "'" + path + "' is not a Halvora .aupreset" };
 
-        return std::nullopt;
+        if (preset->state.isEmpty())
+            return Failure { exitFileError, "'" + path + "' holds no saved Halvora state" };
+
+        data = std::move (preset->state);
     }
 
     if (! HalvoraAudioProcessor::isReadableState (data.getData(), static_cast<int> (data.getSize())))

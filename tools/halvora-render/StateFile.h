@@ -9,8 +9,9 @@
 namespace halvora
 {
 
-/** Restores a raw state block, or an .aupreset property list (by extension or content),
-    from a file named relative to the working folder.
+/** Restores a raw state block, or the state inside an .aupreset property list (by
+    extension or content), from a file named relative to the working folder. Either is
+    refused whole unless the processor reads its state block.
 */
 std::optional<Failure> readStateFile (juce::AudioProcessor& processor, const juce::String& path);
 

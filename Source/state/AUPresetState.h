@@ -1,8 +1,10 @@
 #pragma once
 
-#include "AudioUnitAPI.h"
+#include "au/AudioUnitAPI.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
+
+#include <optional>
 
 /** The Audio Unit preset dictionary: the base's standard keys ("version", "type",
     "subtype", "manufacturer", "name", "data") plus "jucePluginState", the processor's
@@ -14,6 +16,24 @@ namespace AUPresetState
 AudioComponentDescription halvoraDescription() noexcept;
 
 juce::var makeDictionary (juce::AudioProcessor&, const AudioComponentDescription&, const juce::String& presetName);
+
+/** What a preset dictionary carries for Halvora: its name ("Untitled" without one) and the
+    processor's saved block, its "jucePluginState" entry (empty when it has none).
+*/
+struct Contents
+{
+    juce::String name;
+    juce::MemoryBlock state;
+};
+
+/** The contents of a dictionary the base would take: nothing for one from a component with
+    another subtype or manufacturer, one of a part rather than the whole unit, or one
+    without the standard entries; its type is not checked.
+*/
+std::optional<Contents> readDictionary (const AudioComponentDescription&, const juce::var& dictionary);
+
+/** The same from .aupreset bytes; nothing for a malformed document too. */
+std::optional<Contents> readPropertyList (const AudioComponentDescription&, const void* data, size_t size);
 
 /** Restores a dictionary. A dictionary from a component with another subtype or
     manufacturer, one of a part rather than the whole unit, or one without the standard

@@ -26,7 +26,21 @@ namespace
     {
         return value && (*value == static_cast<juce::int64> (code) || *value == static_cast<juce::int64> (static_cast<SInt32> (code)));
     }
-}
+
+    OSStatus restore (juce::AudioProcessor& processor, const std::optional<Contents>& contents, juce::String* presetName)
+    {
+        if (! contents)
+            return kAudioUnitErr_InvalidPropertyValue;
+
+        if (presetName != nullptr)
+            *presetName = contents->name;
+
+        if (contents->state.getSize() > 0)
+            processor.setStateInformation (contents->state.getData(), static_cast<int> (contents->state.getSize()));
+
+        return noErr;
+    }
+} // namespace
 
 AudioComponentDescription halvoraDescription() noexcept
 {
@@ -55,13 +69,12 @@ juce::var makeDictionary (juce::AudioProcessor& processor, const AudioComponentD
     return juce::var (dictionary.release());
 }
 
-OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponentDescription& description,
-                            const juce::var& value, juce::String* presetName)
+std::optional<Contents> readDictionary (const AudioComponentDescription& description, const juce::var& value)
 {
     auto* dictionary = value.getDynamicObject();
 
     if (dictionary == nullptr)
-        return kAudioUnitErr_InvalidPropertyValue;
+        return std::nullopt;
 
     // As the base checks it: a whole-unit state (no "part" entry) of the version it knows,
     // saved by a component with this subtype and manufacturer. The type is not checked, as
@@ -71,29 +84,39 @@ OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponen
     if (dictionary->hasProperty ("part") || ! version || *version != savedStateVersion
         || ! isCode (integerEntry (*dictionary, "subtype"), description.componentSubType)
         || ! isCode (integerEntry (*dictionary, "manufacturer"), description.componentManufacturer))
-        return kAudioUnitErr_InvalidPropertyValue;
+        return std::nullopt;
 
-    if (presetName != nullptr)
-        *presetName = dictionary->getProperty ("name").isString() ? dictionary->getProperty ("name").toString()
-                                                                  : juce::String ("Untitled");
+    Contents contents;
+    contents.name = dictionary->getProperty ("name").isString() ? dictionary->getProperty ("name").toString() : juce::String ("Untitled");
 
     if (auto* state = dictionary->getProperty ("jucePluginState").getBinaryData())
-        if (state->getSize() > 0 && state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))
-            processor.setStateInformation (state->getData(), static_cast<int> (state->getSize()));
+        if (state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))
+            contents.state = *state;
 
-    return noErr;
+    return contents;
 }
 
-OSStatus restoreFromPropertyList (juce::AudioProcessor& processor, const AudioComponentDescription& description,
-                                  const void* data, size_t size, juce::String* presetName)
+std::optional<Contents> readPropertyList (const AudioComponentDescription& description, const void* data, size_t size)
 {
     juce::String error;
     const auto dictionary = PropertyList::parse (data, size, error);
 
     if (dictionary.isVoid())
-        return kAudioUnitErr_InvalidPropertyValue;
+        return std::nullopt;
 
-    return restoreDictionary (processor, description, dictionary, presetName);
+    return readDictionary (description, dictionary);
+}
+
+OSStatus restoreDictionary (juce::AudioProcessor& processor, const AudioComponentDescription& description,
+                            const juce::var& value, juce::String* presetName)
+{
+    return restore (processor, readDictionary (description, value), presetName);
+}
+
+OSStatus restoreFromPropertyList (juce::AudioProcessor& processor, const AudioComponentDescription& description,
+                                  const void* data, size_t size, juce::String* presetName)
+{
+    return restore (processor, readPropertyList (description, data, size), presetName);
 }
 
 bool looksLikePropertyList (const void* data, size_t size) noexcept

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioUnitAPI.h"
+#include "au/AudioUnitAPI.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "PropertyList.h"
-#include "state/NumberText.h"
-#include "state/XmlTextCheck.h"
+#include "NumberText.h"
+#include "XmlTextCheck.h"
 
 namespace PropertyList
 {
