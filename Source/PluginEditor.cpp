@@ -124,7 +124,7 @@ void HalvoraAudioProcessorEditor::styleBox (juce::ComboBox& box, const char* par
     box.setJustificationType (juce::Justification::centred);
     box.setScrollWheelEnabled (true);
 
-    for (const auto& [id, colour] : HalvoraColours::choiceBox())
+    for (const auto& [id, colour] : halvora::HalvoraColours::choiceBox())
         box.setColour (id, colour);
 
     box.addItemList (juce::StringArray (choice.choices, choice.numChoices), 1);
@@ -140,15 +140,15 @@ void HalvoraAudioProcessorEditor::styleTitle (juce::Label& title, const halvora:
     title.setText (isCaption ? downwards (control.title) : juce::String (control.title), juce::dontSendNotification);
     title.setJustificationType (juce::Justification::centred);
     title.setFont (juce::Font (juce::FontOptions (isCaption ? 20.0f : 28.0f, juce::Font::bold)));
-    title.setColour (juce::Label::textColourId, HalvoraColours::gold());
+    title.setColour (juce::Label::textColourId, halvora::HalvoraColours::gold());
 }
 
 void HalvoraAudioProcessorEditor::styleOnButton (juce::TextButton& button, int number)
 {
     button.setClickingTogglesState (true);
     button.setLookAndFeel (&onButtonLAF);
-    button.setColour (juce::TextButton::textColourOffId, HalvoraColours::text());
-    button.setColour (juce::TextButton::textColourOnId, HalvoraColours::text());
+    button.setColour (juce::TextButton::textColourOffId, halvora::HalvoraColours::text());
+    button.setColour (juce::TextButton::textColourOnId, halvora::HalvoraColours::text());
     button.onClick = [this, number] { onButtonClicked (number); };
 }
 
@@ -183,7 +183,7 @@ void HalvoraAudioProcessorEditor::updateOnButtonsFromProcessor()
 //==============================================================================
 void HalvoraAudioProcessorEditor::paint (juce::Graphics& g)
 {
-    g.fillAll (HalvoraColours::panel());
+    g.fillAll (halvora::HalvoraColours::panel());
 
     if (! boardImage.isValid())
         return;

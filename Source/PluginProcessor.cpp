@@ -111,28 +111,13 @@ void HalvoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
 //==============================================================================
 void HalvoraAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
-    const auto outs = getTotalNumOutputChannels();
-    // Twice the announced block is allocated below; a host announcing billions of samples
-    // must not overflow that.
-    const auto maxBlock = halvora::clampBetween (0, maxAnnouncedBlockSize, maximumExpectedSamplesPerBlock);
-
     // A rate that is no rate at all (zero, negative, NaN) or one we cannot honour (1e-300 Hz
     // would make the vibrato's phase step infinite, 1 Hz a step of several turns that the
     // phase never wraps back from) gets the rate an unprepared processor assumes.
     if (! (sampleRate >= minSampleRate && sampleRate <= maxSampleRate))
         sampleRate = defaultSampleRate;
 
-    analysisBuffer.setSize (juce::jmax (1, outs), 2 * maxBlock);
-    analysisBuffer.clear();
-
-    // Every stage's working storage is sized here so the audio thread never allocates for
-    // blocks of up to twice the announced size.
-    stageSetup = { sampleRate, 2 * maxBlock, outs };
-    pitchTracking.prepare (stageSetup);
-    pitchCorrection.prepare (stageSetup);
-    tone.prepare (stageSetup);
-    echo.prepare (stageSetup);
-    reverbBlend.prepare (stageSetup);
+    chain.prepare ({ sampleRate, maximumExpectedSamplesPerBlock, getTotalNumOutputChannels() });
 }
 
 void HalvoraAudioProcessor::releaseResources()
@@ -148,69 +133,7 @@ bool HalvoraAudioProcessor::isCorrectionActive() const noexcept
 
 void HalvoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    if (buffer.getNumSamples() <= 0 || buffer.getNumChannels() == 0)
-        return;
-
-    const auto settings = halvora::VoiceChainSettings::from (parameters.read(), isCorrectionActive());
-
-    silenceNonFiniteSamples (buffer);
-    buildAnalysisSignal (buffer);
-
-    const auto tracked = pitchTracking.process (analysisBuffer, settings.tracking);
-    const auto corrected = pitchCorrection.process (buffer, tracked.smoothedHz, settings.correction);
-    lastPitch = { tracked.detectedHz, tracked.smoothedHz, corrected.targetHz, corrected.ratio };
-
-    tone.process (buffer, settings.tone);
-    echo.process (buffer, settings.echo);
-    reverbBlend.process (buffer, settings.reverb);
-}
-
-void HalvoraAudioProcessor::silenceNonFiniteSamples (juce::AudioBuffer<float>& buffer) noexcept
-{
-    // One NaN or infinity would otherwise live on in the tone filter, the echo lines and
-    // the reverb until the next prepareToPlay: read it as silence instead.
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-    {
-        auto* samples = buffer.getWritePointer (c);
-
-        // First one look over the whole channel, in vector lanes: without the sign bit, every
-        // infinity and NaN lies at or above the infinity's bit pattern, every finite
-        // value below it. Almost every block is finite throughout and stops there.
-        std::uint32_t largestMagnitude = 0;
-
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-        {
-            std::uint32_t bits;
-            std::memcpy (&bits, samples + i, sizeof (bits));
-            largestMagnitude = std::max (largestMagnitude, bits & 0x7fffffffu);
-        }
-
-        if (largestMagnitude < 0x7f800000u)
-            continue;
-
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (! std::isfinite (samples[i]))
-                samples[i] = 0.0f;
-    }
-}
-
-void HalvoraAudioProcessor::buildAnalysisSignal (const juce::AudioBuffer<float>& buffer)
-{
-    const auto numSamples = buffer.getNumSamples();
-    analysisBuffer.setSize (1, numSamples, false, false, true);
-    auto* mono = analysisBuffer.getWritePointer (0);
-
-    if (buffer.getNumChannels() == 1)
-    {
-        std::copy_n (buffer.getReadPointer (0), numSamples, mono);
-        return;
-    }
-
-    const auto* left = buffer.getReadPointer (0);
-    const auto* right = buffer.getReadPointer (1);
-
-    for (int i = 0; i < numSamples; ++i)
-        mono[i] = (left[i] + right[i]) * 0.5f;
+    chain.process (buffer, halvora::VoiceChainSettings::from (parameters.read(), isCorrectionActive()));
 }
 
 //==============================================================================

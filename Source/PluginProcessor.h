@@ -4,11 +4,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "ParameterSnapshot.h"
-#include "dsp/stages/EchoStage.h"
-#include "dsp/stages/PitchCorrection.h"
-#include "dsp/stages/PitchTracking.h"
-#include "dsp/stages/ReverbBlend.h"
-#include "dsp/stages/ToneStage.h"
+#include "dsp/VoiceChain.h"
 
 #include <atomic>
 
@@ -85,16 +81,10 @@ public:
 
     //==============================================================================
     /** What the pitch stages did in the last block. */
-    struct PitchReport
-    {
-        float detectedHz = 0.0f; // 0 when nothing was found
-        float smoothedHz = 0.0f;
-        float targetHz = 0.0f; // the snapped note, 0 when the correction did not run
-        float ratio = 1.0f;    // the replay speed applied to the block
-    };
+    using PitchReport = halvora::VoiceChain::PitchReport;
 
     /** For offline tools and tests: read it on the thread that calls processBlock. */
-    const PitchReport& getLastBlockPitch() const noexcept { return lastPitch; }
+    const PitchReport& getLastBlockPitch() const noexcept { return chain.getLastPitch(); }
 
     //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
@@ -104,28 +94,13 @@ private:
     halvora::ParameterReader parameters { apvts };
 
     //==============================================================================
-    // What the stages were prepared with; an unprepared processor runs at the default rate.
-    halvora::StageSetup stageSetup { defaultSampleRate, 0, 0 };
-    static constexpr int maxAnnouncedBlockSize = 1 << 24;
-
-    // The mono signal the pitch is found in, sized by prepareToPlay.
-    juce::AudioBuffer<float> analysisBuffer;
-
-    // The voice chain, in the order processBlock runs it.
-    halvora::PitchTracking pitchTracking;
-    halvora::PitchCorrection pitchCorrection;
-    halvora::ToneStage tone;
-    halvora::EchoStage echo;
-    halvora::ReverbBlend reverbBlend;
-
-    PitchReport lastPitch;
+    // Everything processBlock does to a block; an unprepared processor runs at the default rate.
+    halvora::VoiceChain chain;
 
     std::atomic<std::int32_t> activeMvTarget { 0 };
 
     //==============================================================================
     bool isCorrectionActive() const noexcept;
-    static void silenceNonFiniteSamples (juce::AudioBuffer<float>&) noexcept;
-    void buildAnalysisSignal (const juce::AudioBuffer<float>&);
 
     friend struct HalvoraProcessorInspector;
 

@@ -6,7 +6,7 @@ FaderLookAndFeel::~FaderLookAndFeel() = default;
 void FaderLookAndFeel::drawLinearSlider (juce::Graphics& g, int x, int y, int width, int height, float sliderPos,
                                          float, float, juce::Slider::SliderStyle, juce::Slider&)
 {
-    const auto gold = HalvoraColours::gold();
+    const auto gold = halvora::HalvoraColours::gold();
     const auto fx = static_cast<float> (x);
     const auto fy = static_cast<float> (y);
     const auto w = static_cast<float> (width);

@@ -17,7 +17,7 @@ void GoldKnobLAF::drawRotarySlider (juce::Graphics& g, int x, int y, int width, 
         return;
     }
 
-    const auto gold = HalvoraColours::gold();
+    const auto gold = halvora::HalvoraColours::gold();
     g.setColour (gold.darker (0.2f));
     g.fillEllipse (area);
 

@@ -11,7 +11,7 @@ void HLPopupLAF::drawPopupMenuBackground (juce::Graphics& g, int width, int heig
     g.fillRoundedRectangle (bounds, 8.0f);
 
     // Centred on the window's edge: only its inner half shows.
-    g.setColour (HalvoraColours::gold());
+    g.setColour (halvora::HalvoraColours::gold());
     g.drawRoundedRectangle (bounds, 8.0f, 2.0f);
 }
 
@@ -21,7 +21,7 @@ void HLPopupLAF::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int
 {
     if (isHighlighted)
     {
-        g.setColour (HalvoraColours::gold().withAlpha (0.15f));
+        g.setColour (halvora::HalvoraColours::gold().withAlpha (0.15f));
         g.fillRoundedRectangle (area.toFloat().reduced (2.0f), 6.0f);
     }
 

@@ -7,7 +7,7 @@ void OnButtonLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button&
 {
     const auto bounds = button.getLocalBounds().toFloat();
     const auto corner = bounds.getHeight() * 0.5f;
-    const auto gold = HalvoraColours::gold();
+    const auto gold = halvora::HalvoraColours::gold();
 
     if (button.getToggleState())
     {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 juce::AudioBuffer<float>& lines (halvora::EchoStage& echo) { return halvora::StageAccess::echoBuffer (echo); }
@@ -86,4 +88,53 @@ TEST (EchoStageUnit, AZeroAmountLeavesTheBlockTheLinesAndThePositionAlone)
     EXPECT_EQ (quiet.getSample (0, 1), -0.5f);
     EXPECT_EQ (writePosition (echo), 5);
     EXPECT_EQ (lines (echo).getSample (0, 0), 1.0f);
+}
+
+TEST (EchoStageUnit, TheLinesHoldOneSecondAndThePositionMovesOnByEveryBlock)
+{
+    // 44100 and 48000 samples of line; after 16000 samples in blocks of 512 the write
+    // position stands at 16000.
+    for (const auto rate : { 44100.0, 48000.0 })
+    {
+        halvora::EchoStage echo;
+        echo.prepare ({ rate, 1024, 2 });
+        EXPECT_EQ (lines (echo).getNumSamples(), static_cast<int> (rate));
+    }
+
+    halvora::EchoStage echo;
+    echo.prepare ({ 44100.0, 1024, 2 });
+    auto signal = testutil::impulse (2, 16000);
+    for (int start = 0; start < 16000; start += 512)
+    {
+        juce::AudioBuffer<float> block (signal.getArrayOfWritePointers(), 2, start, juce::jmin (512, 16000 - start));
+        echo.process (block, { 50.0f });
+    }
+    EXPECT_EQ (writePosition (echo), 16000 % 44100);
+}
+
+TEST (EchoStageUnit, AZeroAmountKeepsTheLinesForWhenTheAmountRisesAgain)
+{
+    // A 300 Hz sine at half level, 512 samples at 50 %, then 512 at 0 %: the position
+    // holds, and raising the amount later replays what the lines still hold.
+    const auto sine = [] (int numSamples) {
+        juce::AudioBuffer<float> b (1, numSamples);
+        for (int i = 0; i < numSamples; ++i)
+            b.setSample (0, i, 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * 300.0 * i / 44100.0)));
+        return b;
+    };
+
+    halvora::EchoStage echo;
+    echo.prepare ({ 44100.0, 1024, 1 });
+    auto first = sine (512);
+    echo.process (first, { 50.0f });
+    EXPECT_EQ (writePosition (echo), 512);
+
+    auto second = sine (512);
+    echo.process (second, { 0.0f });
+    EXPECT_EQ (writePosition (echo), 512);
+
+    juce::AudioBuffer<float> silence (1, echoDelayAt44100 - 512 + 10);
+    silence.clear();
+    echo.process (silence, { 100.0f });
+    EXPECT_GT (silence.getMagnitude (0, echoDelayAt44100 - 1024, 520), 0.1f);
 }

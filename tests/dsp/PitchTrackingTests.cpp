@@ -90,3 +90,35 @@ TEST (PitchTrackingStage, DetectsAtThePreparedSampleRate)
     float* channels[] { sine.data() };
     EXPECT_NEAR (tracking.process (juce::AudioBuffer<float> (channels, 1, 1024), { 2, 1.0f }).detectedHz, 480.0f, 0.5f);
 }
+
+TEST (PitchTrackingStage, ShortBlocksHoldThePitchEstimate)
+{
+    // A 440 Hz sine at 44.1 kHz in Soprano, without correction: only blocks of 64
+    // samples or more are analysed, and what they find (441 Hz) holds through shorter ones.
+    PitchTracking tracking;
+    tracking.prepare ({ 44100.0, 1024, 1 });
+    const PitchTracking::Settings sopranoUncorrected { 0, 0.0f };
+
+    std::vector<float> sine (512);
+    for (size_t i = 0; i < sine.size(); ++i)
+        sine[i] = 0.5f * static_cast<float> (std::sin (2.0 * juce::MathConstants<double>::pi * 440.0 * static_cast<double> (i) / 44100.0));
+    float* channels[] { sine.data() };
+    const auto block = [&channels] (int n) { return juce::AudioBuffer<float> (channels, 1, n); };
+
+    tracking.process (block (63), sopranoUncorrected);
+    EXPECT_EQ (StageAccess::lastDetectedHz (tracking), 0.0f);
+    EXPECT_EQ (StageAccess::smoothedHz (tracking), 0.0f);
+
+    tracking.process (block (512), sopranoUncorrected);
+    EXPECT_EQ (StageAccess::lastDetectedHz (tracking), 441.0f);
+    const auto smoothed = StageAccess::smoothedHz (tracking);
+
+    tracking.process (block (63), sopranoUncorrected);
+    EXPECT_EQ (StageAccess::lastDetectedHz (tracking), 441.0f);
+    EXPECT_EQ (StageAccess::smoothedHz (tracking), smoothed);
+
+    // With no smoothed estimate yet, a block without one takes the last raw estimate.
+    StageAccess::smoothedHz (tracking) = 0.0f;
+    tracking.process (block (63), sopranoUncorrected);
+    EXPECT_EQ (StageAccess::smoothedHz (tracking), 441.0f);
+}

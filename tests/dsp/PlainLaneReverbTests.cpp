@@ -22,6 +22,7 @@ TEST (PlainLaneVoiceReverb, SameBitsAsTheFrameworkReverb)
     // Without SSE2 there is no AVX path either: four plain floats it is.
     VoiceReverb reverb;
     EXPECT_EQ (reverb.getVectorPath(), VectorPath::scalar);
+    EXPECT_FALSE (reverb.useVectorPath (VectorPath::avx));
     EXPECT_FALSE (reverb.useVectorPath (VectorPath::avx2));
     EXPECT_FALSE (reverb.useVectorPath (VectorPath::avx512));
     reverbcheck::expectTheFrameworkReverbsBits<VoiceReverb> ([] (int) { return VectorPath::scalar; });

@@ -74,6 +74,63 @@ TEST (ToneStageUnit, AChannelBeyondThePreparedOnesGetsItsOwnFilter)
     EXPECT_EQ (halvora::StageAccess::toneState (tone), (std::vector<float> { 0.5f, -0.5f }));
 }
 
+TEST (ToneStageUnit, MoreChannelsThanPreparedRestartTheToneStates)
+{
+    halvora::ToneStage tone;
+    tone.prepare ({ 44100.0, 1024, 1 });
+
+    juce::AudioBuffer<float> mono (1, 100);
+    juce::FloatVectorOperations::fill (mono.getWritePointer (0), 0.8f, 100);
+    tone.process (mono, {});
+    ASSERT_EQ (halvora::StageAccess::toneState (tone).size(), 1u);
+    EXPECT_NE (halvora::StageAccess::toneState (tone)[0], 0.0f);
+
+    juce::AudioBuffer<float> stereo (2, 1);
+    stereo.setSample (0, 0, 1.0f);
+    stereo.setSample (1, 0, 1.0f);
+    tone.process (stereo, {});
+
+    // From a zero state: lp = 0.5, y = 0.5 * 0.6 + (1 - 0.5) * 1.6 at Soprano.
+    ASSERT_EQ (halvora::StageAccess::toneState (tone).size(), 2u);
+    EXPECT_EQ (stereo.getSample (0, 0), 0.5f * 0.6f + 0.5f * 1.6f);
+    EXPECT_EQ (stereo.getSample (1, 0), 0.5f * 0.6f + 0.5f * 1.6f);
+}
+
+TEST (ToneStageUnit, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
+{
+    // Tenor (both weights 1) passes a constant 1 unchanged; a 10 Hz vibrato at full depth.
+    halvora::ToneStage tone;
+    tone.prepare ({ 44100.0, 1024, 2 });
+    halvora::ToneStage::Settings settings;
+    settings.rangeIndex = 2;
+    settings.vibratoDepthPercent = 100.0f;
+    settings.vibratoRateHz = 10.0f;
+
+    juce::AudioBuffer<float> block (2, 4410);
+    for (int c = 0; c < 2; ++c)
+        juce::FloatVectorOperations::fill (block.getWritePointer (c), 1.0f, 4410);
+    tone.process (block, settings);
+
+    EXPECT_FLOAT_EQ (block.getSample (0, 0), 1.0f);         // phase 0
+    EXPECT_NEAR (block.getSample (0, 1102), 1.5f, 1.0e-4f); // a quarter period: depth 100 % swings to 1.5
+    EXPECT_NEAR (block.getSample (0, 3307), 0.5f, 1.0e-4f); // three quarters: 0.5
+    for (int i = 0; i < 4410; ++i)
+        ASSERT_EQ (block.getSample (0, i), block.getSample (1, i)) << i; // both channels swing together
+
+    // One whole period: the phase has wrapped back near 0.
+    const auto step = static_cast<float> (10.0 * 6.283185307179586 / 44100.0);
+    auto& phase = halvora::StageAccess::vibratoPhase (tone);
+    EXPECT_NEAR (phase, 0.0f, 10.0f * step);
+
+    juce::AudioBuffer<float> next (2, 512);
+    for (int c = 0; c < 2; ++c)
+        juce::FloatVectorOperations::fill (next.getWritePointer (c), 1.0f, 512);
+    const auto phaseBefore = phase;
+    tone.process (next, settings);
+    EXPECT_NEAR (next.getSample (0, 0), 1.0f + 0.5f * std::sin (phaseBefore), 1.0e-6f);
+    EXPECT_NEAR (phase, phaseBefore + 512 * step, 1.0e-3f);
+}
+
 TEST (ToneStagePaths, EveryVectorPathGivesTheSameBits)
 {
     // Saturation and vibrato together, stereo, over blocks that are not multiples of any

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dsp/VoiceChain.h"
 #include "dsp/stages/EchoStage.h"
 #include "dsp/stages/PitchCorrection.h"
 #include "dsp/stages/PitchTracking.h"
@@ -12,7 +13,8 @@ namespace halvora
 {
 
 /** The tests' one way into the private state of the voice chain's stages, which
-    befriend it. Needs no processor, so the DSP tests use it as well.
+    befriend it, and to the stages inside a chain, for the processor's own tests. Needs no
+    processor, so the DSP tests use it as well.
 */
 struct StageAccess
 {
@@ -23,6 +25,13 @@ struct StageAccess
     static juce::AudioBuffer<float>& echoBuffer (EchoStage& s) { return s.echoBuffer; }
     static int& echoWritePos (EchoStage& s) { return s.echoWritePos; }
     static juce::Reverb::Parameters& reverbParams (ReverbBlend& s) { return s.reverbParams; }
+
+    static StageSetup& stageSetup (VoiceChain& c) { return c.stageSetup; }
+    static juce::AudioBuffer<float>& analysisBuffer (VoiceChain& c) { return c.analysisBuffer; }
+    static PitchTracking& pitchTracking (VoiceChain& c) { return c.pitchTracking; }
+    static ToneStage& tone (VoiceChain& c) { return c.tone; }
+    static EchoStage& echo (VoiceChain& c) { return c.echo; }
+    static ReverbBlend& reverbBlend (VoiceChain& c) { return c.reverbBlend; }
 };
 
 } // namespace halvora

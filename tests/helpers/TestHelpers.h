@@ -6,8 +6,8 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-/** Reaches the processor's private processing state, for tests that check it; the
-    stages' own state through the stages' one inspector.
+/** Reaches the processor's private processing state, for tests that check it: its voice
+    chain's and stages' state through the stages' one inspector.
 */
 struct HalvoraProcessorInspector
 {
@@ -18,15 +18,15 @@ struct HalvoraProcessorInspector
     {
     }
 
-    juce::AudioBuffer<float>& analysisBuffer() { return processor.analysisBuffer; }
-    double& currentSampleRate() { return processor.stageSetup.sampleRate; }
-    std::vector<float>& toneState() { return Stages::toneState (processor.tone); }
-    float& vibratoPhase() { return Stages::vibratoPhase (processor.tone); }
-    juce::AudioBuffer<float>& echoBuffer() { return Stages::echoBuffer (processor.echo); }
-    int& echoWritePos() { return Stages::echoWritePos (processor.echo); }
-    juce::Reverb::Parameters& reverbParams() { return Stages::reverbParams (processor.reverbBlend); }
-    float& lastDetectedHz() { return Stages::lastDetectedHz (processor.pitchTracking); }
-    float& smoothedHz() { return Stages::smoothedHz (processor.pitchTracking); }
+    juce::AudioBuffer<float>& analysisBuffer() { return Stages::analysisBuffer (processor.chain); }
+    double& currentSampleRate() { return Stages::stageSetup (processor.chain).sampleRate; }
+    std::vector<float>& toneState() { return Stages::toneState (Stages::tone (processor.chain)); }
+    float& vibratoPhase() { return Stages::vibratoPhase (Stages::tone (processor.chain)); }
+    juce::AudioBuffer<float>& echoBuffer() { return Stages::echoBuffer (Stages::echo (processor.chain)); }
+    int& echoWritePos() { return Stages::echoWritePos (Stages::echo (processor.chain)); }
+    juce::Reverb::Parameters& reverbParams() { return Stages::reverbParams (Stages::reverbBlend (processor.chain)); }
+    float& lastDetectedHz() { return Stages::lastDetectedHz (Stages::pitchTracking (processor.chain)); }
+    float& smoothedHz() { return Stages::smoothedHz (Stages::pitchTracking (processor.chain)); }
 
     HalvoraAudioProcessor& processor;
 };

@@ -1,6 +1,6 @@
 // Counts every heap allocation made on the audio thread while processBlock runs.
 
-#include "processor/ChainFixture.h"
+#include "processor/ProcessorFixture.h"
 #include "HalvoraVocabulary.h"
 
 #include "AllocationCounter.h"
@@ -13,7 +13,7 @@ struct StageCombination
     float formant;
 };
 
-class RealtimeAllocations : public ChainTest, public testing::WithParamInterface<StageCombination>
+class RealtimeAllocations : public DrivenProcessor, public testing::WithParamInterface<StageCombination>
 {
 };
 

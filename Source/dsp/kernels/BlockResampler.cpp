@@ -160,7 +160,8 @@ Replay replayFor (VectorPath path) noexcept
 #if HALVORA_X86_PATHS
     switch (path)
     {
-        case VectorPath::sse2: return replayVector<interpolateSse2>;
+        case VectorPath::sse2:
+        case VectorPath::avx: return replayVector<interpolateSse2>; // no AVX-only kernel
         case VectorPath::avx2:
             if (VectorPaths::isAvailable (path))
                 return replayVector<interpolateAvx2>;

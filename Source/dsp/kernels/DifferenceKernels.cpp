@@ -208,7 +208,8 @@ void DifferenceKernels::compute (VectorPath kernel, const double* x, int numSamp
 #if HALVORA_X86_PATHS
     switch (kernel)
     {
-        case VectorPath::sse2: computeSse2 (x, numSamples, minLag, maxLag, diff); return;
+        case VectorPath::sse2:
+        case VectorPath::avx: computeSse2 (x, numSamples, minLag, maxLag, diff); return; // no AVX-only kernel
         case VectorPath::avx2:
             if (VectorPaths::isAvailable (kernel))
             {

@@ -320,7 +320,8 @@ PathFunctions functionsFor (VectorPath path) noexcept
 #if HALVORA_X86_PATHS
     switch (path)
     {
-        case VectorPath::sse2: return { tanhSse2, sinSse2 };
+        case VectorPath::sse2:
+        case VectorPath::avx: return { tanhSse2, sinSse2 }; // no AVX-only kernel
         case VectorPath::avx2:
             if (VectorPaths::isAvailable (path))
                 return { tanhAvx2, sinAvx2 };

@@ -52,8 +52,10 @@ bool VectorPaths::isAvailable (VectorPath path) noexcept
         case VectorPath::sse2: return true;
         case VectorPath::avx2: return processor().avx2;
         case VectorPath::avx512: return processor().avx512;
+        case VectorPath::avx: return processor().avx;
 #else
         case VectorPath::sse2:
+        case VectorPath::avx:
         case VectorPath::avx2:
         case VectorPath::avx512: return false;
 #endif
@@ -85,6 +87,7 @@ const char* VectorPaths::name (VectorPath path) noexcept
         case VectorPath::sse2: return "sse2";
         case VectorPath::avx2: return "avx2";
         case VectorPath::avx512: return "avx512";
+        case VectorPath::avx: return "avx";
     }
 
     return "?";

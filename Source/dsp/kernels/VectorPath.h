@@ -13,12 +13,17 @@ enum class VectorPath
 {
     scalar, // one lane, on any processor
     sse2,   // 128-bit vectors, every x86-64 processor
-    avx2,   // 256-bit vectors, chosen at run time
-    avx512  // 512-bit vectors, chosen at run time
+    avx2,   // 256-bit vectors with AVX2's integer operations and FMA where present, chosen at run time
+    avx512, // 512-bit vectors, chosen at run time
+    avx     // 256-bit float vectors alone (AVX, with or without AVX2): the reverb's eight comb lanes
 };
 
 namespace VectorPaths
 {
+    /** The paths every kernel has code for. The reverb's combs need AVX alone for their
+        eight lanes, so they also run on avx (see VoiceReverb); every other kernel runs its
+        sse2 code when asked for avx.
+    */
     inline constexpr VectorPath all[] { VectorPath::scalar, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512 };
 
     /** True when this processor (and this build) can run the path. */

@@ -400,7 +400,7 @@ VectorPath VoiceReverb::widestAvailable() noexcept
 {
 #if HALVORA_REVERB_AVX
     if (VectorPaths::hasAvx())
-        return VectorPath::avx2;
+        return VectorPath::avx;
 #endif
 
 #if HALVORA_FLOAT4_SSE

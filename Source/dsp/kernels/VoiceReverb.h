@@ -28,9 +28,10 @@ public:
     VoiceReverb();
 
     /** Runs the combs on a vector path: scalar and sse2 put four combs to a Float4 (an
-        SSE2 vector, or four plain floats in a build without SSE2), avx2 and avx512 all
-        eight of a channel in one 256-bit AVX vector. Every path gives the same bits.
-        Returns false, changing nothing, for a path this processor (or build) cannot run.
+        SSE2 vector, or four plain floats in a build without SSE2); avx, avx2 and avx512
+        all eight of a channel in one 256-bit AVX vector, which needs AVX alone. Every path
+        gives the same bits. Returns false, changing nothing, for a path this processor (or
+        build) cannot run.
     */
     bool useVectorPath (VectorPath) noexcept;
     VectorPath getVectorPath() const noexcept { return path; }
@@ -83,9 +84,12 @@ private:
 
     void runAllPasses (int channel, int numSamples) noexcept;
 
-    /** Eight lanes wherever the processor has AVX (even without AVX2), else four. */
+    /** avx (eight lanes) wherever the processor has AVX, even without AVX2; else four lanes. */
     static VectorPath widestAvailable() noexcept;
-    static bool runsEightLanes (VectorPath p) noexcept { return p == VectorPath::avx2 || p == VectorPath::avx512; }
+    static bool runsEightLanes (VectorPath p) noexcept
+    {
+        return p == VectorPath::avx || p == VectorPath::avx2 || p == VectorPath::avx512;
+    }
 
     VectorPath path = widestAvailable();
 

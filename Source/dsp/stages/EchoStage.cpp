@@ -33,7 +33,7 @@ namespace
         {
             const auto x = samples[i];
             const auto e = read[i];
-            write[i] = e * 0.3f + x;
+            write[i] = e * EchoStage::repeatLevel + x;
             samples[i] = x * dryMix + e * echoMix;
         }
     }
@@ -93,7 +93,7 @@ void EchoStage::blend (juce::AudioBuffer<float>& buffer, float echoMix) noexcept
             {
                 const auto x = samples[i];
                 const auto e = line[r];
-                line[w] = e * 0.3f + x;
+                line[w] = e * EchoStage::repeatLevel + x;
                 samples[i] = x * dryMix + e * echoMix;
             }
             else

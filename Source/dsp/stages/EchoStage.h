@@ -9,8 +9,8 @@ namespace halvora
 
 //==============================================================================
 /** The fourth stage of the voice chain: one echo echoSeconds behind the voice, each
-    repeat at 0.3 of the one before, blended in by the delay amount. Each channel has its
-    own line.
+    repeat at repeatLevel of the one before, blended in by the delay amount. Each channel
+    has its own line.
 */
 class EchoStage final
 {
@@ -23,6 +23,9 @@ public:
 
     static constexpr float maxEchoSeconds = 1.0f;
     static constexpr double echoSeconds = 0.35;
+
+    /** Each repeat's level against the one before: what the line feeds back into itself. */
+    static constexpr float repeatLevel = 0.3f;
 
     /** Lines of maxEchoSeconds at the StageSetup's sample rate (above 0, finite) for each of
         its channels, cleared.

@@ -28,6 +28,9 @@ float PitchCorrection::snapMidiToScale (float midiNote, int key, int scale) noex
 
         if (scaleMasks[scale][pitchClass] != 0)
         {
+            // The move as float arithmetic makes it, not k itself: where the sum crosses a
+            // power of two (note 64, 128) it rounds, and that rounding decides ties between
+            // the members either side. Renders depend on it, so it stays written this way.
             const auto d = (static_cast<float> (k) + midiNote) - midiNote;
 
             if (std::abs (d) < bestDistance)
@@ -50,7 +53,7 @@ PitchCorrection::Result PitchCorrection::process (juce::AudioBuffer<float>& buff
 
     const auto midi = std::log2 (juce::jmax (1.0f, smoothedHz) / 440.0f) * 12.0f + 69.0f;
     const auto snapped = snapMidiToScale (midi, settings.keyIndex, settings.scaleIndex);
-    const auto target = std::exp2 ((snapped + -69.0f) / 12.0f) * 440.0f;
+    const auto target = std::exp2 ((snapped - 69.0f) / 12.0f) * 440.0f;
 
     if (target <= 1.0f)
         return result;

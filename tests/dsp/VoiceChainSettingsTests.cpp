@@ -1,7 +1,7 @@
 // The one mapping from a block's parameter snapshot to each stage's settings, against
 // values worked out by hand.
 
-#include "ParameterSnapshot.h"
+#include "dsp/VoiceChainSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,18 +1,20 @@
-#include "ChainFixture.h"
-#include "HalvoraVocabulary.h"
-#include "dsp/ReverbComparison.h"
+// The echo and the reverb as the voice chain blends them in, through the chain's own
+// interface, against values worked out by hand and the framework's reverb.
+
+#include "ChainRig.h"
+#include "ReverbComparison.h"
 #include "helpers/EchoFigures.h"
 
 /** Range Tenor with formant 0 passes an impulse through the tone stage unchanged
     (lp = 0.5, y = 0.5 + 0.5), so what comes out is the echo's own arithmetic.
 */
-class EchoThroughChain : public ChainTest
+class VoiceChainEcho : public ChainRig
 {
 protected:
     juce::AudioBuffer<float> impulseResponse (int channels, int numSamples, double sampleRate = 44100.0)
     {
         prepare (channels, sampleRate);
-        set (halvora::ParamID::range, 2.0f);
+        snapshot.rangeIndex = 2;
         juce::AudioBuffer<float> input (channels, numSamples);
         input.clear();
         input.setSample (0, 0, 1.0f);
@@ -20,12 +22,11 @@ protected:
     }
 };
 
-TEST_F (EchoThroughChain, RepeatsComeEvery035SecondsAtThreeTenths)
+TEST_F (VoiceChainEcho, RepeatsComeEvery035SecondsAtThreeTenths)
 {
-    set (halvora::ParamID::delayMix, 50.0f);
+    snapshot.delayPercent = 50.0f;
     const auto out = impulseResponse (1, 50000);
 
-    EXPECT_EQ (state.echoBuffer().getNumSamples(), 44100);
     EXPECT_FLOAT_EQ (out.getSample (0, 0), 0.5f);
     EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 0.5f);
     EXPECT_FLOAT_EQ (out.getSample (0, 2 * echoDelayAt44100), 0.15f);
@@ -40,80 +41,45 @@ TEST_F (EchoThroughChain, RepeatsComeEvery035SecondsAtThreeTenths)
     }
 }
 
-TEST_F (EchoThroughChain, FullMixIsTheDelayedSignalAlone)
+TEST_F (VoiceChainEcho, FullMixIsTheDelayedSignalAlone)
 {
-    set (halvora::ParamID::delayMix, 100.0f);
+    snapshot.delayPercent = 100.0f;
     const auto out = impulseResponse (1, 31000);
     EXPECT_EQ (out.getSample (0, 0), 0.0f);
     EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 1.0f);
     EXPECT_FLOAT_EQ (out.getSample (0, 2 * echoDelayAt44100), 0.3f);
 }
 
-TEST_F (EchoThroughChain, EachChannelEchoesOnlyItself)
+TEST_F (VoiceChainEcho, EachChannelEchoesOnlyItself)
 {
-    set (halvora::ParamID::delayMix, 50.0f);
+    snapshot.delayPercent = 50.0f;
     const auto out = impulseResponse (2, 16000);
     EXPECT_FLOAT_EQ (out.getSample (0, echoDelayAt44100), 0.5f);
     EXPECT_EQ (out.getMagnitude (1, 0, 16000), 0.0f);
-    EXPECT_EQ (state.echoWritePos(), 16000 % 44100);
 }
 
-TEST_F (EchoThroughChain, At48kTheRepeatsAre16800Apart)
+TEST_F (VoiceChainEcho, At48kTheRepeatsAre16800Apart)
 {
-    set (halvora::ParamID::delayMix, 50.0f);
+    snapshot.delayPercent = 50.0f;
     const auto out = impulseResponse (1, 17000, 48000.0);
-    EXPECT_EQ (state.echoBuffer().getNumSamples(), 48000);
     EXPECT_FLOAT_EQ (out.getSample (0, 16800), 0.5f);
     EXPECT_EQ (out.getSample (0, echoDelayAt44100), 0.0f);
 }
 
-TEST_F (EchoThroughChain, ZeroMixLeavesTheLinesAndPositionAlone)
-{
-    prepare (1);
-    set (halvora::ParamID::delayMix, 50.0f);
-    auto first = sine (300.0f, 512);
-    process (first);
-    EXPECT_EQ (state.echoWritePos(), 512);
-
-    set (halvora::ParamID::delayMix, 0.0f);
-    auto second = sine (300.0f, 512);
-    process (second);
-    EXPECT_EQ (state.echoWritePos(), 512);
-
-    // Raising the mix later replays what the lines still hold.
-    set (halvora::ParamID::delayMix, 100.0f);
-    juce::AudioBuffer<float> silence (1, echoDelayAt44100 - 512 + 10);
-    silence.clear();
-    process (silence);
-    EXPECT_GT (silence.getMagnitude (0, echoDelayAt44100 - 1024, 520), 0.1f);
-}
-
 //==============================================================================
-class ReverbThroughChain : public ChainTest, public testing::WithParamInterface<std::tuple<int, float>>
+class VoiceChainReverb : public ChainRig, public testing::WithParamInterface<std::tuple<int, float>>
 {
 };
 
-TEST_P (ReverbThroughChain, BlendsTheFrameworkReverbOverACopy)
+TEST_P (VoiceChainReverb, BlendsTheFrameworkReverbOverACopy)
 {
     const auto [channels, mix] = GetParam();
     const auto input = testutil::makeTestSignal (channels, 2048, 44100.0, 9);
 
-    // What the tone stage makes of the input, from a twin processor with the reverb off.
-    HalvoraAudioProcessor twin;
-    twin.prepareToPlay (44100.0, 512);
-    juce::AudioProcessor::BusesLayout layout;
-    const auto channelSet = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
-    layout.inputBuses.add (channelSet);
-    layout.outputBuses.add (channelSet);
-    twin.setBusesLayout (layout);
-    twin.prepareToPlay (44100.0, 512);
-    auto dry = input;
-    juce::MidiBuffer midi;
-    for (int start = 0; start < 2048; start += 512)
-    {
-        juce::AudioBuffer<float> block (dry.getArrayOfWritePointers(), channels, start, 512);
-        twin.processBlock (block, midi);
-    }
+    // What the tone stage makes of the input, from a twin chain with the reverb off.
+    halvora::VoiceChain twin;
+    twin.prepare ({ 44100.0, 512, channels });
+    const auto dry = run (twin, input, 512, settings());
 
     juce::Reverb reference;
     reference.setParameters (reverbcheck::voiceChainSettings());
@@ -137,12 +103,12 @@ TEST_P (ReverbThroughChain, BlendsTheFrameworkReverbOverACopy)
     }
 
     prepare (channels);
-    set (halvora::ParamID::reverbMix, mix);
+    snapshot.reverbPercent = mix;
     const auto out = run (input, 512);
     EXPECT_TRUE (identical (out, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, ReverbThroughChain, testing::Combine (testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
+INSTANTIATE_TEST_SUITE_P (ChannelsAndMix, VoiceChainReverb, testing::Combine (testing::Values (1, 2), testing::Values (100.0f, 35.0f)));
 
 struct EchoCase
 {
@@ -150,20 +116,23 @@ struct EchoCase
     int channels;
 };
 
-class EchoThroughChainReference : public testing::TestWithParam<EchoCase>
+class VoiceChainEchoReference : public testing::TestWithParam<EchoCase>
 {
 };
 
-TEST_P (EchoThroughChainReference, MatchesThePlainArithmeticBitForBit)
+TEST_P (VoiceChainEchoReference, MatchesThePlainArithmeticBitForBit)
 {
     // The echo written out plainly, read position by modulo, applied to what the chain
     // gives without echo, against the chain with echo; at 1000 Hz the 350-sample delay
     // and the 1000-sample line are shorter than some of the blocks.
     const auto [sampleRate, channels] = GetParam();
-    HalvoraAudioProcessor dryChain, echoChain;
-    dryChain.prepareToPlay (sampleRate, 512);
-    echoChain.prepareToPlay (sampleRate, 512);
-    testutil::setPlain (echoChain, halvora::ParamID::delayMix, 60.0f);
+    halvora::VoiceChain dryChain, echoChain;
+    dryChain.prepare ({ sampleRate, 512, 2 });
+    echoChain.prepare ({ sampleRate, 512, 2 });
+    auto snapshot = ChainRig::parameterDefaults();
+    const auto drySettings = halvora::VoiceChainSettings::from (snapshot, false);
+    snapshot.delayPercent = 60.0f;
+    const auto echoSettings = halvora::VoiceChainSettings::from (snapshot, false);
 
     const auto length = static_cast<int> (std::ceil (sampleRate));
     const auto delay = static_cast<int> (std::round (sampleRate * 0.35));
@@ -176,9 +145,8 @@ TEST_P (EchoThroughChainReference, MatchesThePlainArithmeticBitForBit)
     {
         const auto input = testutil::makeTestSignal (channels, blockLength, sampleRate, static_cast<juce::uint32> (blockLength));
         auto expected = input, actual = input;
-        juce::MidiBuffer midi;
-        dryChain.processBlock (expected, midi);
-        echoChain.processBlock (actual, midi);
+        dryChain.process (expected, drySettings);
+        echoChain.process (actual, echoSettings);
 
         const auto start = w;
 
@@ -200,7 +168,8 @@ TEST_P (EchoThroughChainReference, MatchesThePlainArithmeticBitForBit)
 
         for (int c = 0; c < channels; ++c)
             for (int i = 0; i < blockLength; ++i)
-                ASSERT_EQ (actual.getSample (c, i), expected.getSample (c, i)) << "block of " << blockLength << ", channel " << c << ", sample " << i;
+                ASSERT_EQ (actual.getSample (c, i), expected.getSample (c, i))
+                    << "block of " << blockLength << ", channel " << c << ", sample " << i;
     }
 }
 
@@ -211,4 +180,4 @@ const EchoCase echoCases[] {
     { 192000.0, 2 },
 };
 
-INSTANTIATE_TEST_SUITE_P (RatesAndChannels, EchoThroughChainReference, testing::ValuesIn (echoCases));
+INSTANTIATE_TEST_SUITE_P (RatesAndChannels, VoiceChainEchoReference, testing::ValuesIn (echoCases));

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 /** A prepared processor, mono or stereo, and ways to drive it block by block. */
-class ChainTest : public testing::Test
+class DrivenProcessor : public testing::Test
 {
 public:
     void prepare (int channels, double sampleRate = 44100.0, int maxBlock = 512)

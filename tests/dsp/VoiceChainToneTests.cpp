@@ -1,12 +1,14 @@
-#include "ChainFixture.h"
-#include "HalvoraVocabulary.h"
+// The tone, vibrato and gain as the voice chain applies them: the parameters' units
+// through the chain's settings, against values worked out by hand.
+
+#include "ChainRig.h"
 #include "dsp/kernels/VectorMath.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
+#include <vector>
 
-class ToneThroughChain : public ChainTest
+class VoiceChainTone : public ChainRig
 {
 protected:
     void SetUp() override { prepare (1); }
@@ -26,13 +28,13 @@ struct SettledCase
     float expected;
 };
 
-class SettledLevels : public ToneThroughChain, public testing::WithParamInterface<SettledCase>
+class VoiceChainSettledLevels : public VoiceChainTone, public testing::WithParamInterface<SettledCase>
 {
 };
 
-TEST_P (SettledLevels, ConstantInputComesOutAtTheLowWeight)
+TEST_P (VoiceChainSettledLevels, ConstantInputComesOutAtTheLowWeight)
 {
-    set (halvora::ParamID::range, static_cast<float> (GetParam().range));
+    snapshot.rangeIndex = GetParam().range;
     EXPECT_EQ (settled (1.0f), GetParam().expected);
 }
 
@@ -44,31 +46,31 @@ const SettledCase settledCases[] {
     { 4, 1.6f },
 };
 
-INSTANTIATE_TEST_SUITE_P (Ranges, SettledLevels, testing::ValuesIn (settledCases));
+INSTANTIATE_TEST_SUITE_P (Ranges, VoiceChainSettledLevels, testing::ValuesIn (settledCases));
 
-TEST_F (ToneThroughChain, GainScalesTheWholeOutput)
+TEST_F (VoiceChainTone, GainScalesTheWholeOutput)
 {
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::gain, -24.0f);
+    snapshot.rangeIndex = 2;
+    snapshot.gainDb = -24.0f;
     EXPECT_NEAR (settled (1.0f), 0.0630957f, 1.0e-6f);
-    set (halvora::ParamID::gain, 6.0f);
+    snapshot.gainDb = 6.0f;
     EXPECT_NEAR (settled (0.5f), 0.5f * 1.9952623f, 1.0e-6f);
 }
 
-TEST_F (ToneThroughChain, NegativeFormantSaturates)
+TEST_F (VoiceChainTone, NegativeFormantSaturates)
 {
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::formant, -1.0f);
+    snapshot.rangeIndex = 2;
+    snapshot.formant = -1.0f;
     EXPECT_NEAR (settled (1.0f), 1.0f, 1.0e-6f);
     EXPECT_NEAR (settled (0.1f), std::tanh (0.5f) / std::tanh (5.0f), 1.0e-6f); // about 0.462
-    set (halvora::ParamID::formant, -0.5f);
+    snapshot.formant = -0.5f;
     // drive 3, saturation mix 0.65: 0.2 * 0.35 + tanh(0.6) / tanh(3) * 0.65
     EXPECT_NEAR (settled (0.2f), 0.2f * 0.35f + std::tanh (0.6f) / std::tanh (3.0f) * 0.65f, 1.0e-6f);
 }
 
-TEST_F (ToneThroughChain, PositiveFormantLeansOnTheLowBand)
+TEST_F (VoiceChainTone, PositiveFormantLeansOnTheLowBand)
 {
-    set (halvora::ParamID::formant, 1.0f); // Soprano: y = 0.6 * lp
+    snapshot.formant = 1.0f; // Soprano: y = 0.6 * lp
     juce::AudioBuffer<float> block (1, 3);
     block.clear();
     block.setSample (0, 0, 1.0f);
@@ -78,14 +80,14 @@ TEST_F (ToneThroughChain, PositiveFormantLeansOnTheLowBand)
     EXPECT_FLOAT_EQ (block.getSample (0, 2), 0.075f);
 }
 
-TEST_F (ToneThroughChain, HighBandFollowsTheRangeWeight)
+TEST_F (VoiceChainTone, HighBandFollowsTheRangeWeight)
 {
     // An impulse from a zero state: lp = 0.5, high band 0.5.
     for (int range = 0; range < 5; ++range)
     {
         const auto& weights = halvora::vocalRanges[static_cast<size_t> (range)];
         prepare (1);
-        set (halvora::ParamID::range, static_cast<float> (range));
+        snapshot.rangeIndex = range;
         juce::AudioBuffer<float> block (1, 2);
         block.clear();
         block.setSample (0, 0, 1.0f);
@@ -95,33 +97,6 @@ TEST_F (ToneThroughChain, HighBandFollowsTheRangeWeight)
     }
 }
 
-TEST_F (ToneThroughChain, VibratoSwingsTheAmplitudeAndCarriesItsPhase)
-{
-    prepare (2);
-    set (halvora::ParamID::range, 2.0f);
-    set (halvora::ParamID::vibDepth, 100.0f);
-    set (halvora::ParamID::vibRate, 10.0f);
-
-    auto block = constant (2, 4410, 1.0f);
-    process (block);
-
-    EXPECT_FLOAT_EQ (block.getSample (0, 0), 1.0f);         // phase 0
-    EXPECT_NEAR (block.getSample (0, 1102), 1.5f, 1.0e-4f); // a quarter period: depth 100 % swings to 1.5
-    EXPECT_NEAR (block.getSample (0, 3307), 0.5f, 1.0e-4f); // three quarters: 0.5
-    for (int i = 0; i < 4410; ++i)
-        ASSERT_EQ (block.getSample (0, i), block.getSample (1, i)) << i; // both channels swing together
-
-    // One whole period: the phase has wrapped back near 0.
-    const auto step = static_cast<float> (10.0 * 6.283185307179586 / 44100.0);
-    EXPECT_NEAR (state.vibratoPhase(), 0.0f, 10.0f * step);
-
-    auto next = constant (2, 512, 1.0f);
-    const auto phaseBefore = state.vibratoPhase();
-    process (next);
-    EXPECT_NEAR (next.getSample (0, 0), 1.0f + 0.5f * std::sin (phaseBefore), 1.0e-6f);
-    EXPECT_NEAR (state.vibratoPhase(), phaseBefore + 512 * step, 1.0e-3f);
-}
-
 struct ToneCase
 {
     float formant, depthPercent, rateHz;
@@ -129,30 +104,29 @@ struct ToneCase
     double sampleRate;
 };
 
-class ToneThroughChainReference : public testing::TestWithParam<ToneCase>
+class VoiceChainToneReference : public testing::TestWithParam<ToneCase>
 {
 };
 
-TEST_P (ToneThroughChainReference, MatchesThePlainArithmeticBitForBit)
+TEST_P (VoiceChainToneReference, MatchesThePlainArithmeticBitForBit)
 {
     // The stage written out plainly, one channel after another with the sine always
-    // computed, against the processor over blocks shorter and longer than its chunks;
-    // without depth the processor skips the sine. The sine and tanh are the plug-in's
+    // computed, against the chain over blocks shorter and longer than its chunks;
+    // without depth the chain skips the sine. The sine and tanh are the plug-in's
     // own one-value functions (their distance from the C library's is tested apart).
     const auto& tc = GetParam();
-    HalvoraAudioProcessor processor;
-    processor.prepareToPlay (tc.sampleRate, 512);
-    testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent);
-    testutil::setPlain (processor, halvora::ParamID::vibRate, tc.rateHz);
-    testutil::setPlain (processor, halvora::ParamID::formant, tc.formant);
-    testutil::setPlain (processor, halvora::ParamID::gain, 3.5f);
-    testutil::setPlain (processor, halvora::ParamID::range, static_cast<float> (tc.range));
+    halvora::VoiceChain chain;
+    chain.prepare ({ tc.sampleRate, 512, 2 });
+    auto snapshot = ChainRig::parameterDefaults();
+    snapshot.vibratoDepthPercent = tc.depthPercent;
+    snapshot.vibratoRateHz = tc.rateHz;
+    snapshot.formant = tc.formant;
+    snapshot.gainDb = 3.5f;
+    snapshot.rangeIndex = tc.range;
 
-    // The values as the parameters hold them, snapped to their steps.
-    const auto raw = [&processor] (const char* id) { return processor.apvts.getRawParameterValue (id)->load(); };
-    const auto gain = std::pow (10.0f, 0.05f * raw (halvora::ParamID::gain));
-    const auto step = static_cast<float> (static_cast<double> (raw (halvora::ParamID::vibRate)) * 6.283185307179586 / tc.sampleRate);
-    const auto f = raw (halvora::ParamID::formant);
+    const auto gain = std::pow (10.0f, 0.05f * snapshot.gainDb);
+    const auto step = static_cast<float> (static_cast<double> (snapshot.vibratoRateHz) * 6.283185307179586 / tc.sampleRate);
+    const auto f = snapshot.formant;
     const auto saturation = f < 0.0f ? -f : 0.0f, darkening = f > 0.0f ? f : 0.0f;
     const auto drive = 4.0f * saturation + 1.0f, mix = 0.7f * saturation + 0.3f;
     const auto norm = 1.0f / halvora::VectorMath::tanh (drive);
@@ -169,15 +143,14 @@ TEST_P (ToneThroughChainReference, MatchesThePlainArithmeticBitForBit)
         // Halfway the depth switches between none and some, so the phase carried through
         // blocks without sines must be the one the sines then start from.
         if (blockIndex == 4)
-            testutil::setPlain (processor, halvora::ParamID::vibDepth, tc.depthPercent == 0.0f ? 40.0f : 0.0f);
+            snapshot.vibratoDepthPercent = tc.depthPercent == 0.0f ? 40.0f : 0.0f;
 
         const auto length = lengths[blockIndex];
-        const auto depth = juce::jmin (1.0f, raw (halvora::ParamID::vibDepth) / 100.0f) * 0.5f;
+        const auto depth = juce::jmin (1.0f, snapshot.vibratoDepthPercent / 100.0f) * 0.5f;
         auto input = testutil::makeTestSignal (tc.channels, length, tc.sampleRate, static_cast<juce::uint32> (length));
         input.applyGain (2.5f); // well into the saturation's curve
         auto output = input;
-        juce::MidiBuffer midi;
-        processor.processBlock (output, midi);
+        chain.process (output, halvora::VoiceChainSettings::from (snapshot, false));
 
         float phase = blockPhase;
 
@@ -224,4 +197,4 @@ const ToneCase toneCases[] {
     { -0.7f, 0.0f, 5.0f, 2, 2, 44100.0 },
 };
 
-INSTANTIATE_TEST_SUITE_P (Settings, ToneThroughChainReference, testing::ValuesIn (toneCases));
+INSTANTIATE_TEST_SUITE_P (Settings, VoiceChainToneReference, testing::ValuesIn (toneCases));
