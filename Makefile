@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench verify-math fuzz install package format format-check clean
+.PHONY: all bootstrap configure build demo test check bench verify-math fuzz install package format format-check clean
 
 all: build
 
@@ -31,6 +31,11 @@ demo: build
 test: format-check build
 	@scripts/run-sanitized-tests
 	@scripts/run-tests $(BUILD)
+
+# The quick loop while working: the release build and its plain suite, without the
+# sanitizer builds and the soak. `make test` stays the full gate.
+check: build
+	@scripts/run-tests $(BUILD) -LE soak
 
 bench: bootstrap
 	@mkdir -p $(BUILD)

@@ -4,5 +4,7 @@
 # None of it touches the arithmetic: the renders stay the same to the bit.
 if (NOT HALVORA_SANITIZE AND NOT HALVORA_FUZZ)
     add_compile_options (-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2 -fstack-protector-strong)
-    add_link_options (-Wl,-z,relro,-z,now)
+    if (HALVORA_LINKER_RELRO_NOW)
+        add_link_options (-Wl,-z,relro,-z,now)
+    endif()
 endif()
