@@ -6,11 +6,11 @@
 
 #include "helpers/AddressSpaceLimit.h"
 #include "state/StateFraming.h"
+#include "helpers/HostileDocuments.h"
 #include "helpers/TestHelpers.h"
 #include "state/SavedState.h"
 #include "HalvoraVocabulary.h"
 
-#include "state/XmlTextCheck.h"
 #include "state/AUPresetState.h"
 #include "state/PropertyList.h"
 #include "audiounit/AudioUnitHost.h"
@@ -23,58 +23,15 @@
 namespace
 {
 
-std::string repeat (const std::string& piece, int times)
-{
-    std::string result;
-    result.reserve (piece.size() * static_cast<size_t> (times));
-
-    for (int i = 0; i < times; ++i)
-        result += piece;
-
-    return result;
-}
-
-std::string nest (const std::string& open, const std::string& close, int depth, const std::string& inner = {})
-{
-    return repeat (open, depth) + inner + repeat (close, depth);
-}
-
-std::string attributes (int count)
-{
-    std::string result;
-
-    for (int i = 0; i < count; ++i)
-        result += " a" + std::to_string (i) + "=\"1\"";
-
-    return result;
-}
-
-const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+using testutil::attributes;
+using testutil::declaration;
+using testutil::nest;
+using testutil::presetDocument;
+using testutil::repeat;
 
 std::string stateDocument (const std::string& rootAttributes, const std::string& content)
 {
     return declaration + "<PARAMS" + rootAttributes + ">" + content + "</PARAMS>";
-}
-
-std::string integer (juce::uint32 value)
-{
-    return "<integer>" + std::to_string (value) + "</integer>";
-}
-
-/** A preset dictionary Halvora takes, with more entries inside it. */
-std::string presetDocument (const std::string& entries)
-{
-    const auto d = AUPresetState::halvoraDescription();
-    return declaration
-         + "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"
-           "<plist version=\"1.0\"><dict>"
-           "<key>version</key><integer>0</integer>"
-           "<key>type</key>"
-         + integer (d.componentType)
-         + "<key>subtype</key>" + integer (d.componentSubType)
-         + "<key>manufacturer</key>" + integer (d.componentManufacturer)
-         + "<key>name</key><string>Hostile</string>"
-         + entries + "</dict></plist>";
 }
 
 std::string presetWithState (const std::string& stateText)
@@ -451,86 +408,4 @@ TEST (HostileRestore, EveryAcceptedInputKeepsItsSoundThroughASaveAndRestore)
         for (int ch = 0; ch < 2; ++ch)
             ASSERT_EQ (std::memcmp (firstSound.getReadPointer (ch), secondSound.getReadPointer (ch), sizeof (float) * 4 * 512), 0) << name;
     }
-}
-
-//==============================================================================
-struct TextCase
-{
-    const char* name;
-    std::string text;
-    bool accepted;
-};
-
-void PrintTo (const TextCase& c, std::ostream* os) { *os << c.name; }
-
-class XmlTextCheckCases : public testing::TestWithParam<TextCase>
-{
-};
-
-TEST_P (XmlTextCheckCases, AcceptsWhatTheReaderTakesSafelyAndRefusesTheRest)
-{
-    const auto& c = GetParam();
-    const auto* problem = findXmlTextProblem (c.text.data(), c.text.size());
-    EXPECT_EQ (problem == nullptr, c.accepted) << (problem != nullptr ? problem : "accepted");
-
-    // Whatever the check accepts, the framework's reader parses without trouble.
-    if (c.accepted)
-    {
-        EXPECT_NE (juce::parseXML (juce::String::fromUTF8 (c.text.data(), static_cast<int> (c.text.size()))), nullptr);
-    }
-}
-
-const TextCase textCases[] {
-    { "SavedState", declaration + "<PARAMS><PARAM id=\"delayMix\" value=\"0.0\"/><PARAM id=\"gain\" value=\"6\"/></PARAMS>", true },
-    { "NoDeclaration", "<PARAMS/>", true },
-    { "PropertyListHeader", presetDocument (""), true },
-    { "CommentsCdataAndReferences", "<!-- c --><a x='&lt;&#60;&#x3c;&QUOT;'><!-- c --><![CDATA[<b>]]>&amp;&apos;</a>", true },
-    { "SpaceAfterTagOpen", "<a>< b/></a>", true },
-    { "TrailingTextAfterRootIsIgnored", "<a/>" + repeat ("<b>", 1000), true },
-    { "UnterminatedReferenceAfterRoot", "<a/>&#x", false },
-    { "NonAsciiName", "<A><R\xc9\xb2 u=\"<y>\"/></>", false },
-    { "Depth64", nest ("<a>", "</a>", 64), true },
-    { "Depth65", nest ("<a>", "</a>", 65), false },
-    { "Attributes64", "<a" + attributes (64) + "/>", true },
-    { "Attributes65", "<a" + attributes (65) + "/>", false },
-    { "Children4096", "<a>" + repeat ("<b/>", 4096) + "</a>", true },
-    { "Children4097", "<a>" + repeat ("<b/>", 4097) + "</a>", false },
-    { "TextPiecesCountAsChildren", "<a>" + repeat ("x<![CDATA[y]]>", 2049) + "</a>", false },
-    { "Names8192", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a></r>", true },
-    { "Names8193", "<r><a>" + repeat ("<b/>", 4095) + "</a><a>" + repeat ("<b/>", 4094) + "</a><c/></r>", false },
-    { "References64", "<a x=\"" + repeat ("&amp;", 64) + "\"/>", true },
-    { "References65", "<a x=\"" + repeat ("&amp;", 65) + "\"/>", false },
-    { "UnknownEntity", "<a>&nbsp;</a>", false },
-    { "ReferenceToZero", "<a>&#0;</a>", false },
-    { "ReferenceBeyondUnicode", "<a>&#x110000;</a>", false },
-    { "ReferenceToSurrogate", "<a>&#xD800;</a>", false },
-    { "ReferenceWithoutDigits", "<a>&#;</a>", false },
-    { "ReferenceWithLetters", "<a>&#1a;</a>", false },
-    { "UnterminatedReference", "<a>&#12", false },
-    { "InternalDocumentType", "<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", false },
-    { "ProcessingInstructionInside", "<a><?pi x?>text</a>", false },
-    { "SecondDeclaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false },
-    { "UnquotedAttribute", "<a x=1/>", false },
-    { "AttributeWithoutValue", "<a x/>", false },
-    { "UnterminatedAttribute", "<a x=\"1", false },
-    { "UnterminatedComment", "<a><!-- x</a>", false },
-    { "CommentOpenerIsNoCloser", "<a><!--></a><b>", false },
-    { "EmptyProcessingInstruction", "<?><a/>", false },
-    { "UnterminatedCdata", "<a><![CDATA[x</a>", false },
-    { "NeverClosed", "<a><b>", false },
-    { "NoRoot", "text", false },
-    { "Empty", "", false },
-    { "InvalidUtf8", "<a>\xc3\x28</a>", false },
-};
-
-INSTANTIATE_TEST_SUITE_P (Table, XmlTextCheckCases, testing::ValuesIn (textCases),
-                          [] (const testing::TestParamInfo<TextCase>& testInfo) { return std::string (testInfo.param.name); });
-
-TEST (XmlTextCheck, StopsAtTheFirstZeroByteAsTheReaderDoes)
-{
-    const std::string text ("<a/>\0<b>", 8);
-    EXPECT_EQ (findXmlTextProblem (text.data(), text.size()), nullptr);
-
-    const std::string cut ("<a>\0</a>", 8);
-    EXPECT_NE (findXmlTextProblem (cut.data(), cut.size()), nullptr);
 }
