@@ -1,10 +1,12 @@
 // One host value, every door: the same text typed or automated through the LV2 control
-// ports, the Audio Unit's parameter calls, the parameter objects as the framework's VST3
-// wrapper drives them, halvora-render's -p and a saved state's "value" leaves the parameter
-// holding the same value, to the bit. NaN is the default, values beyond the range clamp,
-// a choice's index rounds to the nearest entry (a half to the even one).
+// ports, the CLAP plug-in's parameter events, the Audio Unit's parameter calls, the
+// parameter objects as the framework's VST3 wrapper drives them, halvora-render's -p and a
+// saved state's "value" leaves the parameter holding the same value, to the bit. NaN is
+// the default, values beyond the range clamp, a choice's index rounds to the nearest entry
+// (a half to the even one).
 
 #include "audiounit/AudioUnitHost.h"
+#include "clap/ClapDoor.h"
 #include "helpers/StateFraming.h"
 #include "helpers/TestHelpers.h"
 #include "helpers/UridTable.h"
@@ -133,6 +135,7 @@ TEST_P (EveryDoor, HoldsTheSameValue)
     const auto lv2 = throughLv2Port (c);
 
     EXPECT_NEAR (lv2, c.expectedHeld, 1.0e-5f * std::max (1.0f, std::abs (c.expectedHeld)));
+    EXPECT_EQ (clapdoor::heldAfterEvent (c.id, std::strtod (c.text, nullptr)), lv2);
     EXPECT_EQ (throughAudioUnit (c), lv2);
     EXPECT_EQ (throughVst3Wrapper (c), lv2);
 
