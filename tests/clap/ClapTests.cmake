@@ -27,3 +27,16 @@ target_sources (halvora_door_tests PRIVATE clap/ClapDoor.cpp)
 target_link_libraries (halvora_door_tests PRIVATE halvora_clap)
 target_sources (halvora_realtime_tests PRIVATE clap/ClapProcessAllocationTests.cpp)
 target_link_libraries (halvora_realtime_tests PRIVATE halvora_clap)
+
+# The editor in a small X11 host of ours: embedded at its size, run from the host's timer,
+# host values shown, a drag reaching the host as a gesture, an ON button reaching the
+# processor. The pointer and the screen belong to the suite's one X server, so these run alone.
+add_executable (halvora_clap_gui_host clap/ClapGuiHost.cpp)
+target_include_directories (halvora_clap_gui_host PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+target_compile_definitions (halvora_clap_gui_host PRIVATE HALVORA_CLAP_BINARY="$<TARGET_FILE:Halvora_CLAP>")
+target_link_libraries (halvora_clap_gui_host PRIVATE GTest::gtest_main halvora_clap_headers PkgConfig::HALVORA_X11_TEST ${CMAKE_DL_LIBS})
+add_dependencies (halvora_clap_gui_host Halvora_CLAP)
+halvora_own_warnings (halvora_clap_gui_host)
+if (NOT HALVORA_SANITIZE)
+    gtest_discover_tests (halvora_clap_gui_host TEST_PREFIX "Hosts." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+endif()
