@@ -132,7 +132,9 @@ const InfoCase infoCases[] {
     { 10, "Scale", 0.0, 4.0, 0.0, true },
 };
 
-INSTANTIATE_TEST_SUITE_P (Hosts, ClapParamInfo, testing::ValuesIn (infoCases), [] (const auto& testInfo) { return std::to_string (testInfo.param.id); });
+INSTANTIATE_TEST_SUITE_P (Hosts, ClapParamInfo, testing::ValuesIn (infoCases), [] (const auto& testInfo) {
+    return std::to_string (testInfo.param.id);
+});
 
 TEST (ClapParamInfo, NothingBeyondTheEleven)
 {
