@@ -40,3 +40,7 @@ halvora_own_warnings (halvora_clap_gui_host)
 if (NOT HALVORA_SANITIZE)
     gtest_discover_tests (halvora_clap_gui_host TEST_PREFIX "Hosts." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
 endif()
+
+# Debian's Qtractor scanner lists the plug-in (skipped where Qtractor is not installed).
+add_test (NAME Hosts.ClapInQtractorScan COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/clap/clap-in-qtractor-scan.sh" "$<TARGET_FILE:Halvora_CLAP>")
+set_tests_properties (Hosts.ClapInQtractorScan PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
