@@ -10,6 +10,8 @@
 #include <clap/process.h>
 #include <clap/stream.h>
 
+#include <atomic>
+
 namespace halvora::clap
 {
 class ClapGui;
@@ -75,7 +77,9 @@ private:
     juce::AudioBuffer<float> block;
     juce::MidiBuffer noMidi;
     std::uint32_t maxBlock = 0;
-    bool active = false;
+
+    // Set on the main thread between blocks; flush reads it to know which thread calls it.
+    std::atomic<bool> active { false };
 
     std::unique_ptr<ClapGui> gui;
     clap_id guiTimer = CLAP_INVALID_ID;
