@@ -44,3 +44,19 @@ endif()
 # Debian's Qtractor scanner lists the plug-in (skipped where Qtractor is not installed).
 add_test (NAME Hosts.ClapInQtractorScan COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/clap/clap-in-qtractor-scan.sh" "$<TARGET_FILE:Halvora_CLAP>")
 set_tests_properties (Hosts.ClapInQtractorScan PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+
+# One state document across the formats: the CLAP, VST3 and LV2 binaries as hosts load them.
+add_executable (halvora_clap_formats_host clap/ClapStateAcrossFormats.cpp)
+target_include_directories (halvora_clap_formats_host PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+target_include_directories (halvora_clap_formats_host SYSTEM PRIVATE "${halvora_vst3_sdk}")
+target_compile_definitions (halvora_clap_formats_host PRIVATE
+    HALVORA_CLAP_BINARY="$<TARGET_FILE:Halvora_CLAP>"
+    HALVORA_VST3_BINARY="${halvora_vst3_bundle}/Contents/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux/Halvora.so"
+    HALVORA_LV2_BUNDLE="${HALVORA_LV2_BUNDLE}/" HALVORA_LV2_BINARY="${HALVORA_LV2_BUNDLE}/libHalvora.so"
+    HALVORA_LV2_URI="${HALVORA_LV2_URI}")
+target_link_libraries (halvora_clap_formats_host PRIVATE GTest::gtest_main halvora_clap_headers ${CMAKE_DL_LIBS})
+add_dependencies (halvora_clap_formats_host Halvora_CLAP Halvora_VST3 Halvora_LV2)
+halvora_own_warnings (halvora_clap_formats_host)
+if (NOT HALVORA_SANITIZE)
+    gtest_discover_tests (halvora_clap_formats_host TEST_PREFIX "Hosts." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endif()
