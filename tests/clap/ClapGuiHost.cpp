@@ -140,7 +140,15 @@ public:
             if (host.timerPeriods[i] != 0)
                 instance->timer->on_timer (instance->plugin, static_cast<clap_id> (i + 1));
 
-        if (host.flushRequests > flushesDone)
+        // Playing, the plug-in hands its editor's events over in the next block; stopped,
+        // in the flush it asked for.
+        if (instance->active)
+        {
+            float* channels[] { silence.data(), silence.data() };
+            float* outputs[] { left.data(), right.data() };
+            instance->process (channels, 2, outputs, 2, static_cast<std::uint32_t> (silence.size()), InputEvents {}, &sent);
+        }
+        else if (host.flushRequests > flushesDone)
         {
             flushesDone = host.flushRequests;
             instance->flush (InputEvents {}, &sent);
@@ -290,6 +298,7 @@ public:
     std::pair<int, int> sizeReported;
     int flushesDone = 0;
     OutputEvents sent;
+    std::vector<float> silence = std::vector<float> (64), left = std::vector<float> (64), right = std::vector<float> (64);
 };
 
 int pixelsChanged (const GuiHost::Pixels& a, const GuiHost::Pixels& b)
@@ -377,7 +386,10 @@ TEST_F (ClapGuiHost, AValueTheHostSetsShowsInTheEditorAndIsNotSentBack)
     EXPECT_TRUE (host.sent.events.empty()) << host.sent.events.size() << " host values sent back";
 }
 
-TEST_F (ClapGuiHost, AKnobDraggedReachesTheHostAsAGesture)
+/** A drag upwards on the vibrato rate knob: begin, values within the range, end, and the
+    plug-in holds the last value it sent.
+*/
+void checkDragReachesTheHost (GuiHost& host)
 {
     host.idleFor (10);
     host.sent.events.clear();
@@ -402,6 +414,18 @@ TEST_F (ClapGuiHost, AKnobDraggedReachesTheHostAsAGesture)
     // Upwards raises the rate from its default 5 Hz, and the plug-in holds what it sent.
     EXPECT_GT (events[events.size() - 2].value, 5.0);
     EXPECT_EQ (host.instance->value (vibRateId), events[events.size() - 2].value);
+}
+
+TEST_F (ClapGuiHost, AKnobDraggedReachesTheHostAsAGesture)
+{
+    checkDragReachesTheHost (host);
+    EXPECT_GT (host.host.flushRequests, 0) << "the plug-in never asked the host to flush";
+}
+
+TEST_F (ClapGuiHost, AKnobDraggedWhileItPlaysReachesTheHostInTheBlocks)
+{
+    ASSERT_TRUE (host.instance->activate (48000.0, 64));
+    checkDragReachesTheHost (host);
 }
 
 TEST_F (ClapGuiHost, TheKeysOnButtonReachesTheProcessorThatPlays)
