@@ -1,9 +1,9 @@
 // One host value, every door: the same text typed or automated through the LV2 control
-// ports, the CLAP plug-in's parameter events, the Audio Unit's parameter calls, the
-// parameter objects as the framework's VST3 wrapper drives them, halvora-render's -p and a
-// saved state's "value" leaves the parameter holding the same value, to the bit. NaN is
-// the default, values beyond the range clamp, a choice's index rounds to the nearest entry
-// (a half to the even one).
+// ports, the Audio Unit's parameter calls, the parameter objects as the framework's VST3
+// wrapper drives them, halvora-render's -p and a saved state's "value" leaves the parameter
+// holding the same value, to the bit. NaN is the default, values beyond the range clamp,
+// a choice's index rounds to the nearest entry (a half to the even one).
+// The CLAP plug-in's parameter events are a door too (clap/ClapDoor.cpp).
 
 #include "audiounit/AudioUnitHost.h"
 #include "clap/ClapDoor.h"
