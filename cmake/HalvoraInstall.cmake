@@ -1,15 +1,16 @@
 # What `cmake --install` lays out and `make package` puts in a Debian package: every part
 # where Debian puts audio plug-ins and programs, under the install prefix (/usr in the package):
 #
-#   lib/lv2/Halvora.lv2, lib/vst3/Halvora.vst3        the plug-ins
+#   lib/lv2/Halvora.lv2, lib/vst3/Halvora.vst3,
+#   lib/clap/Halvora.clap                             the plug-ins
 #   bin/halvora, bin/halvora-render                   the standalone app and the renderer
 #   share/applications/halvora.desktop                the app's menu entry
 #   share/icons/hicolor/NxN/apps/halvora.png          its icon (Resources/make-artwork draws it)
 #   share/man/man1/halvora.1.gz, halvora-render.1.gz  the manual pages
 #   share/doc/halvora/copyright, changelog.gz         what Debian asks of every package
 #
-# Plug-in folders are lib/lv2 and lib/vst3 under every prefix (never a multiarch lib folder):
-# that is where hosts look.
+# Plug-in folders are lib/lv2, lib/vst3 and lib/clap under every prefix (never a multiarch
+# lib folder): that is where hosts look.
 
 set (HALVORA_PACKAGING_DIR "${CMAKE_SOURCE_DIR}/packaging")
 set (HALVORA_GENERATED_DOCS "${CMAKE_BINARY_DIR}/docs")
@@ -79,6 +80,8 @@ install (DIRECTORY "${HALVORA_LV2_BUNDLE}" DESTINATION lib/lv2
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install (DIRECTORY "${halvora_vst3_bundle}" DESTINATION lib/vst3
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install (FILES "$<TARGET_FILE:Halvora_CLAP>" DESTINATION lib/clap
+         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Debian names programs in lower case; the build keeps JUCE's name for the app.
 install (PROGRAMS "$<TARGET_FILE:Halvora_Standalone>" DESTINATION "${CMAKE_INSTALL_BINDIR}" RENAME halvora)
@@ -110,7 +113,7 @@ string (CONCAT CPACK_PACKAGE_DESCRIPTION
     "voice (formant tilt, amplitude vibrato, gain), and blends in a feedback\n"
     "echo and a reverb. It adds no latency.\n"
     "\n"
-    "This package holds the LV2 and VST3 plug-ins, the standalone app (halvora)\n"
+    "This package holds the LV2, VST3 and CLAP plug-ins, the standalone app (halvora)\n"
     "and halvora-render, which runs the same effect over audio files.")
 set (CPACK_DEBIAN_PACKAGE_MAINTAINER "Halvora maintainers <maintainers@users.noreply.c-seed-21eb0ccd.example>")
 set (CPACK_DEBIAN_PACKAGE_SECTION sound)

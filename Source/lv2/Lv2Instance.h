@@ -3,7 +3,7 @@
 #include "PluginProcessor.h"
 #include "lv2/Lv2ControlPorts.h"
 
-#include "lv2/Lv2MessageLoop.h"
+#include "hosting/PluginMessageLoop.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
@@ -46,7 +46,7 @@ private:
 
     // The framework's message loop runs beside the host, as for any plug-in it hosts.
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    Lv2PluginMessageThread messageThread;
+    PluginMessageThread messageThread;
 
     const double sampleRate;
     const std::uint32_t maxBlock;

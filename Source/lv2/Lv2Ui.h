@@ -2,7 +2,7 @@
 
 #include "PluginProcessor.h"
 
-#include "lv2/Lv2MessageLoop.h"
+#include "hosting/PluginMessageLoop.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -49,7 +49,7 @@ private:
     void sendTargetToPlugin();
 
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    Lv2UiEventLoop eventLoop;
+    EditorEventLoop eventLoop;
 
     const LV2UI_Write_Function write;
     const LV2UI_Controller controller;

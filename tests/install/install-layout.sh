@@ -10,6 +10,7 @@ cmake --install "$build" --prefix "$prefix" > /dev/null
 
 for path in lib/lv2/Halvora.lv2/manifest.ttl lib/lv2/Halvora.lv2/libHalvora.so \
             lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so lib/vst3/Halvora.vst3/Contents/Resources/moduleinfo.json \
+            lib/clap/Halvora.clap \
             bin/halvora bin/halvora-render \
             share/applications/halvora.desktop share/icons/hicolor/48x48/apps/halvora.png \
             share/icons/hicolor/256x256/apps/halvora.png \

@@ -51,6 +51,7 @@ expected=(
     usr/lib/lv2/Halvora.lv2/libHalvora.so
     usr/lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so
     usr/lib/vst3/Halvora.vst3/Contents/Resources/moduleinfo.json
+    usr/lib/clap/Halvora.clap
     usr/bin/halvora usr/bin/halvora-render
     usr/share/applications/halvora.desktop
     usr/share/man/man1/halvora-render.1.gz usr/share/man/man1/halvora.1.gz
@@ -67,7 +68,7 @@ done
 # Nothing outside those folders (no build leftovers, no headers, no test programs).
 (cd "$root" && find . -type f | sed 's|^\./||') | while read -r path; do
     case "$path" in
-        usr/lib/lv2/Halvora.lv2/*|usr/lib/vst3/Halvora.vst3/*|usr/bin/halvora|usr/bin/halvora-render) ;;
+        usr/lib/lv2/Halvora.lv2/*|usr/lib/vst3/Halvora.vst3/*|usr/lib/clap/Halvora.clap|usr/bin/halvora|usr/bin/halvora-render) ;;
         usr/share/applications/halvora.desktop|usr/share/icons/hicolor/*/apps/halvora.png) ;;
         usr/share/man/man1/halvora.1.gz|usr/share/man/man1/halvora-render.1.gz|usr/share/doc/halvora/*) ;;
         *) fail "unexpected file in the package: /$path" ;;
@@ -80,7 +81,7 @@ done
 
 # Stripped, as Debian ships binaries.
 for elf in usr/bin/halvora usr/bin/halvora-render usr/lib/lv2/Halvora.lv2/libHalvora.so \
-           usr/lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so; do
+           usr/lib/vst3/Halvora.vst3/Contents/x86_64-linux/Halvora.so usr/lib/clap/Halvora.clap; do
     if readelf -S "$root/$elf" | grep -q '\.symtab'; then fail "/$elf is not stripped"; fi
 done
 
@@ -164,6 +165,13 @@ mkdir -p "$source/debian/source"
 (cd "$juce" && find modules -type f) | while read -r path; do
     mkdir -p "$source/.deps/juce/$(dirname "$path")"
     : > "$source/.deps/juce/$path"
+done
+# The CLAP headers' files, where their paragraph points.
+clap="$(sed -n 's/^HALVORA_CLAP_DIR:PATH=//p' "$build/CMakeCache.txt")"
+[ -d "$clap/clap" ] || fail "no CLAP headers at '$clap' (HALVORA_CLAP_DIR in $build/CMakeCache.txt)"
+(cd "$clap" && find clap -type f) | while read -r path; do
+    mkdir -p "$source/.deps/clap/$(dirname "$path")"
+    : > "$source/.deps/clap/$path"
 done
 cp "$root/usr/share/doc/halvora/copyright" "$source/debian/copyright"
 zcat "$root/usr/share/doc/halvora/changelog.gz" > "$source/debian/changelog"

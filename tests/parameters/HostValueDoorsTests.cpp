@@ -3,8 +3,10 @@
 // wrapper drives them, halvora-render's -p and a saved state's "value" leaves the parameter
 // holding the same value, to the bit. NaN is the default, values beyond the range clamp,
 // a choice's index rounds to the nearest entry (a half to the even one).
+// The CLAP plug-in's parameter events are a door too (clap/ClapDoor.cpp).
 
 #include "audiounit/AudioUnitHost.h"
+#include "clap/ClapDoor.h"
 #include "helpers/TestHelpers.h"
 #include "helpers/UridTable.h"
 #include "lv2/Lv2Instance.h"
@@ -133,6 +135,7 @@ TEST_P (EveryDoor, HoldsTheSameValue)
     const auto lv2 = throughLv2Port (c);
 
     EXPECT_NEAR (lv2, c.expectedHeld, 1.0e-5f * std::max (1.0f, std::abs (c.expectedHeld)));
+    EXPECT_EQ (clapdoor::heldAfterEvent (c.id, std::strtod (c.text, nullptr)), lv2);
     EXPECT_EQ (throughAudioUnit (c), lv2);
     EXPECT_EQ (throughVst3Wrapper (c), lv2);
 
