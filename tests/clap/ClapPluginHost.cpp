@@ -299,34 +299,15 @@ juce::AudioBuffer<float> play (Instance& plugin, const juce::AudioBuffer<float>&
 
 juce::AudioBuffer<float> renderWithTheRenderer (const juce::AudioBuffer<float>& input, double rate, int block)
 {
-    testutil::TempFolder folder;
-    const auto in = folder.file ("in.wav");
-    const auto out = folder.file ("out.wav");
-    testutil::writeWav (in, input, rate);
-
-    juce::StringArray args { "-q", "--block", juce::String (block) };
+    juce::StringArray options { "-q", "--block", juce::String (block) };
 
     for (const auto& [id, value] : settings)
-        args.addArray ({ "-p", juce::String (settingIds[id]) + "=" + juce::String (value) });
+        options.addArray ({ "-p", juce::String (settingIds[id]) + "=" + juce::String (value) });
 
-    args.addArray ({ in.getFullPathName(), out.getFullPathName() });
-    const auto result = testutil::runRender (args);
-    EXPECT_EQ (result.exitCode, 0) << result.output;
-    return testutil::readAudio (out);
+    return testutil::renderThroughRenderer (input, rate, options);
 }
 
-int firstDifference (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
-{
-    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
-        return 0;
-
-    for (int i = 0; i < a.getNumSamples(); ++i)
-        for (int ch = 0; ch < a.getNumChannels(); ++ch)
-            if (std::memcmp (a.getReadPointer (ch, i), b.getReadPointer (ch, i), sizeof (float)) != 0)
-                return i;
-
-    return -1;
-}
+using testutil::firstDifference;
 
 struct RenderCase
 {

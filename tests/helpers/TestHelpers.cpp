@@ -1,6 +1,9 @@
 #include "TestHelpers.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
+#include <cstring>
 
 namespace testutil
 {
@@ -90,6 +93,34 @@ CommandResult runRender (const juce::StringArray& args)
     process.waitForProcessToFinish (120000);
     result.exitCode = static_cast<int> (process.getExitCode());
     return result;
+}
+
+juce::AudioBuffer<float> renderThroughRenderer (const juce::AudioBuffer<float>& input, double sampleRate,
+                                                const juce::StringArray& options)
+{
+    TempFolder folder;
+    const auto in = folder.file ("in.wav");
+    const auto out = folder.file ("out.wav");
+    writeWav (in, input, sampleRate);
+
+    auto args = options;
+    args.addArray ({ in.getFullPathName(), out.getFullPathName() });
+    const auto result = runRender (args);
+    EXPECT_EQ (result.exitCode, 0) << result.output;
+    return readAudio (out);
+}
+
+int firstDifference (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
+{
+    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
+        return 0;
+
+    for (int i = 0; i < a.getNumSamples(); ++i)
+        for (int ch = 0; ch < a.getNumChannels(); ++ch)
+            if (std::memcmp (a.getReadPointer (ch, i), b.getReadPointer (ch, i), sizeof (float)) != 0)
+                return i;
+
+    return -1;
 }
 
 } // namespace testutil

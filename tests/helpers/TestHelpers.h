@@ -65,4 +65,15 @@ struct CommandResult
 /** Runs halvora-render with the given arguments; output is stdout and stderr together. */
 CommandResult runRender (const juce::StringArray& args);
 
+/** What halvora-render makes of `input` with these options (-q, --block, -p, --state ...),
+    through WAV files in a folder of its own; a failed run fails the calling test.
+*/
+juce::AudioBuffer<float> renderThroughRenderer (const juce::AudioBuffer<float>& input, double sampleRate,
+                                                const juce::StringArray& options);
+
+/** The first frame where the two differ bit for bit, -1 when they are the same, 0 when
+    their shapes differ.
+*/
+int firstDifference (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b);
+
 } // namespace testutil
