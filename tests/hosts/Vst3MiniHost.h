@@ -138,7 +138,11 @@ private:
 /** Loads the binary, enters the module and creates and initialises its audio component
     (nullptr if any step fails). The library stays loaded.
 */
-inline Vst::IComponent* loadComponent (const char* binaryPath)
+/** An instance of the binary's first class of `category`, asked for as `Interface`
+    (`iid`) and initialised without a host context; null if any step fails.
+*/
+template <typename Interface>
+Interface* loadClass (const char* binaryPath, const char* category, const TUID iid)
 {
     auto* library = dlopen (binaryPath, RTLD_NOW | RTLD_LOCAL);
 
@@ -154,25 +158,32 @@ inline Vst::IComponent* loadComponent (const char* binaryPath)
         return nullptr;
 
     auto* factory = getFactory();
-    Vst::IComponent* component = nullptr;
+    Interface* instance = nullptr;
 
-    for (int32 i = 0; factory != nullptr && i < factory->countClasses() && component == nullptr; ++i)
+    for (int32 i = 0; factory != nullptr && i < factory->countClasses() && instance == nullptr; ++i)
     {
         PClassInfo info {};
 
-        if (factory->getClassInfo (i, &info) == kResultOk && std::strcmp (info.category, kVstAudioEffectClass) == 0)
-            factory->createInstance (info.cid, Vst::IComponent_iid, reinterpret_cast<void**> (&component));
+        if (factory->getClassInfo (i, &info) == kResultOk && std::strcmp (info.category, category) == 0)
+            factory->createInstance (info.cid, iid, reinterpret_cast<void**> (&instance));
     }
 
     if (factory != nullptr)
         factory->release();
 
-    if (component != nullptr && component->initialize (nullptr) != kResultOk)
+    if (instance != nullptr && instance->initialize (nullptr) != kResultOk)
     {
-        component->release();
+        instance->release();
         return nullptr;
     }
 
-    return component;
+    return instance;
 }
+
+/** The plug-in's audio component, as a host loads it. */
+inline Vst::IComponent* loadComponent (const char* binaryPath)
+{
+    return loadClass<Vst::IComponent> (binaryPath, kVstAudioEffectClass, Vst::IComponent_iid);
+}
+
 } // namespace vst3host
