@@ -352,9 +352,9 @@ local function check_labels (params)
 	if #missing > 0 then
 		local which = table.concat (missing, ", ")
 		if format == "VST3" then
-			note ("Ardour lists no labels for " .. which .. " (the framework's VST3 wrapper marks no parameter as a"
-			      .. " list; Ardour steps them by their step count, and the text of a value, asked of the plug-in,"
-			      .. " is out of this check's reach)")
+			note ("Ardour lists no labels for " .. which .. " (the plug-in marks them as lists, which Ardour 7.3"
+			      .. " does not turn into scale points; it steps them by their step count, and the text of a value,"
+			      .. " asked of the plug-in, is out of this check's reach)")
 		else
 			fail ("Ardour has no labels (scale points) for " .. which)
 		end
