@@ -1,6 +1,9 @@
 #include "PropertyList.h"
+
 #include "NumberText.h"
 #include "XmlTextCheck.h"
+
+#include <algorithm>
 
 namespace PropertyList
 {
@@ -189,10 +192,12 @@ namespace
         else if (auto* block = value.getBinaryData())
         {
             out << tabs << "<data>\n";
-            const auto encoded = juce::Base64::toBase64 (block->getData(), block->getSize());
+            // Base64 is plain ASCII: cut in lines of 68 from its bytes, in one pass (taking each
+            // line out of the UTF-8 string by index would walk it from the start every time).
+            const auto encoded = juce::Base64::toBase64 (block->getData(), block->getSize()).toStdString();
 
-            for (int i = 0; i < encoded.length(); i += 68)
-                out << tabs << encoded.substring (i, i + 68) << "\n";
+            for (std::size_t i = 0; i < encoded.size(); i += 68)
+                out << tabs << juce::String (encoded.data() + i, std::min<std::size_t> (68, encoded.size() - i)) << "\n";
 
             out << tabs << "</data>\n";
         }
