@@ -164,7 +164,7 @@ namespace
         return text.replace ("&", "&amp;").replace ("<", "&lt;").replace (">", "&gt;");
     }
 
-    void writeValue (juce::String& out, const juce::var& value, int indent)
+    void writeValue (juce::MemoryOutputStream& out, const juce::var& value, int indent)
     {
         const auto tabs = juce::String::repeatedString ("\t", indent);
 
@@ -265,12 +265,15 @@ juce::var parse (const void* data, size_t size, juce::String& error)
 
 juce::String write (const juce::var& root)
 {
-    juce::String out ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                      "<plist version=\"1.0\">\n");
+    // A stream grows its buffer by doubling; a String appended to line by line would copy
+    // the whole text again for every line of a large data value.
+    juce::MemoryOutputStream out;
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n";
     writeValue (out, root, 0);
     out << "</plist>\n";
-    return out;
+    return out.toUTF8();
 }
 
 } // namespace PropertyList
