@@ -89,8 +89,10 @@ std::optional<Contents> readDictionary (const AudioComponentDescription& descrip
     Contents contents;
     contents.name = dictionary->getProperty ("name").isString() ? dictionary->getProperty ("name").toString() : juce::String ("Untitled");
 
+    // An empty block is no state at all (and is not copied: the framework would hand its
+    // null data to memcpy).
     if (auto* state = dictionary->getProperty ("jucePluginState").getBinaryData())
-        if (state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))
+        if (state->getSize() > 0 && state->getSize() < static_cast<size_t> (std::numeric_limits<int>::max()))
             contents.state = *state;
 
     return contents;
