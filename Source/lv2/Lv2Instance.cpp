@@ -73,7 +73,8 @@ Lv2Instance::Lv2Instance (double rate, std::uint32_t maxBlockLength, const LV2_U
       legacyStateKey (map.map (map.handle, pluginUriWith (legacyStateKeySuffix).c_str())),
       atomString (map.map (map.handle, LV2_ATOM__String)),
       processor (std::make_unique<HalvoraAudioProcessor>()),
-      controls (processor->apvts)
+      controls (processor->apvts),
+      onTargetUrids (OnTargetUrids::map (map))
 {
 }
 
@@ -90,6 +91,8 @@ void Lv2Instance::connectPort (std::uint32_t port, void* data) noexcept
         controls.connect (port - firstControl, static_cast<const float*> (data));
     else if (port == latency)
         latencyPort = static_cast<float*> (data);
+    else if (port == onTarget)
+        onTargetPort = static_cast<const LV2_Atom_Sequence*> (data);
 }
 
 void Lv2Instance::activate()
@@ -109,6 +112,10 @@ void Lv2Instance::deactivate()
 void Lv2Instance::run (std::uint32_t numSamples) noexcept
 {
     controls.apply();
+
+    if (onTargetPort != nullptr)
+        if (const auto target = lastOnTargetIn (onTargetUrids, *onTargetPort))
+            processor->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (*target));
 
     if (latencyPort != nullptr)
         *latencyPort = 0.0f;

@@ -2,6 +2,7 @@
 
 #include "PluginProcessor.h"
 #include "lv2/Lv2ControlPorts.h"
+#include "lv2/Lv2OnTarget.h"
 
 #include "hosting/PluginMessageLoop.h"
 
@@ -54,6 +55,10 @@ private:
 
     std::unique_ptr<HalvoraAudioProcessor> processor;
     Lv2ControlPorts controls;
+
+    // What a window the host keeps apart sends: the ON button it lit.
+    const OnTargetUrids onTargetUrids;
+    const LV2_Atom_Sequence* onTargetPort = nullptr;
 
     std::array<const float*, 2> inputs {};
     std::array<float*, 2> outputs {};

@@ -22,11 +22,13 @@ enum PortIndex : std::uint32_t
     audioOut2 = 3,
     firstControl = 4,
     latency = firstControl + static_cast<std::uint32_t> (parameterIDs.size()),
+    onTarget, // an atom input: the ON button the window lit (Lv2OnTarget.h)
     numPorts
 };
 
 inline constexpr const char* audioPortSymbols[4] { "audio_in_1", "audio_in_2", "audio_out_1", "audio_out_2" };
 inline constexpr const char* latencyPortSymbol = "latency";
+inline constexpr const char* onTargetPortSymbol = "on_target";
 
 /** The port of the parameter at `parameterIndex` in parameterIDs. */
 constexpr std::uint32_t controlPortFor (std::size_t parameterIndex) noexcept

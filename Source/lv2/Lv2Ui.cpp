@@ -7,6 +7,7 @@
 #include "parameters/HostValue.h"
 
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/urid/urid.h>
 
 #include <cstring>
 
@@ -24,17 +25,20 @@ std::unique_ptr<Lv2Ui> Lv2Ui::create (LV2UI_Write_Function write, LV2UI_Controll
     std::unique_ptr<Lv2Ui> ui (new Lv2Ui (write, controller, parent,
                                           static_cast<const LV2UI_Resize*> (findFeature (features, LV2_UI__resize)),
                                           static_cast<const LV2UI_Touch*> (findFeature (features, LV2_UI__touch)),
-                                          static_cast<Lv2Instance*> (const_cast<void*> (findFeature (features, LV2_INSTANCE_ACCESS_URI)))));
+                                          static_cast<Lv2Instance*> (const_cast<void*> (findFeature (features, LV2_INSTANCE_ACCESS_URI))),
+                                          static_cast<const LV2_URID_Map*> (findFeature (features, LV2_URID__map))));
     *widget = reinterpret_cast<LV2UI_Widget> (ui->getWindowHandle());
     return ui;
 }
 
 Lv2Ui::Lv2Ui (LV2UI_Write_Function writeFunction, LV2UI_Controller hostController, LV2UI_Widget parent,
-              const LV2UI_Resize* resize, const LV2UI_Touch* touchFeature, Lv2Instance* pluginInstance)
+              const LV2UI_Resize* resize, const LV2UI_Touch* touchFeature, Lv2Instance* pluginInstance,
+              const LV2_URID_Map* map)
     : write (writeFunction),
       controller (hostController),
       touch (touchFeature),
-      plugin (pluginInstance)
+      plugin (pluginInstance),
+      onTargetUrids (map != nullptr && map->map != nullptr ? std::optional<OnTargetUrids> (OnTargetUrids::map (*map)) : std::nullopt)
 {
     if (plugin != nullptr)
     {
@@ -102,10 +106,23 @@ void Lv2Ui::sendTargetToPlugin()
 {
     const auto target = mirror.getActiveMvTarget();
 
-    if (plugin == nullptr || target == targetSent)
+    if (target == targetSent)
         return;
 
-    plugin->getProcessor().setActiveMvTarget (target);
+    if (plugin != nullptr)
+    {
+        plugin->getProcessor().setActiveMvTarget (target);
+    }
+    else if (onTargetUrids && write != nullptr)
+    {
+        const auto message = OnTargetMessage::make (*onTargetUrids, static_cast<int> (target));
+        write (controller, onTarget, message.atomSize(), onTargetUrids->eventTransfer, &message);
+    }
+    else
+    {
+        return;
+    }
+
     targetSent = target;
 }
 

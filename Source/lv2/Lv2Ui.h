@@ -3,6 +3,7 @@
 #include "PluginProcessor.h"
 
 #include "hosting/PluginMessageLoop.h"
+#include "lv2/Lv2OnTarget.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -21,7 +22,8 @@ class Lv2Instance;
     arrives as a port event and moves the editor's control.
 
     The ON buttons choose no parameter; when the host gives the UI the plug-in instance, the
-    choice reaches the processor that plays, otherwise it stays in the editor.
+    choice reaches the processor that plays directly, otherwise as a message on the plug-in's
+    ON-target port (when the host offers the UI the URID map that message needs).
 */
 class Lv2Ui final : private juce::Component,
                     private juce::AudioProcessorParameter::Listener
@@ -40,7 +42,7 @@ public:
 
 private:
     Lv2Ui (LV2UI_Write_Function, LV2UI_Controller, LV2UI_Widget parent, const LV2UI_Resize*, const LV2UI_Touch*,
-           Lv2Instance* plugin);
+           Lv2Instance* plugin, const LV2_URID_Map* map);
 
     void parameterValueChanged (int parameterIndex, float newValue) override;
     void parameterGestureChanged (int parameterIndex, bool gestureIsStarting) override;
@@ -55,6 +57,7 @@ private:
     const LV2UI_Controller controller;
     const LV2UI_Touch* const touch;
     Lv2Instance* const plugin;
+    const std::optional<OnTargetUrids> onTargetUrids;
 
     HalvoraAudioProcessor mirror;
     std::unique_ptr<juce::AudioProcessorEditor> editor;

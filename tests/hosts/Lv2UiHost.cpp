@@ -6,13 +6,18 @@
 // editor (a fader's and a choice box's pixels change, and change back; a knob, whose
 // picture is the same at every value, is dragged from where the host put it), and a knob
 // dragged with the X server's own test pointer must reach the host as port writes inside
-// the gesture, with no host value echoed back. Hosts reopen UIs, so a UI is opened, closed
+// the gesture, with no host value echoed back. Without the plug-in instance an ON button
+// reaches the plug-in that plays as a message on its ON-target port, which switches its
+// correction and stays out of its saved state. Hosts reopen UIs, so a UI is opened, closed
 // and opened again in one process, and the UI must cause no X errors.
 //
 // Needs an X server with the XTEST extension (the test run gives one through Xvfb).
 
+#include "helpers/UridTable.h"
+#include "lv2/Lv2OnTarget.h"
 #include "lv2/Lv2Ports.h"
 
+#include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -67,7 +73,8 @@ struct Point
 
 constexpr Area delayFaderArea { 40, 140, 24, 320 };
 constexpr Area scaleBoxArea { 930, 522, 210, 40 };
-constexpr Point gainKnobCentre { 800, 45 }; // its bounds start 30 pixels above the editor
+constexpr Point gainKnobCentre { 800, 45 };     // its bounds start 30 pixels above the editor
+constexpr Point keyOnButtonCentre { 269, 501 }; // right of the Key title, 40 x 22
 constexpr Point vibRateKnobCentre { 250, 310 };
 
 // Every wait below is bounded by a number of idle calls, at the rate hosts call them.
@@ -135,6 +142,7 @@ public:
     {
         std::uint32_t port, bufferSize, format;
         float value;
+        std::vector<std::uint64_t> bytes; // what was written, 8-byte aligned as an atom is
     };
 
     struct Touch
@@ -200,7 +208,8 @@ public:
         const LV2_Feature touchFeature { LV2_UI__touch, &touch };
         // Tells the UI that the host will call its idle interface.
         const LV2_Feature idleFeature { LV2_UI__idleInterface, nullptr };
-        const LV2_Feature* const features[] { &parentFeature, &resizeFeature, &touchFeature, &idleFeature, nullptr };
+        const LV2_Feature mapFeature { LV2_URID__map, &uridMap };
+        const LV2_Feature* const features[] { &parentFeature, &resizeFeature, &touchFeature, &idleFeature, &mapFeature, nullptr };
 
         LV2UI_Widget widgetPointer = nullptr;
         ui = descriptor->instantiate (descriptor, HALVORA_LV2_URI, bundlePath().c_str(), writePort, this,
@@ -398,6 +407,16 @@ public:
         XFlush (display);
     }
 
+    /** A click with the X server's pointer at a point of the editor. */
+    void click (Point at)
+    {
+        movePointerTo (at.x, at.y);
+        idleFor (5);
+        pressButton (true);
+        idleFor (2);
+        pressButton (false);
+    }
+
     void pressButton (bool isDown)
     {
         XTestFakeButtonEvent (display, Button1, isDown ? True : False, CurrentTime);
@@ -409,6 +428,10 @@ public:
     Window widget = 0;
     LV2UI_Handle ui = nullptr;
     const LV2UI_Idle_Interface* idleInterface = nullptr;
+
+    // The URID map a host offers its UIs, and the same one for the plug-in it plays.
+    testutil::UridTable uridTable;
+    LV2_URID_Map uridMap { &uridTable, testutil::UridTable::map };
 
     std::vector<std::pair<int, int>> sizesRequested;
     std::vector<PortWrite> writes;
@@ -453,7 +476,12 @@ private:
         if (bufferSize == sizeof (float) && buffer != nullptr)
             std::memcpy (&value, buffer, sizeof value);
 
-        static_cast<UiHost*> (controller)->writes.push_back ({ port, bufferSize, format, value });
+        std::vector<std::uint64_t> bytes ((bufferSize + 7) / 8, 0);
+
+        if (buffer != nullptr)
+            std::memcpy (bytes.data(), buffer, bufferSize);
+
+        static_cast<UiHost*> (controller)->writes.push_back ({ port, bufferSize, format, value, std::move (bytes) });
     }
 
     static int resizeWindow (LV2UI_Feature_Handle handle, int width, int height)
@@ -658,6 +686,110 @@ void checkHostValueMovesKnob (UiHost& host)
     host.sendPortValue (gainPort, 0.0f);
 }
 
+/** The bundle's plug-in, played by this host through its C interface: a voice off the key
+    (C sharp, with C major lit) through it in runs of 512, with `message` (if any) on its
+    ON-target port in the first run; its saved state text goes to `saved`.
+*/
+std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_t>* message, std::string& saved)
+{
+    using Entry = const LV2_Descriptor* (*) (std::uint32_t);
+    auto* entry = reinterpret_cast<Entry> (dlsym (UiLibrary::get().handle, "lv2_descriptor"));
+    const auto* plugin = entry != nullptr ? entry (0) : nullptr;
+
+    if (plugin == nullptr)
+        return {};
+
+    const LV2_Feature mapFeature { LV2_URID__map, &map };
+    const LV2_Feature* const features[] { &mapFeature, nullptr };
+    auto* instance = plugin->instantiate (plugin, 44100.0, bundlePath().c_str(), features);
+
+    if (instance == nullptr)
+        return {};
+
+    // The port's sequence: one event at frame 0 holding the message, or none.
+    const auto urids = halvora::lv2::OnTargetUrids::map (map);
+    std::vector<std::uint64_t> withMessage (64, 0), empty (64, 0);
+
+    for (auto* buffer : { &withMessage, &empty })
+    {
+        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (buffer->data());
+        sequence->atom.type = urids.atomSequence;
+        sequence->atom.size = sizeof (LV2_Atom_Sequence_Body);
+    }
+
+    if (message != nullptr)
+    {
+        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (withMessage.data());
+        auto* event = reinterpret_cast<LV2_Atom_Event*> (sequence + 1);
+        const auto& atom = *reinterpret_cast<const LV2_Atom*> (message->data());
+        event->time.frames = 0;
+        std::memcpy (&event->body, &atom, sizeof (LV2_Atom) + atom.size);
+        sequence->atom.size += static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) + ((atom.size + 7u) & ~7u));
+    }
+
+    constexpr int runLength = 512, runs = 24;
+    std::vector<float> in (runLength), outLeft (runLength), outRight (runLength), played;
+    plugin->connect_port (instance, halvora::lv2::audioIn1, in.data());
+    plugin->connect_port (instance, halvora::lv2::audioIn2, in.data());
+    plugin->connect_port (instance, halvora::lv2::audioOut1, outLeft.data());
+    plugin->connect_port (instance, halvora::lv2::audioOut2, outRight.data());
+    plugin->activate (instance);
+
+    for (int run = 0; run < runs; ++run)
+    {
+        for (int i = 0; i < runLength; ++i)
+            in[static_cast<std::size_t> (i)] = 0.4f * std::sin (2.0f * 3.14159265f * 277.18f * static_cast<float> (run * runLength + i) / 44100.0f);
+
+        plugin->connect_port (instance, halvora::lv2::onTarget, (run == 0 ? withMessage : empty).data());
+        plugin->run (instance, runLength);
+        played.insert (played.end(), outLeft.begin(), outLeft.end());
+    }
+
+    if (const auto* state = static_cast<const LV2_State_Interface*> (plugin->extension_data (LV2_STATE__interface)))
+    {
+        const auto store = [] (LV2_State_Handle handle, std::uint32_t, const void* value, std::size_t size, std::uint32_t,
+                               std::uint32_t) -> LV2_State_Status {
+            static_cast<std::string*> (handle)->assign (static_cast<const char*> (value), size);
+            return LV2_STATE_SUCCESS;
+        };
+        state->save (instance, store, &saved, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
+    }
+
+    plugin->deactivate (instance);
+    plugin->cleanup (instance);
+    return played;
+}
+
+/** Without the plug-in instance, the Key's ON button sends the key's target on the
+    ON-target port; played through the plug-in it switches the correction on, and the
+    plug-in's saved state is the same as without it.
+*/
+void checkOnButtonReachesThePlugIn (UiHost& host)
+{
+    host.writes.clear();
+    host.click (keyOnButtonCentre);
+
+    const auto isOnTargetWrite = [] (const UiHost::PortWrite& write) { return write.port == halvora::lv2::onTarget; };
+    ASSERT_TRUE (host.idleUntil ([&] { return std::any_of (host.writes.begin(), host.writes.end(), isOnTargetWrite); }))
+        << "the ON click sent nothing to the ON-target port";
+
+    const auto& write = *std::find_if (host.writes.begin(), host.writes.end(), isOnTargetWrite);
+    const auto urids = halvora::lv2::OnTargetUrids::map (host.uridMap);
+    EXPECT_EQ (write.format, urids.eventTransfer);
+    ASSERT_GE (write.bufferSize, sizeof (LV2_Atom));
+    const auto& atom = *reinterpret_cast<const LV2_Atom*> (write.bytes.data());
+    ASSERT_EQ (write.bufferSize, sizeof (LV2_Atom) + atom.size);
+    EXPECT_EQ (halvora::lv2::readOnTarget (urids, atom), 3) << "not the key's target";
+
+    std::string savedWith, savedWithout;
+    const auto corrected = playPlugin (host.uridMap, &write.bytes, savedWith);
+    const auto untouched = playPlugin (host.uridMap, nullptr, savedWithout);
+    ASSERT_FALSE (corrected.empty());
+    EXPECT_NE (corrected, untouched) << "the plug-in's correction did not act";
+    EXPECT_FALSE (savedWith.empty());
+    EXPECT_EQ (savedWith, savedWithout) << "the ON target reached the saved state";
+}
+
 } // namespace
 
 //==============================================================================
@@ -731,6 +863,13 @@ TEST_F (Lv2UiHost, AValueTheHostSetsMovesTheKnob)
     UiHost host;
     ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
     checkHostValueMovesKnob (host);
+}
+
+TEST_F (Lv2UiHost, AnOnClickReachesThePlayingPlugInThroughItsPort)
+{
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+    checkOnButtonReachesThePlugIn (host);
 }
 
 TEST_F (Lv2UiHost, ClosesAndReopensInOneProcess)

@@ -18,8 +18,8 @@ namespace halvora::lv2
 
 static_assert (continuousParameters.size() + choiceParameters.size() == parameterIDs.size(),
                "every parameter is either continuous or a choice, and so gets a port");
-static_assert (audioOut2 + 1 == firstControl && latency + 1 == numPorts,
-               "the ports are the four audio ports, one per parameter, then the latency");
+static_assert (audioOut2 + 1 == firstControl && latency + 1 == onTarget && onTarget + 1 == numPorts,
+               "the ports are the four audio ports, one per parameter, the latency, then the ON target");
 
 namespace
 {
@@ -45,6 +45,7 @@ namespace
         "scale. It colours the voice with a formant tilt, an amplitude vibrato and a gain, and "
         "blends in a feedback echo and a reverb. It adds no latency.";
 
+    constexpr turtle::Prefix atom { "atom", "http://lv2plug.in/ns/ext/atom#" };
     constexpr turtle::Prefix bufsz { "bufsz", "http://lv2plug.in/ns/ext/buf-size#" };
     constexpr turtle::Prefix doap { "doap", "http://usefulinc.com/ns/doap#" };
     constexpr turtle::Prefix foaf { "foaf", "http://xmlns.com/foaf/0.1/" };
@@ -251,6 +252,20 @@ namespace
                  { "units:unit", "units:frame" } };
     }
 
+    /** Where a window the host keeps apart tells the plug-in which ON button is lit. Hosts
+        may leave it unconnected; it is no parameter and nothing of it is saved.
+    */
+    Properties onTargetPort()
+    {
+        return { { "a", "lv2:InputPort, atom:AtomPort" },
+                 { "lv2:index", integer (onTarget) },
+                 { "lv2:symbol", stringLiteral (onTargetPortSymbol) },
+                 { "lv2:name", stringLiteral ("ON target") },
+                 { "atom:bufferType", "atom:Sequence" },
+                 { "atom:supports", "atom:Object" },
+                 { "lv2:portProperty", "lv2:connectionOptional, pprop:notOnGUI" } };
+    }
+
     std::vector<Properties> allPorts (const BundleIdentity& bundle)
     {
         std::vector<Properties> ports;
@@ -262,6 +277,7 @@ namespace
             ports.push_back (parameterPort (i));
 
         ports.push_back (latencyPort());
+        ports.push_back (onTargetPort());
         return ports;
     }
 
@@ -359,7 +375,7 @@ std::string pluginTurtle (const BundleIdentity& bundle)
         { "lv2:port", blankNodeList (allPorts (bundle), 1) },
     };
 
-    return turtle::prefixLines ({ bufsz, doap, foaf, lv2core, opts, pg, pprop, rdf, rdfs, state, ui, units, urid })
+    return turtle::prefixLines ({ atom, bufsz, doap, foaf, lv2core, opts, pg, pprop, rdf, rdfs, state, ui, units, urid })
          + stereoGroup (inputGroupLink (bundle), "pg:InputGroup", "input", "Input")
          + stereoGroup (outputGroupLink (bundle), "pg:OutputGroup", "output", "Output")
          + statement (pluginLink (bundle), plugin);
@@ -368,10 +384,11 @@ std::string pluginTurtle (const BundleIdentity& bundle)
 std::string uiTurtle (const BundleIdentity& bundle)
 {
     // The editor works on a mirror of the parameters fed by port events; the plug-in
-    // instance, where a host shares it, only lets the ON buttons reach the sound. A host
-    // that keeps UIs in another process still shows the whole editor.
-    const auto optionalFeatures = objectList ({ "ui:resize", "ui:touch", "ui:noUserResize", link (instanceAccessFeature) });
-    return turtle::prefixLines ({ lv2core, ui })
+    // instance, where a host shares it, lets the ON buttons reach the sound directly, and
+    // the URID map otherwise lets them send it on the ON-target port. A host that keeps UIs
+    // in another process still shows the whole editor.
+    const auto optionalFeatures = objectList ({ "ui:resize", "ui:touch", "ui:noUserResize", "urid:map", link (instanceAccessFeature) });
+    return turtle::prefixLines ({ lv2core, ui, urid })
          + statement (link (bundle.uiUri()), { { "a", "ui:X11UI" },
                                                { "lv2:binary", link (binaryFile) },
                                                { "lv2:requiredFeature", "ui:idleInterface, ui:parent" },

@@ -1,0 +1,114 @@
+#include "Lv2OnTarget.h"
+
+#include "HalvoraVocabulary.h"
+
+#include <cstring>
+#include <string>
+
+namespace halvora::lv2
+{
+namespace
+{
+    LV2_URID mapWithPluginUri (const LV2_URID_Map& map, const char* suffix)
+    {
+        return map.map (map.handle, (std::string (HALVORA_LV2_URI) + suffix).c_str());
+    }
+
+    constexpr int lastTarget = static_cast<int> (onTargetNames.size()) - 1;
+
+    constexpr std::size_t paddedSize (std::size_t bytes) noexcept
+    {
+        return (bytes + 7) & ~static_cast<std::size_t> (7);
+    }
+} // namespace
+
+OnTargetUrids OnTargetUrids::map (const LV2_URID_Map& map)
+{
+    OnTargetUrids urids;
+    urids.atomObject = map.map (map.handle, LV2_ATOM__Object);
+    urids.atomInt = map.map (map.handle, LV2_ATOM__Int);
+    urids.atomSequence = map.map (map.handle, LV2_ATOM__Sequence);
+    urids.eventTransfer = map.map (map.handle, LV2_ATOM__eventTransfer);
+    urids.messageType = mapWithPluginUri (map, "#OnTarget");
+    urids.targetKey = mapWithPluginUri (map, "#target");
+    return urids;
+}
+
+OnTargetMessage OnTargetMessage::make (const OnTargetUrids& urids, int target) noexcept
+{
+    OnTargetMessage message;
+    message.object.atom.type = urids.atomObject;
+    message.object.atom.size = static_cast<std::uint32_t> (sizeof (LV2_Atom_Object_Body) + sizeof (LV2_Atom_Property_Body)
+                                                           + sizeof (std::int32_t));
+    message.object.body.otype = urids.messageType;
+    message.property.key = urids.targetKey;
+    message.property.value.type = urids.atomInt;
+    message.property.value.size = sizeof (std::int32_t);
+    message.target = target;
+    return message;
+}
+
+std::optional<int> readOnTarget (const OnTargetUrids& urids, const LV2_Atom& atom) noexcept
+{
+    if (atom.type != urids.atomObject || atom.size < sizeof (LV2_Atom_Object_Body))
+        return std::nullopt;
+
+    const auto& object = reinterpret_cast<const LV2_Atom_Object&> (atom);
+
+    if (object.body.otype != urids.messageType)
+        return std::nullopt;
+
+    // The properties follow the body's id and type, each padded to 8 bytes; each must lie
+    // inside the object, its value too.
+    const auto* position = reinterpret_cast<const char*> (&object.body + 1);
+    const auto* const end = reinterpret_cast<const char*> (&object.body) + object.atom.size;
+    std::optional<int> target;
+
+    while (position + sizeof (LV2_Atom_Property_Body) <= end)
+    {
+        const auto& property = *reinterpret_cast<const LV2_Atom_Property_Body*> (position);
+        const auto valueBytes = static_cast<std::size_t> (property.value.size);
+
+        if (valueBytes > static_cast<std::size_t> (end - position) - sizeof (LV2_Atom_Property_Body))
+            break;
+
+        if (property.key == urids.targetKey && property.value.type == urids.atomInt && valueBytes == sizeof (std::int32_t))
+        {
+            std::int32_t value;
+            std::memcpy (&value, position + sizeof (LV2_Atom_Property_Body), sizeof value);
+
+            if (value >= 0 && value <= lastTarget)
+                target = value;
+        }
+
+        position += paddedSize (sizeof (LV2_Atom_Property_Body) + valueBytes);
+    }
+
+    return target;
+}
+
+std::optional<int> lastOnTargetIn (const OnTargetUrids& urids, const LV2_Atom_Sequence& sequence) noexcept
+{
+    // The events follow the sequence's body, each its time and its atom, padded to 8 bytes.
+    const auto* position = reinterpret_cast<const char*> (&sequence.body + 1);
+    const auto* const end = reinterpret_cast<const char*> (&sequence.body) + sequence.atom.size;
+    std::optional<int> last;
+
+    while (position + sizeof (LV2_Atom_Event) <= end)
+    {
+        const auto& event = *reinterpret_cast<const LV2_Atom_Event*> (position);
+        const auto bodyBytes = static_cast<std::size_t> (event.body.size);
+
+        if (bodyBytes > static_cast<std::size_t> (end - position) - sizeof (LV2_Atom_Event))
+            break;
+
+        if (const auto target = readOnTarget (urids, event.body))
+            last = target;
+
+        position += paddedSize (sizeof (LV2_Atom_Event) + bodyBytes);
+    }
+
+    return last;
+}
+
+} // namespace halvora::lv2

@@ -1,0 +1,170 @@
+// The ON target on its LV2 message port: what the window sends when the host keeps it apart
+// from the plug-in, what the plug-in takes from the port (and what it passes over), and that
+// the message switches the correction of the plug-in that plays without reaching its state.
+
+#include "helpers/TestSignals.h"
+#include "helpers/UridTable.h"
+#include "lv2/Lv2Instance.h"
+#include "lv2/Lv2OnTarget.h"
+#include "lv2/Lv2Ports.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace
+{
+using namespace halvora::lv2;
+using testutil::UridTable;
+
+/** A sequence port's buffer holding the given atoms as events at frame 0. */
+class SequenceBuffer
+{
+public:
+    explicit SequenceBuffer (const OnTargetUrids& urids)
+    {
+        storage.assign (1024, 0);
+        sequence()->atom.type = urids.atomSequence;
+        sequence()->atom.size = sizeof (LV2_Atom_Sequence_Body);
+    }
+
+    void add (const void* atom, std::uint32_t atomBytes)
+    {
+        auto* seq = sequence();
+        auto* event = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<char*> (&seq->body) + seq->atom.size);
+        event->time.frames = 0;
+        std::memcpy (&event->body, atom, atomBytes);
+        // An event is its time and its atom, padded to 8 bytes.
+        const auto eventBytes = static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) - sizeof (LV2_Atom)) + atomBytes;
+        seq->atom.size += (eventBytes + 7u) & ~7u;
+    }
+
+    LV2_Atom_Sequence* sequence() { return reinterpret_cast<LV2_Atom_Sequence*> (storage.data()); }
+
+private:
+    std::vector<std::uint64_t> storage;
+};
+
+struct OnTargetPort : public testing::Test
+{
+    UridTable table;
+    LV2_URID_Map map { &table, UridTable::map };
+    OnTargetUrids urids = OnTargetUrids::map (map);
+};
+
+TEST_F (OnTargetPort, EveryTargetTravelsWhole)
+{
+    for (int target = 0; target <= 4; ++target)
+    {
+        const auto message = OnTargetMessage::make (urids, target);
+        EXPECT_EQ (readOnTarget (urids, message.object.atom), target);
+        EXPECT_EQ (message.atomSize() % 4, 0u);
+    }
+}
+
+TEST_F (OnTargetPort, WhatIsNotSuchAMessageIsPassedOver)
+{
+    auto otherType = OnTargetMessage::make (urids, 3);
+    otherType.object.body.otype = map.map (map.handle, "urn:somebody:else");
+    EXPECT_FALSE (readOnTarget (urids, otherType.object.atom).has_value());
+
+    for (const auto target : { -1, 5, 1000 })
+        EXPECT_FALSE (readOnTarget (urids, OnTargetMessage::make (urids, target).object.atom).has_value()) << target;
+
+    auto floatValue = OnTargetMessage::make (urids, 3);
+    floatValue.property.value.type = map.map (map.handle, LV2_ATOM__Float);
+    EXPECT_FALSE (readOnTarget (urids, floatValue.object.atom).has_value());
+
+    auto cutShort = OnTargetMessage::make (urids, 3);
+    cutShort.object.atom.size = sizeof (LV2_Atom_Object_Body) + 4; // the property does not fit
+    EXPECT_FALSE (readOnTarget (urids, cutShort.object.atom).has_value());
+
+    const LV2_Atom_Int plainInt { { sizeof (std::int32_t), urids.atomInt }, 3 };
+    EXPECT_FALSE (readOnTarget (urids, plainInt.atom).has_value());
+}
+
+TEST_F (OnTargetPort, TheLastMessageOfARunWins)
+{
+    SequenceBuffer port (urids);
+    EXPECT_FALSE (lastOnTargetIn (urids, *port.sequence()).has_value());
+
+    const auto key = OnTargetMessage::make (urids, 3);
+    const auto scale = OnTargetMessage::make (urids, 4);
+    const LV2_Atom_Int unrelated { { sizeof (std::int32_t), urids.atomInt }, 1 };
+    port.add (&key, key.atomSize());
+    port.add (&unrelated, sizeof (unrelated));
+    port.add (&scale, scale.atomSize());
+    EXPECT_EQ (lastOnTargetIn (urids, *port.sequence()), 4);
+}
+
+/** A stereo plug-in instance, an off-key voice through it in runs of 512. */
+juce::AudioBuffer<float> play (const LV2_URID_Map& map, const void* message, std::uint32_t messageBytes, std::string* savedText)
+{
+    const LV2_Feature mapFeature { LV2_URID__map, const_cast<LV2_URID_Map*> (&map) };
+    const LV2_Feature* features[] { &mapFeature, nullptr };
+    auto instance = Lv2Instance::create (44100.0, features);
+
+    const auto urids = OnTargetUrids::map (map);
+    SequenceBuffer port (urids), empty (urids);
+
+    if (message != nullptr)
+        port.add (message, messageBytes);
+
+    auto signal = testutil::makeTestSignal (2, 8192, 44100.0, 3);
+    std::vector<float> out[2] { std::vector<float> (512), std::vector<float> (512) };
+    instance->connectPort (audioOut1, out[0].data());
+    instance->connectPort (audioOut2, out[1].data());
+    instance->activate();
+
+    for (int start = 0; start < signal.getNumSamples(); start += 512)
+    {
+        instance->connectPort (audioIn1, signal.getWritePointer (0, start));
+        instance->connectPort (audioIn2, signal.getWritePointer (1, start));
+        instance->connectPort (onTarget, start == 0 ? port.sequence() : empty.sequence());
+        instance->run (512);
+
+        for (int ch = 0; ch < 2; ++ch)
+            std::copy (out[ch].begin(), out[ch].end(), signal.getWritePointer (ch, start));
+    }
+
+    if (savedText != nullptr)
+    {
+        const auto store = [] (LV2_State_Handle handle, std::uint32_t, const void* value, std::size_t size, std::uint32_t,
+                               std::uint32_t) -> LV2_State_Status {
+            static_cast<std::string*> (handle)->assign (static_cast<const char*> (value), size);
+            return LV2_STATE_SUCCESS;
+        };
+        instance->save (store, savedText);
+    }
+
+    return signal;
+}
+
+bool identical (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
+{
+    for (int ch = 0; ch < a.getNumChannels(); ++ch)
+        if (std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * static_cast<std::size_t> (a.getNumSamples())) != 0)
+            return false;
+
+    return true;
+}
+
+TEST_F (OnTargetPort, TheKeysButtonSwitchesTheCorrectionOfThePlugInThatPlays)
+{
+    std::string savedWith, savedWithout;
+    const auto key = OnTargetMessage::make (urids, 3);
+    const auto none = OnTargetMessage::make (urids, 0);
+
+    const auto corrected = play (map, &key, key.atomSize(), &savedWith);
+    const auto untouched = play (map, nullptr, 0, &savedWithout);
+
+    EXPECT_FALSE (identical (corrected, untouched)) << "the correction did not act";
+    EXPECT_TRUE (identical (play (map, &none, none.atomSize(), nullptr), untouched));
+
+    // The ON target is never saved: the state is the same whichever button is lit.
+    EXPECT_FALSE (savedWith.empty());
+    EXPECT_EQ (savedWith, savedWithout);
+}
+
+} // namespace
