@@ -4,7 +4,8 @@
 # its dependencies name what the framework loads at run time, lilv finds the LV2 plug-in in
 # it, the VST3 bundle carries its category, its halvora-render runs and knows its version,
 # its menu entry, icons and manual pages are valid, lintian finds no errors, and its
-# copyright file is in Debian's machine-readable form.
+# copyright file is in Debian's machine-readable form. Installed over the 0.1.0 package, it
+# upgrades it.
 #
 # usage: package-contents.sh BUILD_DIR VERSION LV2_URI
 set -euo pipefail
@@ -133,9 +134,66 @@ for text in "--help" "--version" "EXIT STATUS" "cannot open the X display" "JACK
     grep -q -- "$text" "$work/halvora.txt" || fail "halvora(1) does not mention $text"
 done
 
-# The changelog's latest entry is this version.
-[ "$(zcat "$root/usr/share/doc/halvora/changelog.gz" | head -n 1 | sed 's/^halvora (\([^)]*\)).*/\1/')" = "$version" ] \
+# The changelog's latest entry is this version, with its changes, above the older entries.
+zcat "$root/usr/share/doc/halvora/changelog.gz" > "$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] \
     || fail "the packaged changelog does not start with $version"
+[ -n "$(dpkg-parsechangelog -l "$work/changelog" -S Changes | grep '^  \*')" ] \
+    || fail "the packaged changelog's $version entry lists no change"
+dpkg-parsechangelog -l "$work/changelog" --format rfc822 --all | grep -qx 'Version: 0.1.0' \
+    || fail "the packaged changelog lost the 0.1.0 entry"
+
+# The VST3 bundle's module description carries the version too, for hosts that show it.
+grep -q "\"Version\": \"$version\"" "$root/usr/lib/vst3/Halvora.vst3/Contents/Resources/moduleinfo.json" \
+    || fail "moduleinfo.json does not give the version $version"
+
+#==============================================================================
+# An upgrade, as apt does it, into a dpkg database of its own: the package installed over
+# the first one, 0.1.0. That one is made from this package, relabelled 0.1.0 and without
+# the CLAP plug-in, which came later; the upgrade must take its place, version and files.
+old_version=0.1.0
+dpkg --compare-versions "$version" gt "$old_version" || fail "$version does not sort after $old_version"
+old_tree="$work/old-tree"
+dpkg-deb -R "$deb" "$old_tree"
+sed -i "s/^Version: .*/Version: $old_version/" "$old_tree/DEBIAN/control"
+rm "$old_tree/usr/lib/clap/Halvora.clap"
+rmdir "$old_tree/usr/lib/clap"
+sed -i '\| usr/lib/clap/|d' "$old_tree/DEBIAN/md5sums"
+old_deb="$work/halvora_${old_version}.deb"
+dpkg-deb --root-owner-group -b "$old_tree" "$old_deb" > /dev/null
+
+system="$work/system"
+mkdir -p "$system/var/lib/dpkg/info" "$system/var/lib/dpkg/updates" "$system/var/lib/dpkg/triggers"
+: > "$system/var/lib/dpkg/status"
+: > "$system/var/lib/dpkg/available"
+# Its dependencies are not in that database, so they are not asked for. The maintainer
+# scripts (CPack's ldconfig call) run outside the scratch root, which holds no shell, with a
+# stand-in ldconfig first on the PATH, so the machine's library cache is left alone.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nexit 0\n' > "$work/bin/ldconfig"
+chmod +x "$work/bin/ldconfig"
+in_system() {
+    PATH="$work/bin:$PATH" dpkg --root="$system" --log=/dev/null --force-depends --force-not-root \
+        --force-script-chrootless "$@"
+}
+installed_version() { dpkg-query --admindir="$system/var/lib/dpkg" -W -f '${Status} ${Version}' halvora; }
+
+in_system -i "$old_deb" > "$work/install-old.log" 2>&1 || { cat "$work/install-old.log"; fail "dpkg cannot install the $old_version package"; }
+[ "$(installed_version)" = "install ok installed $old_version" ] || fail "after installing $old_version: $(installed_version)"
+[ ! -e "$system/usr/lib/clap/Halvora.clap" ] || fail "the $old_version package installed a CLAP plug-in"
+
+in_system -i "$deb" > "$work/upgrade.log" 2>&1 || { cat "$work/upgrade.log"; fail "dpkg cannot install $version over $old_version"; }
+grep -q "over ($old_version)" "$work/upgrade.log" || { cat "$work/upgrade.log"; fail "dpkg did not take $version for an upgrade of $old_version"; }
+[ "$(installed_version)" = "install ok installed $version" ] || fail "after the upgrade: $(installed_version)"
+[ -f "$system/usr/lib/clap/Halvora.clap" ] || fail "the upgrade did not install the CLAP plug-in"
+[ "$(zcat "$system/usr/share/doc/halvora/changelog.gz" | head -n 1)" = "$(head -n 1 "$work/changelog")" ] \
+    || fail "the upgraded system's changelog is not the new one"
+"$system/usr/bin/halvora-render" --version | grep -q "^halvora-render $version " \
+    || fail "the upgraded halvora-render does not print $version"
+dpkg-query --admindir="$system/var/lib/dpkg" -L halvora | sort > "$work/listed"
+(cd "$root" && find . -type f | sed 's|^\.||' | sort) > "$work/shipped"
+comm -13 "$work/listed" "$work/shipped" > "$work/unlisted"
+[ ! -s "$work/unlisted" ] || { cat "$work/unlisted"; fail "dpkg does not list these files as the upgraded package's"; }
 
 #==============================================================================
 # lintian: errors fail the test, and so does any remark at all on the copyright file;
