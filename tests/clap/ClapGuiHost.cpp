@@ -18,10 +18,8 @@
 #include <thread>
 #include <vector>
 
-// Last: Xlib's macros (None, Bool, Status) would rewrite names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+// Last: it brings Xlib, whose macros (None, Bool, Status) would rewrite names in the headers above.
+#include "helpers/X11HostWindow.h"
 
 namespace
 {
@@ -31,15 +29,9 @@ using claphost::OutputEvents;
 constexpr int editorWidth = 1200, editorHeight = 600;
 constexpr clap_id vibRateId = 2, delayMixId = 4, rangeId = 7, keyId = 9;
 
-struct Area
-{
-    int x, y, width, height;
-};
-
-struct Point
-{
-    int x, y;
-};
+using x11test::Area;
+using x11test::Pixels;
+using x11test::Point;
 
 // The parts of the editor the checks look at, in its own coordinates (the editor's control
 // table): the delay fader, the vibrato rate knob, and the key's ON button, 40 by 22 just
@@ -47,16 +39,6 @@ struct Point
 constexpr Area delayFaderArea { 40, 140, 24, 320 };
 constexpr Point vibRateKnobCentre { 250, 310 };
 constexpr Point keyOnButton { 249 + 20, 490 + 11 };
-
-std::vector<std::string> xErrors;
-
-int recordXError (Display* display, XErrorEvent* error)
-{
-    char text[256] {};
-    XGetErrorText (display, error->error_code, text, sizeof text);
-    xErrors.push_back (std::string (text) + " in request " + std::to_string (error->request_code));
-    return 0;
-}
 
 const clap_plugin_factory_t* factory()
 {
@@ -66,49 +48,24 @@ const clap_plugin_factory_t* factory()
 
 //==============================================================================
 /** A top-level window of ours with the plug-in's editor in it, and the host's side. */
-class GuiHost
+class GuiHost : public x11test::X11HostWindow
 {
 public:
-    using Pixels = std::vector<std::uint8_t>;
-
     GuiHost()
+        : X11HostWindow ("Halvora CLAP host", editorWidth, editorHeight, NoEventMask)
     {
-        for (int attempt = 0; attempt < 50 && display == nullptr; ++attempt)
-            if ((display = XOpenDisplay (nullptr)) == nullptr)
-                std::this_thread::sleep_for (std::chrono::milliseconds (100));
-
         if (display == nullptr)
             return;
-
-        const auto screen = DefaultScreen (display);
-        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0, editorWidth, editorHeight, 0,
-                                      BlackPixel (display, screen), BlackPixel (display, screen));
-        XStoreName (display, window, "Halvora CLAP host");
-        // As every host's top-level window does; this also makes the WM_PROTOCOLS atom exist.
-        auto deleteWindow = XInternAtom (display, "WM_DELETE_WINDOW", False);
-        XSetWMProtocols (display, window, &deleteWindow, 1);
-        // See the LV2 UI host: the framework asks for this property by an atom no window
-        // manager made here.
-        XInternAtom (display, "_NET_WM_STATE", False);
-        XMapRaised (display, window);
-        XSync (display, False);
 
         // The plug-in comes after the atoms above: the framework looks its atoms up once,
         // when its message thread first opens the display.
         instance.emplace (factory(), host, "org.halvora.halvora");
     }
 
-    ~GuiHost()
+    ~GuiHost() override
     {
         if (instance && instance->isLoaded() && instance->gui != nullptr && created)
             instance->gui->destroy (instance->plugin);
-
-        if (display != nullptr)
-        {
-            XDestroyWindow (display, window);
-            XSync (display, False);
-            XCloseDisplay (display);
-        }
     }
 
     bool open()
@@ -134,7 +91,7 @@ public:
     /** One turn of the host's timers, a flush when the plug-in asked for one, and the pause
         a host leaves between them.
     */
-    void idle()
+    void idleOnce() override
     {
         for (std::size_t i = 0; i < host.timerPeriods.size(); ++i)
             if (host.timerPeriods[i] != 0)
@@ -163,28 +120,8 @@ public:
         std::this_thread::sleep_for (std::chrono::milliseconds (20));
     }
 
-    template <typename Condition>
-    bool idleUntil (Condition&& condition, int maxIdleCalls = 250)
-    {
-        for (int i = 0; i < maxIdleCalls; ++i)
-        {
-            idle();
-
-            if (condition())
-                return true;
-        }
-
-        return false;
-    }
-
-    void idleFor (int calls)
-    {
-        for (int i = 0; i < calls; ++i)
-            idle();
-    }
-
     /** The editor's window: the one child of ours. */
-    Window editor() const
+    Window editorWindow() const override
     {
         Window root = 0, parent = 0, *children = nullptr;
         unsigned int count = 0;
@@ -199,99 +136,15 @@ public:
         return found;
     }
 
-    bool editorIsViewable() const
-    {
-        XWindowAttributes attributes {};
-        return editor() != 0 && XGetWindowAttributes (display, editor(), &attributes) != 0 && attributes.map_state == IsViewable;
-    }
-
-    Pixels grab (Area area) const
-    {
-        if (! editorIsViewable())
-            return {};
-
-        auto* image = XGetImage (display, editor(), area.x, area.y, static_cast<unsigned int> (area.width),
-                                 static_cast<unsigned int> (area.height), AllPlanes, ZPixmap);
-
-        if (image == nullptr)
-            return {};
-
-        Pixels pixels;
-
-        for (int y = 0; y < area.height; ++y)
-            for (int x = 0; x < area.width; ++x)
-            {
-                const auto pixel = XGetPixel (image, x, y);
-                pixels.push_back (static_cast<std::uint8_t> ((pixel >> 16) & 0xff));
-                pixels.push_back (static_cast<std::uint8_t> ((pixel >> 8) & 0xff));
-                pixels.push_back (static_cast<std::uint8_t> (pixel & 0xff));
-            }
-
-        XDestroyImage (image);
-        return pixels;
-    }
-
-    Pixels grabSettled (Area area)
-    {
-        Pixels previous;
-        int unchanged = 0;
-
-        idleUntil ([&] {
-            auto current = grab (area);
-            unchanged = (! current.empty() && current == previous) ? unchanged + 1 : 0;
-            previous = std::move (current);
-            return unchanged >= 5;
-        });
-
-        return unchanged >= 5 ? previous : Pixels {};
-    }
-
-    void movePointerTo (Point p)
-    {
-        int rootX = 0, rootY = 0;
-        Window child = 0;
-        XTranslateCoordinates (display, editor(), DefaultRootWindow (display), p.x, p.y, &rootX, &rootY, &child);
-        XTestFakeMotionEvent (display, DefaultScreen (display), rootX, rootY, CurrentTime);
-        XFlush (display);
-    }
-
-    void pressButton (bool isDown)
-    {
-        XTestFakeButtonEvent (display, Button1, isDown ? True : False, CurrentTime);
-        XFlush (display);
-    }
-
-    void click (Point p)
-    {
-        movePointerTo (p);
-        idleFor (5);
-        pressButton (true);
-        idleFor (3);
-        pressButton (false);
-        idleFor (5);
-    }
-
-    /** Drags straight up (negative distance) or down, a few pixels at a time. */
+    /** Drags straight up (negative distance) or down, and leaves the editor a moment to
+        hand the gesture's end over.
+    */
     void drag (Point from, int distance)
     {
-        movePointerTo (from);
-        idleFor (5);
-        pressButton (true);
-        idleFor (5);
-
-        const auto step = distance < 0 ? -5 : 5;
-        for (int moved = step; std::abs (moved) <= std::abs (distance); moved += step)
-        {
-            movePointerTo ({ from.x, from.y + moved });
-            idleFor (2);
-        }
-
-        pressButton (false);
+        dragStraight (from, distance);
         idleFor (10);
     }
 
-    Display* display = nullptr;
-    Window window = 0;
     claphost::Host host;
     std::optional<claphost::Instance> instance;
     bool created = false;
@@ -300,19 +153,6 @@ public:
     OutputEvents sent;
     std::vector<float> silence = std::vector<float> (64), left = std::vector<float> (64), right = std::vector<float> (64);
 };
-
-int pixelsChanged (const GuiHost::Pixels& a, const GuiHost::Pixels& b)
-{
-    if (a.size() != b.size())
-        return static_cast<int> (std::max (a.size(), b.size()) / 3);
-
-    int changed = 0;
-    for (std::size_t i = 0; i + 2 < a.size(); i += 3)
-        if (std::abs (a[i] - b[i]) > 16 || std::abs (a[i + 1] - b[i + 1]) > 16 || std::abs (a[i + 2] - b[i + 2]) > 16)
-            ++changed;
-
-    return changed;
-}
 
 //==============================================================================
 class ClapGuiHost : public testing::Test
@@ -323,11 +163,10 @@ protected:
         if (std::getenv ("DISPLAY") == nullptr)
             GTEST_SKIP() << "no X display";
 
-        xErrors.clear();
-        previousHandler = XSetErrorHandler (recordXError);
+        x11test::xErrors.clear();
+        previousHandler = XSetErrorHandler (x11test::recordXError);
         ASSERT_TRUE (host.display != nullptr) << "cannot open the X display";
-        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        ASSERT_TRUE (XTestQueryExtension (host.display, &eventBase, &errorBase, &major, &minor)) << "no XTEST extension";
+        ASSERT_TRUE (x11test::hasXTest (host.display)) << "no XTEST extension";
         ASSERT_TRUE (host.open()) << "the plug-in refused to embed its editor";
         ASSERT_TRUE (host.idleUntil ([&] { return host.editorIsViewable(); })) << "the editor's window was never mapped";
     }
@@ -335,7 +174,7 @@ protected:
     void TearDown() override
     {
         XSetErrorHandler (previousHandler);
-        EXPECT_TRUE (xErrors.empty()) << xErrors.size() << " X errors, the first: " << (xErrors.empty() ? "" : xErrors.front());
+        EXPECT_TRUE (x11test::xErrors.empty()) << x11test::xErrors.size() << " X errors, the first: " << x11test::firstXError();
     }
 
     GuiHost host;
@@ -349,19 +188,11 @@ TEST_F (ClapGuiHost, EmbedsInTheHostsWindowAt1200By600OnTheHostsTimer)
     EXPECT_GT (host.host.timerPeriods[0], 0u);
 
     XWindowAttributes attributes {};
-    ASSERT_NE (XGetWindowAttributes (host.display, host.editor(), &attributes), 0);
+    ASSERT_NE (XGetWindowAttributes (host.display, host.editorWindow(), &attributes), 0);
     EXPECT_EQ (attributes.width, editorWidth);
     EXPECT_EQ (attributes.height, editorHeight);
 
-    const auto isPainted = [] (const GuiHost::Pixels& picture) {
-        std::size_t bright = 0;
-        for (const auto channel : picture)
-            if (channel > 64)
-                ++bright;
-        return bright > picture.size() / 100;
-    };
-
-    EXPECT_TRUE (host.idleUntil ([&] { return isPainted (host.grab ({ 0, 0, editorWidth, editorHeight })); })) << "the editor never painted";
+    EXPECT_TRUE (host.waitUntilPainted (editorWidth, editorHeight)) << "the editor never painted";
 
     host.instance->gui->destroy (host.instance->plugin);
     host.created = false;
@@ -377,12 +208,12 @@ TEST_F (ClapGuiHost, AValueTheHostSetsShowsInTheEditorAndIsNotSentBack)
     InputEvents events;
     events.add (delayMixId, 50.0);
     host.instance->flush (events, &host.sent);
-    EXPECT_TRUE (host.idleUntil ([&] { return pixelsChanged (host.grab (area), first) > 50; })) << "the editor did not show 50 %";
+    EXPECT_TRUE (host.idleUntil ([&] { return x11test::pixelsChanged (host.grab (area), first) > 50; })) << "the editor did not show 50 %";
 
     events.clear();
     events.add (delayMixId, 0.0);
     host.instance->flush (events, &host.sent);
-    EXPECT_TRUE (host.idleUntil ([&] { return pixelsChanged (host.grab (area), first) < 5; })) << "the fader did not go back";
+    EXPECT_TRUE (host.idleUntil ([&] { return x11test::pixelsChanged (host.grab (area), first) < 5; })) << "the fader did not go back";
     EXPECT_TRUE (host.sent.events.empty()) << host.sent.events.size() << " host values sent back";
 }
 

@@ -5,6 +5,7 @@
 // The plug-in either takes the state or refuses it and stays as it was.
 
 #include "clap/ClapTestHost.h"
+#include "helpers/TextFloods.h"
 #include "hosts/ChildHost.h"
 #include "hosts/StateBytes.h"
 
@@ -17,6 +18,8 @@
 
 namespace
 {
+
+using testutil::repeat;
 using namespace statebytes;
 
 enum class Stream
@@ -83,14 +86,6 @@ struct StateCase
 void PrintTo (const StateCase& c, std::ostream* os)
 {
     *os << c.name;
-}
-
-std::string repeat (const std::string& piece, int times)
-{
-    std::string result;
-    for (int i = 0; i < times; ++i)
-        result += piece;
-    return result;
 }
 
 const std::string sixDb = frame (gainState ("6.0"));

@@ -1,42 +1,17 @@
 #pragma once
 
+#include "helpers/TextFloods.h"
 #include "state/AUPresetState.h"
 
 #include <string>
 
 //==============================================================================
-/** Pieces of saved-state and preset documents built to hurt: repeated text, deep nesting,
-    floods of attributes, and a preset dictionary Halvora takes around more entries. Shared
-    by the readers' own tests and the restores through the processor and the Audio Unit.
+/** Pieces of saved-state and preset documents built to hurt (the floods of TextFloods.h,
+    and a preset dictionary Halvora takes around more entries). Shared by the readers' own
+    tests and the restores through the processor and the Audio Unit.
 */
 namespace testutil
 {
-
-inline std::string repeat (const std::string& piece, int times)
-{
-    std::string result;
-    result.reserve (piece.size() * static_cast<size_t> (times));
-
-    for (int i = 0; i < times; ++i)
-        result += piece;
-
-    return result;
-}
-
-inline std::string nest (const std::string& open, const std::string& close, int depth, const std::string& inner = {})
-{
-    return repeat (open, depth) + inner + repeat (close, depth);
-}
-
-inline std::string attributes (int count)
-{
-    std::string result;
-
-    for (int i = 0; i < count; ++i)
-        result += " a" + std::to_string (i) + "=\"1\"";
-
-    return result;
-}
 
 inline const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,16 +31,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
-// Last: Xlib's macros (None, Bool, Status) would rewrite names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+// Last: it brings Xlib, whose macros (None, Bool, Status) would rewrite names in the headers above.
+#include "helpers/X11HostWindow.h"
 
 namespace
 {
@@ -61,15 +63,9 @@ constexpr int editorWidth = 1200, editorHeight = 600;
 // The parts of the editor the checks look at, in its own coordinates. The knobs show one
 // picture at every value (their value shows in a popup while dragged), so the pictures
 // checked are the delay fader's and the scale box's; knobs are checked by dragging them.
-struct Area
-{
-    int x, y, width, height;
-};
-
-struct Point
-{
-    int x, y;
-};
+using x11test::Area;
+using x11test::Pixels;
+using x11test::Point;
 
 constexpr Area delayFaderArea { 40, 140, 24, 320 };
 constexpr Area scaleBoxArea { 930, 522, 210, 40 };
@@ -79,26 +75,6 @@ constexpr Point vibRateKnobCentre { 250, 310 };
 
 // Every wait below is bounded by a number of idle calls, at the rate hosts call them.
 constexpr auto idleInterval = std::chrono::milliseconds (20);
-constexpr int idleCallsForFiveSeconds = 250;
-
-//==============================================================================
-/** X errors, from our requests or the editor's: Xlib's default handler would end the
-    process at the first, and the framework leaves the handler to the host in a plug-in.
-*/
-std::vector<std::string> xErrors;
-
-int recordXError (Display* display, XErrorEvent* error)
-{
-    char text[256] {};
-    XGetErrorText (display, error->error_code, text, sizeof text);
-    xErrors.push_back (std::string (text) + " in request " + std::to_string (error->request_code));
-    return 0;
-}
-
-std::string firstXError()
-{
-    return xErrors.empty() ? std::string() : xErrors.front();
-}
 
 //==============================================================================
 /** The UI library, loaded once for the process as a host keeps it for its session; the
@@ -135,7 +111,7 @@ std::string bundlePath()
 
 //==============================================================================
 /** One open UI in a top-level window of ours, with what it told the host recorded. */
-class UiHost
+class UiHost : public x11test::X11HostWindow
 {
 public:
     struct PortWrite
@@ -153,50 +129,14 @@ public:
         bool operator== (const Touch& other) const { return port == other.port && grabbed == other.grabbed; }
     };
 
-    /** Red, green and blue bytes, pixel after pixel. */
-    using Pixels = std::vector<std::uint8_t>;
-
     UiHost()
+        : X11HostWindow ("Halvora UI host", 400, 300, StructureNotifyMask)
     {
-        display = openDisplay();
-
-        if (display == nullptr)
-            return;
-
-        const auto screen = DefaultScreen (display);
-        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0, 400, 300, 0,
-                                      BlackPixel (display, screen), BlackPixel (display, screen));
-        XSelectInput (display, window, StructureNotifyMask);
-        XStoreName (display, window, "Halvora UI host");
-
-        // As every host's top-level window does, so that a window manager's close button
-        // asks rather than kills; this also makes the WM_PROTOCOLS atom exist.
-        auto deleteWindow = XInternAtom (display, "WM_DELETE_WINDOW", False);
-        XSetWMProtocols (display, window, &deleteWindow, 1);
-
-        // The suite's X server runs no window manager, and a desktop's would have made this
-        // atom long before a plug-in opens. The framework only looks it up, then asks for the
-        // property by it whenever it checks whether the editor's window is minimised; the X
-        // server refuses a request naming no atom (and Xlib's default handler ends the host).
-        XInternAtom (display, "_NET_WM_STATE", False);
-
-        XMapRaised (display, window);
-        waitForMapNotify();
+        if (display != nullptr)
+            waitForMapNotify();
     }
 
-    ~UiHost()
-    {
-        close();
-
-        if (display == nullptr)
-            return;
-
-        XDestroyWindow (display, window);
-        XSync (display, False);
-        XCloseDisplay (display);
-    }
-
-    bool hasDisplay() const { return display != nullptr; }
+    ~UiHost() override { close(); }
 
     /** Instantiates the UI with the features a plain X11 host offers; false when it refuses. */
     bool open (const LV2UI_Descriptor& uiDescriptor)
@@ -275,92 +215,9 @@ public:
         return result;
     }
 
-    template <typename Condition>
-    bool idleUntil (Condition&& condition, int maxIdleCalls = idleCallsForFiveSeconds)
-    {
-        for (int i = 0; i < maxIdleCalls; ++i)
-        {
-            idle();
+    void idleOnce() override { idle(); }
 
-            if (condition())
-                return true;
-        }
-
-        return false;
-    }
-
-    void idleFor (int idleCalls)
-    {
-        for (int i = 0; i < idleCalls; ++i)
-            idle();
-    }
-
-    bool widgetIsViewable() const
-    {
-        XWindowAttributes attributes {};
-        return XGetWindowAttributes (display, widget, &attributes) != 0 && attributes.map_state == IsViewable;
-    }
-
-    /** The pixels of an area of the editor as the X server shows them; empty while the
-        editor's window cannot be read.
-    */
-    Pixels grab (Area area) const
-    {
-        if (! widgetIsViewable())
-            return {};
-
-        auto* image = XGetImage (display, widget, area.x, area.y, static_cast<unsigned int> (area.width),
-                                 static_cast<unsigned int> (area.height), AllPlanes, ZPixmap);
-
-        if (image == nullptr)
-            return {};
-
-        const auto channel = [] (unsigned long pixel, unsigned long mask) {
-            auto shift = 0;
-
-            while (mask != 0 && (mask & 1) == 0)
-            {
-                mask >>= 1;
-                ++shift;
-            }
-
-            return static_cast<std::uint8_t> ((pixel >> shift) & mask);
-        };
-
-        Pixels pixels;
-        pixels.reserve (static_cast<std::size_t> (area.width * area.height * 3));
-
-        for (int y = 0; y < area.height; ++y)
-        {
-            for (int x = 0; x < area.width; ++x)
-            {
-                const auto pixel = XGetPixel (image, x, y);
-
-                for (const auto mask : { image->red_mask, image->green_mask, image->blue_mask })
-                    pixels.push_back (channel (pixel, mask));
-            }
-        }
-
-        XDestroyImage (image);
-        return pixels;
-    }
-
-    /** The area once its pixels stay the same over several idle calls: painting done. */
-    Pixels grabSettled (Area area)
-    {
-        constexpr int unchangedGrabsNeeded = 5;
-        Pixels previous;
-        int unchanged = 0;
-
-        idleUntil ([&] {
-            auto current = grab (area);
-            unchanged = (! current.empty() && current == previous) ? unchanged + 1 : 0;
-            previous = std::move (current);
-            return unchanged >= unchangedGrabsNeeded;
-        });
-
-        return unchanged >= unchangedGrabsNeeded ? previous : Pixels {};
-    }
+    Window editorWindow() const override { return widget; }
 
     /** Asks for the whole editor to be painted again, as an X server does when a window
         is uncovered (no background is cleared: the framework's window has none).
@@ -372,59 +229,17 @@ public:
     }
 
     /** Drags with the X server's pointer from a point of the editor, straight up (negative
-        distance) or down, a few pixels at a time as a hand would; forgets earlier writes
-        and touches first, and returns once the gesture has ended.
+        distance) or down; forgets earlier writes and touches first, and returns once the
+        gesture has ended.
     */
     void drag (Point from, int distance)
     {
         writes.clear();
         touches.clear();
-
-        movePointerTo (from.x, from.y);
-        idleFor (5);
-        pressButton (true);
-        idleFor (5);
-
-        const auto step = distance < 0 ? -5 : 5;
-
-        for (int moved = step; std::abs (moved) <= std::abs (distance); moved += step)
-        {
-            movePointerTo (from.x, from.y + moved);
-            idleFor (2);
-        }
-
-        pressButton (false);
+        dragStraight (from, distance);
         idleUntil ([&] { return touches.size() >= 2; });
     }
 
-    /** Moves the X server's pointer to a point of the editor. */
-    void movePointerTo (int editorX, int editorY)
-    {
-        int rootX = 0, rootY = 0;
-        Window child = 0;
-        XTranslateCoordinates (display, widget, DefaultRootWindow (display), editorX, editorY, &rootX, &rootY, &child);
-        XTestFakeMotionEvent (display, DefaultScreen (display), rootX, rootY, CurrentTime);
-        XFlush (display);
-    }
-
-    /** A click with the X server's pointer at a point of the editor. */
-    void click (Point at)
-    {
-        movePointerTo (at.x, at.y);
-        idleFor (5);
-        pressButton (true);
-        idleFor (2);
-        pressButton (false);
-    }
-
-    void pressButton (bool isDown)
-    {
-        XTestFakeButtonEvent (display, Button1, isDown ? True : False, CurrentTime);
-        XFlush (display);
-    }
-
-    Display* display = nullptr;
-    Window window = 0;
     Window widget = 0;
     LV2UI_Handle ui = nullptr;
     const LV2UI_Idle_Interface* idleInterface = nullptr;
@@ -438,23 +253,6 @@ public:
     std::vector<Touch> touches;
 
 private:
-    /** An X server started without -noreset (as xvfb-run starts it) resets when its last
-        client leaves, as happens when one UI and its host have closed and the next opens,
-        and drops connections made while it does; so a failed connection is tried again.
-    */
-    static Display* openDisplay()
-    {
-        for (int attempt = 0; attempt < 50; ++attempt)
-        {
-            if (auto* opened = XOpenDisplay (nullptr))
-                return opened;
-
-            std::this_thread::sleep_for (std::chrono::milliseconds (100));
-        }
-
-        return nullptr;
-    }
-
     void waitForMapNotify()
     {
         for (int i = 0; i < idleCallsForFiveSeconds; ++i)
@@ -523,12 +321,6 @@ const LV2UI_Descriptor* uiDescriptor()
     return library.descriptor;
 }
 
-bool hasXTest (Display* display)
-{
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    return XTestQueryExtension (display, &eventBase, &errorBase, &major, &minor) != 0;
-}
-
 //==============================================================================
 // The checks, each on an open UI, so that a reopened UI meets them all again.
 
@@ -550,44 +342,16 @@ void checkEmbedding (UiHost& host)
 
     EXPECT_EQ (parent, host.window) << "the editor's window is not a child of the host's";
 
-    EXPECT_TRUE (host.idleUntil ([&] { return host.widgetIsViewable(); })) << "the editor's window was never mapped";
+    EXPECT_TRUE (host.idleUntil ([&] { return host.editorIsViewable(); })) << "the editor's window was never mapped";
 
     XWindowAttributes attributes {};
     ASSERT_NE (XGetWindowAttributes (host.display, host.widget, &attributes), 0);
     EXPECT_EQ (attributes.width, editorWidth);
     EXPECT_EQ (attributes.height, editorHeight);
 
-    // Until the editor paints, its window shows the black of ours behind it; painted, the
-    // gold and white of its controls show (its background picture is dark).
-    const auto isPainted = [] (const UiHost::Pixels& picture) {
-        std::size_t bright = 0;
-
-        for (const auto channel : picture)
-            if (channel > 64)
-                ++bright;
-
-        return bright > picture.size() / 100;
-    };
-
-    EXPECT_TRUE (host.idleUntil ([&] { return isPainted (host.grab ({ 0, 0, editorWidth, editorHeight })); }))
-        << "the editor never painted";
+    EXPECT_TRUE (host.waitUntilPainted (editorWidth, editorHeight)) << "the editor never painted";
 
     EXPECT_EQ (host.idle(), 0) << "the UI reported itself closed";
-}
-
-/** How many pixels differ by more than a faint shade: a control that moved. */
-int pixelsChanged (const UiHost::Pixels& a, const UiHost::Pixels& b)
-{
-    if (a.size() != b.size())
-        return static_cast<int> (std::max (a.size(), b.size()) / 3);
-
-    auto changed = 0;
-
-    for (std::size_t i = 0; i + 2 < a.size(); i += 3)
-        if (std::abs (a[i] - b[i]) > 16 || std::abs (a[i + 1] - b[i + 1]) > 16 || std::abs (a[i + 2] - b[i + 2]) > 16)
-            ++changed;
-
-    return changed;
 }
 
 /** Values the host sets show in the editor, and setting the first value back shows the
@@ -619,7 +383,7 @@ void checkHostValuesShow (UiHost& host)
         ASSERT_FALSE (first.empty()) << "the editor never settled";
 
         host.sendPortValue (port, value);
-        EXPECT_TRUE (host.idleUntil ([&] { return pixelsChanged (host.grab (area), first) > 50; }))
+        EXPECT_TRUE (host.idleUntil ([&] { return x11test::pixelsChanged (host.grab (area), first) > 50; }))
             << "the editor did not show " << value;
 
         host.sendPortValue (port, 0.0f);
@@ -686,9 +450,22 @@ void checkHostValueMovesKnob (UiHost& host)
     host.sendPortValue (gainPort, 0.0f);
 }
 
-/** The bundle's plug-in, played by this host through its C interface: a voice off the key
-    (C sharp, with C major lit) through it in runs of 512, with `message` (if any) on its
-    ON-target port in the first run; its saved state text goes to `saved`.
+constexpr int runLength = 512, runs = 24;
+
+/** A voice off the key: C sharp, which C major (the defaults) pulls to C or D. */
+std::vector<float> voiceOffTheKey()
+{
+    std::vector<float> voice (runLength * runs);
+
+    for (std::size_t i = 0; i < voice.size(); ++i)
+        voice[i] = 0.4f * std::sin (2.0f * 3.14159265f * 277.18f * static_cast<float> (i) / 44100.0f);
+
+    return voice;
+}
+
+/** The bundle's plug-in, played by this host through its C interface: the voice off the key
+    through both inputs in runs of 512, with `message` (if any) on its ON-target port in the
+    first run; its left output, and its saved state text in `saved`.
 */
 std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_t>* message, std::string& saved)
 {
@@ -727,7 +504,7 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
         sequence->atom.size += static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) + ((atom.size + 7u) & ~7u));
     }
 
-    constexpr int runLength = 512, runs = 24;
+    const auto voice = voiceOffTheKey();
     std::vector<float> in (runLength), outLeft (runLength), outRight (runLength), played;
     plugin->connect_port (instance, halvora::lv2::audioIn1, in.data());
     plugin->connect_port (instance, halvora::lv2::audioIn2, in.data());
@@ -737,8 +514,8 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
 
     for (int run = 0; run < runs; ++run)
     {
-        for (int i = 0; i < runLength; ++i)
-            in[static_cast<std::size_t> (i)] = 0.4f * std::sin (2.0f * 3.14159265f * 277.18f * static_cast<float> (run * runLength + i) / 44100.0f);
+        const auto start = voice.begin() + run * runLength;
+        std::copy (start, start + runLength, in.begin());
 
         plugin->connect_port (instance, halvora::lv2::onTarget, (run == 0 ? withMessage : empty).data());
         plugin->run (instance, runLength);
@@ -764,6 +541,73 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
     ON-target port; played through the plug-in it switches the correction on, and the
     plug-in's saved state is the same as without it.
 */
+/** 32-bit float stereo WAV at 44.1 kHz, both channels `samples`. */
+void writeStereoWav (const std::string& path, const std::vector<float>& samples)
+{
+    const auto put32 = [] (std::string& out, std::uint32_t v) { out.append (reinterpret_cast<const char*> (&v), 4); };
+    const auto put16 = [] (std::string& out, std::uint16_t v) { out.append (reinterpret_cast<const char*> (&v), 2); };
+    const auto dataBytes = static_cast<std::uint32_t> (samples.size() * 2 * sizeof (float));
+
+    std::string file = "RIFF";
+    put32 (file, 36 + dataBytes);
+    file += "WAVEfmt ";
+    put32 (file, 16);
+    put16 (file, 3); // IEEE float
+    put16 (file, 2);
+    put32 (file, 44100);
+    put32 (file, 44100 * 8);
+    put16 (file, 8);
+    put16 (file, 32);
+    file += "data";
+    put32 (file, dataBytes);
+
+    for (const auto sample : samples)
+        for (int channel = 0; channel < 2; ++channel)
+            file.append (reinterpret_cast<const char*> (&sample), sizeof (float));
+
+    std::ofstream (path, std::ios::binary) << file;
+}
+
+/** The left channel of a 32-bit float stereo WAV (halvora-render's own output). */
+std::vector<float> readLeftChannel (const std::string& path)
+{
+    std::ifstream stream (path, std::ios::binary);
+    const std::string file ((std::istreambuf_iterator<char> (stream)), std::istreambuf_iterator<char>());
+    std::vector<float> left;
+
+    for (std::size_t pos = 12; pos + 8 <= file.size();)
+    {
+        std::uint32_t size = 0;
+        std::memcpy (&size, file.data() + pos + 4, 4);
+
+        if (file.compare (pos, 4, "data") == 0)
+        {
+            for (std::size_t at = pos + 8; at + 8 <= std::min (file.size(), pos + 8 + size); at += 8)
+                std::memcpy (&left.emplace_back(), file.data() + at, sizeof (float));
+
+            break;
+        }
+
+        pos += 8 + size + (size & 1u);
+    }
+
+    return left;
+}
+
+/** What `halvora-render --on key --block 512` makes of the voice off the key in both channels. */
+std::vector<float> renderWithKeyOn()
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("halvora-ui-host-" + std::to_string (getpid()));
+    std::filesystem::create_directories (folder);
+    const auto input = (folder / "voice.wav").string(), output = (folder / "tuned.wav").string();
+    writeStereoWav (input, voiceOffTheKey());
+
+    const auto command = std::string ("\"" HALVORA_RENDER "\" -q --on key --block 512 \"") + input + "\" \"" + output + "\"";
+    const auto rendered = std::system (command.c_str()) == 0 ? readLeftChannel (output) : std::vector<float> {};
+    std::filesystem::remove_all (folder);
+    return rendered;
+}
+
 void checkOnButtonReachesThePlugIn (UiHost& host)
 {
     host.writes.clear();
@@ -786,6 +630,7 @@ void checkOnButtonReachesThePlugIn (UiHost& host)
     const auto untouched = playPlugin (host.uridMap, nullptr, savedWithout);
     ASSERT_FALSE (corrected.empty());
     EXPECT_NE (corrected, untouched) << "the plug-in's correction did not act";
+    EXPECT_EQ (corrected, renderWithKeyOn()) << "the plug-in did not play as halvora-render --on key";
     EXPECT_FALSE (savedWith.empty());
     EXPECT_EQ (savedWith, savedWithout) << "the ON target reached the saved state";
 }
@@ -804,8 +649,8 @@ protected:
         descriptor = uiDescriptor();
         ASSERT_NE (descriptor, nullptr);
 
-        xErrors.clear();
-        previousErrorHandler = XSetErrorHandler (recordXError);
+        x11test::xErrors.clear();
+        previousErrorHandler = XSetErrorHandler (x11test::recordXError);
     }
 
     void TearDown() override
@@ -814,14 +659,14 @@ protected:
             return;
 
         XSetErrorHandler (previousErrorHandler);
-        EXPECT_TRUE (xErrors.empty()) << xErrors.size() << " X errors, the first: " << firstXError();
+        EXPECT_TRUE (x11test::xErrors.empty()) << x11test::xErrors.size() << " X errors, the first: " << x11test::firstXError();
     }
 
     /** Opens the UI in a fresh window of ours and sends it the ports' first values. */
     void open (UiHost& host)
     {
         ASSERT_TRUE (host.hasDisplay()) << "cannot open the X display " << std::getenv ("DISPLAY");
-        ASSERT_TRUE (hasXTest (host.display)) << "the X server has no XTEST extension";
+        ASSERT_TRUE (x11test::hasXTest (host.display)) << "the X server has no XTEST extension";
         ASSERT_TRUE (host.open (*descriptor)) << "the UI refused to open";
         host.sendDefaults();
     }

@@ -5,6 +5,7 @@
 
 #include "helpers/AddressSpaceLimit.h"
 #include "helpers/TestHelpers.h"
+#include "helpers/TextFloods.h"
 #include "standalone/SettingsCheck.h"
 #include "standalone/SettingsScreen.h"
 
@@ -16,19 +17,11 @@
 namespace
 {
 
+using testutil::repeat;
+
 // Room for the largest file of the table and the framework's parse of it: a reader asking
 // for the gigabytes a hostile file names fails the test.
 const auto* const addressSpaceLimit = testing::AddGlobalTestEnvironment (new testutil::AddressSpaceLimit (rlim_t { 512 } << 20));
-
-std::string repeat (const std::string& piece, int times)
-{
-    std::string result;
-
-    for (int i = 0; i < times; ++i)
-        result += piece;
-
-    return result;
-}
 
 std::string settingsWith (const std::string& values)
 {
