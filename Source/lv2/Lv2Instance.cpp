@@ -93,6 +93,8 @@ void Lv2Instance::connectPort (std::uint32_t port, void* data) noexcept
         latencyPort = static_cast<float*> (data);
     else if (port == onTarget)
         onTargetPort = static_cast<const LV2_Atom_Sequence*> (data);
+    else if (port == onTargetReport)
+        onTargetReportPort = static_cast<LV2_Atom_Sequence*> (data);
 }
 
 void Lv2Instance::activate()
@@ -109,13 +111,31 @@ void Lv2Instance::deactivate()
     processor->releaseResources();
 }
 
+void Lv2Instance::exchangeOnTargetMessages() noexcept
+{
+    if (onTargetPort != nullptr)
+    {
+        const auto input = readOnTargetInput (onTargetUrids, *onTargetPort);
+
+        if (input.lastTarget)
+            processor->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (*input.lastTarget));
+
+        onTargetAsked = onTargetAsked || input.asked;
+    }
+
+    if (onTargetReportPort != nullptr)
+    {
+        const auto answer = onTargetAsked ? std::optional<int> (static_cast<int> (processor->getActiveMvTarget())) : std::nullopt;
+
+        if (writeOnTargetReport (onTargetUrids, *onTargetReportPort, answer))
+            onTargetAsked = false;
+    }
+}
+
 void Lv2Instance::run (std::uint32_t numSamples) noexcept
 {
     controls.apply();
-
-    if (onTargetPort != nullptr)
-        if (const auto target = lastOnTargetIn (onTargetUrids, *onTargetPort))
-            processor->setActiveMvTarget (static_cast<HalvoraAudioProcessor::MvTarget> (*target));
+    exchangeOnTargetMessages();
 
     if (latencyPort != nullptr)
         *latencyPort = 0.0f;

@@ -45,6 +45,9 @@ public:
 private:
     Lv2Instance (double sampleRate, std::uint32_t maxBlock, const LV2_URID_Map& map);
 
+    /** Takes the ON target or the question from the input port, answers on the report port. */
+    void exchangeOnTargetMessages() noexcept;
+
     // The framework's message loop runs beside the host, as for any plug-in it hosts.
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
     PluginMessageThread messageThread;
@@ -56,9 +59,13 @@ private:
     std::unique_ptr<HalvoraAudioProcessor> processor;
     Lv2ControlPorts controls;
 
-    // What a window the host keeps apart sends: the ON button it lit.
+    // What a window the host keeps apart sends: the ON button it lit, or the question which
+    // one the plug-in plays with; the answer goes out on the report port in the next run
+    // that has room for it.
     const OnTargetUrids onTargetUrids;
     const LV2_Atom_Sequence* onTargetPort = nullptr;
+    LV2_Atom_Sequence* onTargetReportPort = nullptr;
+    bool onTargetAsked = false;
 
     std::array<const float*, 2> inputs {};
     std::array<float*, 2> outputs {};

@@ -48,15 +48,28 @@ OnTargetMessage OnTargetMessage::make (const OnTargetUrids& urids, int target) n
     return message;
 }
 
+OnTargetMessage OnTargetMessage::question (const OnTargetUrids& urids) noexcept
+{
+    auto message = make (urids, 0);
+    message.object.atom.size = sizeof (LV2_Atom_Object_Body);
+    return message;
+}
+
+namespace
+{
+    bool isOnTargetObject (const OnTargetUrids& urids, const LV2_Atom& atom) noexcept
+    {
+        return atom.type == urids.atomObject && atom.size >= sizeof (LV2_Atom_Object_Body)
+            && reinterpret_cast<const LV2_Atom_Object&> (atom).body.otype == urids.messageType;
+    }
+} // namespace
+
 std::optional<int> readOnTarget (const OnTargetUrids& urids, const LV2_Atom& atom) noexcept
 {
-    if (atom.type != urids.atomObject || atom.size < sizeof (LV2_Atom_Object_Body))
+    if (! isOnTargetObject (urids, atom))
         return std::nullopt;
 
     const auto& object = reinterpret_cast<const LV2_Atom_Object&> (atom);
-
-    if (object.body.otype != urids.messageType)
-        return std::nullopt;
 
     // The properties follow the body's id and type, each padded to 8 bytes; each must lie
     // inside the object, its value too.
@@ -87,12 +100,17 @@ std::optional<int> readOnTarget (const OnTargetUrids& urids, const LV2_Atom& ato
     return target;
 }
 
-std::optional<int> lastOnTargetIn (const OnTargetUrids& urids, const LV2_Atom_Sequence& sequence) noexcept
+bool isOnTargetQuestion (const OnTargetUrids& urids, const LV2_Atom& atom) noexcept
+{
+    return atom.size == sizeof (LV2_Atom_Object_Body) && isOnTargetObject (urids, atom);
+}
+
+OnTargetInput readOnTargetInput (const OnTargetUrids& urids, const LV2_Atom_Sequence& sequence) noexcept
 {
     // The events follow the sequence's body, each its time and its atom, padded to 8 bytes.
     const auto* position = reinterpret_cast<const char*> (&sequence.body + 1);
     const auto* const end = reinterpret_cast<const char*> (&sequence.body) + sequence.atom.size;
-    std::optional<int> last;
+    OnTargetInput input;
 
     while (position + sizeof (LV2_Atom_Event) <= end)
     {
@@ -103,12 +121,43 @@ std::optional<int> lastOnTargetIn (const OnTargetUrids& urids, const LV2_Atom_Se
             break;
 
         if (const auto target = readOnTarget (urids, event.body))
-            last = target;
+            input.lastTarget = target;
+        else if (isOnTargetQuestion (urids, event.body))
+            input.asked = true;
 
         position += paddedSize (sizeof (LV2_Atom_Event) + bodyBytes);
     }
 
-    return last;
+    return input;
+}
+
+bool writeOnTargetReport (const OnTargetUrids& urids, LV2_Atom_Sequence& port, std::optional<int> target) noexcept
+{
+    const auto capacity = static_cast<std::size_t> (port.atom.size);
+
+    // Room for not even an empty sequence: a host that gave none, so nothing is written.
+    if (capacity < sizeof (LV2_Atom_Sequence_Body))
+        return false;
+
+    port.atom.type = urids.atomSequence;
+    port.atom.size = sizeof (LV2_Atom_Sequence_Body);
+    port.body.unit = 0;
+    port.body.pad = 0;
+
+    if (! target)
+        return false;
+
+    const auto message = OnTargetMessage::make (urids, *target);
+    const auto eventBytes = paddedSize (sizeof (LV2_Atom_Event) - sizeof (LV2_Atom) + message.atomSize());
+
+    if (capacity < sizeof (LV2_Atom_Sequence_Body) + eventBytes)
+        return false;
+
+    auto* event = reinterpret_cast<LV2_Atom_Event*> (&port.body + 1);
+    event->time.frames = 0;
+    std::memcpy (&event->body, &message, message.atomSize());
+    port.atom.size += static_cast<std::uint32_t> (eventBytes);
+    return true;
 }
 
 } // namespace halvora::lv2

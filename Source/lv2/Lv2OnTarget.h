@@ -15,6 +15,10 @@ namespace halvora::lv2
     `<plug-in URI>#OnTarget` with one property, `<plug-in URI>#target`, an atom:Int from 0
     (none) to 4 (scale), as the processor counts its targets. It travels on the ON-target
     input port and is never saved, as the ON target never is.
+
+    The same object without the property is a question: a window opening asks which target
+    the plug-in plays with, so that it lights that button, and the plug-in answers with the
+    message on its ON-target report port.
 */
 struct OnTargetUrids
 {
@@ -33,6 +37,9 @@ struct OnTargetMessage
 
     static OnTargetMessage make (const OnTargetUrids&, int target) noexcept;
 
+    /** The question: the object without its property. */
+    static OnTargetMessage question (const OnTargetUrids&) noexcept;
+
     /** The bytes a host forwards: the object's header and its body. */
     std::uint32_t atomSize() const noexcept { return static_cast<std::uint32_t> (sizeof (LV2_Atom)) + object.atom.size; }
 };
@@ -40,9 +47,28 @@ struct OnTargetMessage
 /** The target such a message carries, if the atom is one and the target one of the five. */
 std::optional<int> readOnTarget (const OnTargetUrids&, const LV2_Atom& atom) noexcept;
 
-/** The last target the sequence's messages carry, if any does. On the audio thread: no
-    allocation, no lock.
+/** Whether the atom is the question (an ON-target object carrying no target). */
+bool isOnTargetQuestion (const OnTargetUrids&, const LV2_Atom& atom) noexcept;
+
+/** What a run's ON-target input holds: the last target its messages carry, if any does,
+    and whether a window asked for the target.
 */
-std::optional<int> lastOnTargetIn (const OnTargetUrids&, const LV2_Atom_Sequence& sequence) noexcept;
+struct OnTargetInput
+{
+    std::optional<int> lastTarget;
+    bool asked = false;
+};
+
+/** Reads the input port's sequence, trusting no size in it beyond its own. On the audio
+    thread: no allocation, no lock.
+*/
+OnTargetInput readOnTargetInput (const OnTargetUrids&, const LV2_Atom_Sequence& sequence) noexcept;
+
+/** Fills the report port's sequence for one run: empty, or with the answer (the message
+    for `target`) at frame 0 when there is one and the host's buffer, whose capacity the
+    port's atom size gives on entry, holds it. A buffer without room for an empty sequence
+    is left as it is. Returns whether the answer went out.
+*/
+bool writeOnTargetReport (const OnTargetUrids&, LV2_Atom_Sequence& port, std::optional<int> target) noexcept;
 
 } // namespace halvora::lv2

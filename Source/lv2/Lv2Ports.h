@@ -22,13 +22,15 @@ enum PortIndex : std::uint32_t
     audioOut2 = 3,
     firstControl = 4,
     latency = firstControl + static_cast<std::uint32_t> (parameterIDs.size()),
-    onTarget, // an atom input: the ON button the window lit (Lv2OnTarget.h)
+    onTarget,       // an atom input: the ON button the window lit, or its question (Lv2OnTarget.h)
+    onTargetReport, // an atom output: the plug-in's answer, the ON target it plays with
     numPorts
 };
 
 inline constexpr const char* audioPortSymbols[4] { "audio_in_1", "audio_in_2", "audio_out_1", "audio_out_2" };
 inline constexpr const char* latencyPortSymbol = "latency";
 inline constexpr const char* onTargetPortSymbol = "on_target";
+inline constexpr const char* onTargetReportPortSymbol = "on_target_report";
 
 /** The port of the parameter at `parameterIndex` in parameterIDs. */
 constexpr std::uint32_t controlPortFor (std::size_t parameterIndex) noexcept

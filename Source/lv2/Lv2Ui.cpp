@@ -1,5 +1,6 @@
 #include "Lv2Ui.h"
 
+#include "PluginEditor.h"
 #include "lv2/Lv2ControlPorts.h"
 #include "lv2/Lv2Instance.h"
 #include "lv2/Lv2Features.h"
@@ -9,6 +10,7 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/urid/urid.h>
 
+#include <array>
 #include <cstring>
 
 namespace halvora::lv2
@@ -79,6 +81,12 @@ Lv2Ui::~Lv2Ui()
 //==============================================================================
 void Lv2Ui::portEvent (std::uint32_t port, std::uint32_t bufferSize, std::uint32_t format, const void* buffer)
 {
+    if (port == onTargetReport && onTargetUrids && format == onTargetUrids->eventTransfer)
+    {
+        takeTargetReport (bufferSize, buffer);
+        return;
+    }
+
     // Control ports arrive as plain floats (format 0); nothing else is ours to read.
     if (format != 0 || bufferSize != sizeof (float) || buffer == nullptr || ! isControlPort (port))
         return;
@@ -98,8 +106,45 @@ void Lv2Ui::portEvent (std::uint32_t port, std::uint32_t bufferSize, std::uint32
 int Lv2Ui::idle()
 {
     eventLoop.processPendingEvents();
+    askPluginForTarget();
     sendTargetToPlugin();
     return 0;
+}
+
+void Lv2Ui::askPluginForTarget()
+{
+    // Asked from the first idle call rather than while the host is still instantiating us.
+    if (askedForTarget || plugin != nullptr || ! onTargetUrids || write == nullptr)
+        return;
+
+    const auto question = OnTargetMessage::question (*onTargetUrids);
+    write (controller, onTarget, question.atomSize(), onTargetUrids->eventTransfer, &question);
+    askedForTarget = true;
+}
+
+void Lv2Ui::takeTargetReport (std::uint32_t bufferSize, const void* buffer)
+{
+    // The host's bytes: copied into aligned room of their own size at most, and read only
+    // as far as the atom's own size, which must lie inside them.
+    std::array<std::uint64_t, 8> atomBytes {};
+
+    if (buffer == nullptr || bufferSize < sizeof (LV2_Atom) || bufferSize > sizeof (atomBytes))
+        return;
+
+    std::memcpy (atomBytes.data(), buffer, bufferSize);
+    const auto& atom = *reinterpret_cast<const LV2_Atom*> (atomBytes.data());
+
+    if (atom.size > bufferSize - sizeof (LV2_Atom))
+        return;
+
+    if (const auto target = readOnTarget (*onTargetUrids, atom))
+    {
+        targetSent = static_cast<HalvoraAudioProcessor::MvTarget> (*target);
+        mirror.setActiveMvTarget (targetSent);
+
+        if (auto* halvoraEditor = dynamic_cast<HalvoraAudioProcessorEditor*> (editor.get()))
+            halvoraEditor->updateOnButtonsFromProcessor();
+    }
 }
 
 void Lv2Ui::sendTargetToPlugin()

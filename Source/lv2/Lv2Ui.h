@@ -23,7 +23,9 @@ class Lv2Instance;
 
     The ON buttons choose no parameter; when the host gives the UI the plug-in instance, the
     choice reaches the processor that plays directly, otherwise as a message on the plug-in's
-    ON-target port (when the host offers the UI the URID map that message needs).
+    ON-target port (when the host offers the UI the URID map that message needs). Opened that
+    way, the editor asks the plug-in which target it plays with and lights that button when
+    the answer arrives from the report port.
 */
 class Lv2Ui final : private juce::Component,
                     private juce::AudioProcessorParameter::Listener
@@ -49,6 +51,8 @@ private:
     void paint (juce::Graphics&) override;
 
     void sendTargetToPlugin();
+    void askPluginForTarget();
+    void takeTargetReport (std::uint32_t bufferSize, const void* buffer);
 
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
     EditorEventLoop eventLoop;
@@ -65,6 +69,7 @@ private:
     // Set while a host's value is applied, so that it is not written back to its port.
     bool applyingHostValue = false;
     HalvoraAudioProcessor::MvTarget targetSent = HalvoraAudioProcessor::MvTarget::none;
+    bool askedForTarget = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Lv2Ui)
 };

@@ -95,7 +95,11 @@ public:
             const std::string symbol = lilv_node_as_string (lilv_port_get_symbol (plugin, port));
             indexOfSymbol[symbol] = i;
             controls[i] = std::isnan (defaults[i]) ? 0.0f : defaults[i];
-            lilv_instance_connect_port (instance, i, &controls[i]);
+
+            // Control ports take a float each; the audio ports are connected per run, and
+            // the atom ports, which a host may leave out, stay unconnected.
+            if (lilv_port_is_a (plugin, port, controlClass()))
+                lilv_instance_connect_port (instance, i, &controls[i]);
         }
 
         lilv_instance_activate (instance);

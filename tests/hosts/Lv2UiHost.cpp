@@ -71,6 +71,7 @@ constexpr Area delayFaderArea { 40, 140, 24, 320 };
 constexpr Area scaleBoxArea { 930, 522, 210, 40 };
 constexpr Point gainKnobCentre { 800, 45 };     // its bounds start 30 pixels above the editor
 constexpr Point keyOnButtonCentre { 269, 501 }; // right of the Key title, 40 x 22
+constexpr Area keyOnButtonArea { 249, 490, 40, 22 };
 constexpr Point vibRateKnobCentre { 250, 310 };
 
 // Every wait below is bounded by a number of idle calls, at the rate hosts call them.
@@ -182,6 +183,12 @@ public:
     void sendPortValue (std::uint32_t port, float value)
     {
         descriptor->port_event (ui, port, sizeof (float), 0, &value);
+    }
+
+    /** An atom from an output port of the plug-in, as hosts pass them on to UIs. */
+    void sendPortAtom (std::uint32_t port, std::uint32_t format, const LV2_Atom& atom)
+    {
+        descriptor->port_event (ui, port, static_cast<std::uint32_t> (sizeof (LV2_Atom)) + atom.size, format, &atom);
     }
 
     /** What a host sends a UI as it opens: every control port's current value. */
@@ -438,6 +445,7 @@ void checkDragReachesPort (UiHost& host)
 */
 void checkHostValueMovesKnob (UiHost& host)
 {
+    host.writes.clear();
     host.sendPortValue (gainPort, 24.0f);
     host.idleFor (5);
     EXPECT_TRUE (host.writes.empty()) << "the host's gain was written back";
@@ -463,11 +471,41 @@ std::vector<float> voiceOffTheKey()
     return voice;
 }
 
-/** The bundle's plug-in, played by this host through its C interface: the voice off the key
-    through both inputs in runs of 512, with `message` (if any) on its ON-target port in the
-    first run; its left output, and its saved state text in `saved`.
+/** A sequence port's buffer: one event at frame 0 holding the atom, or none. */
+std::vector<std::uint64_t> sequenceHolding (const halvora::lv2::OnTargetUrids& urids, const std::vector<std::uint64_t>* atomBytes)
+{
+    std::vector<std::uint64_t> buffer (64, 0);
+    auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (buffer.data());
+    sequence->atom.type = urids.atomSequence;
+    sequence->atom.size = sizeof (LV2_Atom_Sequence_Body);
+
+    if (atomBytes != nullptr)
+    {
+        auto* event = reinterpret_cast<LV2_Atom_Event*> (sequence + 1);
+        const auto& atom = *reinterpret_cast<const LV2_Atom*> (atomBytes->data());
+        event->time.frames = 0;
+        std::memcpy (&event->body, &atom, sizeof (LV2_Atom) + atom.size);
+        sequence->atom.size += static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) + ((atom.size + 7u) & ~7u));
+    }
+
+    return buffer;
+}
+
+/** What the plug-in played (its left output), saved, and answered on its report port (the
+    first message there, as the bytes of its atom).
 */
-std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_t>* message, std::string& saved)
+struct Played
+{
+    std::vector<float> left;
+    std::string saved;
+    std::vector<std::uint64_t> answer;
+};
+
+/** The bundle's plug-in, played by this host through its C interface: the voice off the key
+    through both inputs in runs of 512, with messages[run] (where there is one) on its
+    ON-target port in that run.
+*/
+Played playPlugin (LV2_URID_Map& map, const std::vector<const std::vector<std::uint64_t>*>& messages)
 {
     using Entry = const LV2_Descriptor* (*) (std::uint32_t);
     auto* entry = reinterpret_cast<Entry> (dlsym (UiLibrary::get().handle, "lv2_descriptor"));
@@ -483,44 +521,42 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
     if (instance == nullptr)
         return {};
 
-    // The port's sequence: one event at frame 0 holding the message, or none.
     const auto urids = halvora::lv2::OnTargetUrids::map (map);
-    std::vector<std::uint64_t> withMessage (64, 0), empty (64, 0);
-
-    for (auto* buffer : { &withMessage, &empty })
-    {
-        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (buffer->data());
-        sequence->atom.type = urids.atomSequence;
-        sequence->atom.size = sizeof (LV2_Atom_Sequence_Body);
-    }
-
-    if (message != nullptr)
-    {
-        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (withMessage.data());
-        auto* event = reinterpret_cast<LV2_Atom_Event*> (sequence + 1);
-        const auto& atom = *reinterpret_cast<const LV2_Atom*> (message->data());
-        event->time.frames = 0;
-        std::memcpy (&event->body, &atom, sizeof (LV2_Atom) + atom.size);
-        sequence->atom.size += static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) + ((atom.size + 7u) & ~7u));
-    }
+    const auto empty = sequenceHolding (urids, nullptr);
+    std::vector<std::uint64_t> report (64, 0);
+    auto& reportSequence = *reinterpret_cast<LV2_Atom_Sequence*> (report.data());
 
     const auto voice = voiceOffTheKey();
-    std::vector<float> in (runLength), outLeft (runLength), outRight (runLength), played;
+    std::vector<float> in (runLength), outLeft (runLength), outRight (runLength);
+    Played played;
     plugin->connect_port (instance, halvora::lv2::audioIn1, in.data());
     plugin->connect_port (instance, halvora::lv2::audioIn2, in.data());
     plugin->connect_port (instance, halvora::lv2::audioOut1, outLeft.data());
     plugin->connect_port (instance, halvora::lv2::audioOut2, outRight.data());
+    plugin->connect_port (instance, halvora::lv2::onTargetReport, report.data());
     plugin->activate (instance);
 
-    for (int run = 0; run < runs; ++run)
+    for (std::size_t run = 0; run < static_cast<std::size_t> (runs); ++run)
     {
-        const auto start = voice.begin() + run * runLength;
+        const auto start = voice.begin() + static_cast<std::ptrdiff_t> (run) * runLength;
         std::copy (start, start + runLength, in.begin());
 
-        plugin->connect_port (instance, halvora::lv2::onTarget, (run == 0 ? withMessage : empty).data());
+        const auto input = sequenceHolding (urids, run < messages.size() ? messages[run] : nullptr);
+        plugin->connect_port (instance, halvora::lv2::onTarget, const_cast<std::uint64_t*> (input.data()));
+        // As hosts hand an output sequence over: its size is the room for the body.
+        reportSequence.atom.size = static_cast<std::uint32_t> (report.size() * sizeof (std::uint64_t) - sizeof (LV2_Atom));
         plugin->run (instance, runLength);
-        played.insert (played.end(), outLeft.begin(), outLeft.end());
+        played.left.insert (played.left.end(), outLeft.begin(), outLeft.end());
+
+        if (played.answer.empty() && reportSequence.atom.size > sizeof (LV2_Atom_Sequence_Body))
+        {
+            const auto& event = *reinterpret_cast<const LV2_Atom_Event*> (&reportSequence + 1);
+            played.answer.assign ((sizeof (LV2_Atom) + event.body.size + 7) / 8, 0);
+            std::memcpy (played.answer.data(), &event.body, sizeof (LV2_Atom) + event.body.size);
+        }
     }
+
+    plugin->connect_port (instance, halvora::lv2::onTarget, const_cast<std::uint64_t*> (empty.data()));
 
     if (const auto* state = static_cast<const LV2_State_Interface*> (plugin->extension_data (LV2_STATE__interface)))
     {
@@ -529,7 +565,7 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
             static_cast<std::string*> (handle)->assign (static_cast<const char*> (value), size);
             return LV2_STATE_SUCCESS;
         };
-        state->save (instance, store, &saved, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
+        state->save (instance, store, &played.saved, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
     }
 
     plugin->deactivate (instance);
@@ -537,10 +573,6 @@ std::vector<float> playPlugin (LV2_URID_Map& map, const std::vector<std::uint64_
     return played;
 }
 
-/** Without the plug-in instance, the Key's ON button sends the key's target on the
-    ON-target port; played through the plug-in it switches the correction on, and the
-    plug-in's saved state is the same as without it.
-*/
 /** 32-bit float stereo WAV at 44.1 kHz, both channels `samples`. */
 void writeStereoWav (const std::string& path, const std::vector<float>& samples)
 {
@@ -608,6 +640,10 @@ std::vector<float> renderWithKeyOn()
     return rendered;
 }
 
+/** Without the plug-in instance, the Key's ON button sends the key's target on the
+    ON-target port; played through the plug-in it switches the correction on, as
+    halvora-render --on key does, and the plug-in's saved state is the same as without it.
+*/
 void checkOnButtonReachesThePlugIn (UiHost& host)
 {
     host.writes.clear();
@@ -625,14 +661,13 @@ void checkOnButtonReachesThePlugIn (UiHost& host)
     ASSERT_EQ (write.bufferSize, sizeof (LV2_Atom) + atom.size);
     EXPECT_EQ (halvora::lv2::readOnTarget (urids, atom), 3) << "not the key's target";
 
-    std::string savedWith, savedWithout;
-    const auto corrected = playPlugin (host.uridMap, &write.bytes, savedWith);
-    const auto untouched = playPlugin (host.uridMap, nullptr, savedWithout);
-    ASSERT_FALSE (corrected.empty());
-    EXPECT_NE (corrected, untouched) << "the plug-in's correction did not act";
-    EXPECT_EQ (corrected, renderWithKeyOn()) << "the plug-in did not play as halvora-render --on key";
-    EXPECT_FALSE (savedWith.empty());
-    EXPECT_EQ (savedWith, savedWithout) << "the ON target reached the saved state";
+    const auto corrected = playPlugin (host.uridMap, { &write.bytes });
+    const auto untouched = playPlugin (host.uridMap, {});
+    ASSERT_FALSE (corrected.left.empty());
+    EXPECT_NE (corrected.left, untouched.left) << "the plug-in's correction did not act";
+    EXPECT_EQ (corrected.left, renderWithKeyOn()) << "the plug-in did not play as halvora-render --on key";
+    EXPECT_FALSE (corrected.saved.empty());
+    EXPECT_EQ (corrected.saved, untouched.saved) << "the ON target reached the saved state";
 }
 
 } // namespace
@@ -715,6 +750,47 @@ TEST_F (Lv2UiHost, AnOnClickReachesThePlayingPlugInThroughItsPort)
     UiHost host;
     ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
     checkOnButtonReachesThePlugIn (host);
+}
+
+/** Without the plug-in instance, a window opening asks the plug-in which ON target it plays
+    with, and lights that button when the answer comes back on the report port: the button
+    then looks as it did in the window where it was clicked.
+*/
+TEST_F (Lv2UiHost, AReopenedWindowLightsTheTargetThePlugInPlays)
+{
+    Pixels lit;
+    {
+        UiHost first;
+        ASSERT_NO_FATAL_FAILURE (openEmbedded (first));
+        first.click (keyOnButtonCentre);
+        first.movePointerTo ({ 5, 5 }); // nothing hovered
+        lit = first.grabSettled (keyOnButtonArea);
+    }
+
+    UiHost host;
+    ASSERT_NO_FATAL_FAILURE (openEmbedded (host));
+    const auto urids = halvora::lv2::OnTargetUrids::map (host.uridMap);
+    const auto asks = [&] (const UiHost::PortWrite& write) {
+        return write.port == halvora::lv2::onTarget && write.format == urids.eventTransfer
+            && halvora::lv2::isOnTargetQuestion (urids, *reinterpret_cast<const LV2_Atom*> (write.bytes.data()));
+    };
+    const auto question = std::find_if (host.writes.begin(), host.writes.end(), asks);
+    ASSERT_NE (question, host.writes.end()) << "the window did not ask the plug-in for its target";
+
+    const auto unlit = host.grabSettled (keyOnButtonArea);
+    ASSERT_GT (x11test::pixelsChanged (lit, unlit), 20) << "a lit button looks as an unlit one";
+
+    // The plug-in plays with the key's target, lit by the first window, and hears the question.
+    const auto keyMessage = halvora::lv2::OnTargetMessage::make (urids, 3);
+    std::vector<std::uint64_t> keyBytes (sizeof (keyMessage) / 8);
+    std::memcpy (keyBytes.data(), &keyMessage, sizeof (keyMessage));
+    const auto played = playPlugin (host.uridMap, { &keyBytes, &question->bytes });
+    ASSERT_FALSE (played.answer.empty()) << "the plug-in did not answer on its report port";
+    const auto& answer = *reinterpret_cast<const LV2_Atom*> (played.answer.data());
+    EXPECT_EQ (halvora::lv2::readOnTarget (urids, answer), 3);
+
+    host.sendPortAtom (halvora::lv2::onTargetReport, urids.eventTransfer, answer);
+    EXPECT_TRUE (host.idleUntil ([&] { return host.grab (keyOnButtonArea) == lit; })) << "the Key's ON button did not light";
 }
 
 TEST_F (Lv2UiHost, ClosesAndReopensInOneProcess)

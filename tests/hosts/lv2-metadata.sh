@@ -101,8 +101,8 @@ expect_port()
         || fail "lv2info's port $port has $field \"$(port_values "$port" "$field")\", not \"$expected\""
 }
 
-[ "$(cut -f1 "$work/ports" | sort -un | paste -sd, -)" = "$(seq -s, 0 16)" ] \
-    || fail "lv2info does not show ports 0 to 16 and no others: $(cut -f1 "$work/ports" | sort -un | paste -sd, -)"
+[ "$(cut -f1 "$work/ports" | sort -un | paste -sd, -)" = "$(seq -s, 0 17)" ] \
+    || fail "lv2info does not show ports 0 to 17 and no others: $(cut -f1 "$work/ports" | sort -un | paste -sd, -)"
 
 for port in 0 1 2 3; do
     if [ "$port" -lt 2 ]; then direction=In; else direction=Out; fi
@@ -161,10 +161,14 @@ expect_port 15 Symbol "latency"
 expect_port 15 Designation "latency"
 expect_port 15 Properties "integer,notOnGUI,reportsLatency"
 
-# The window's ON button travels to the plug-in that plays on an atom port hosts may leave out.
+# The window's ON button travels to the plug-in that plays on an atom port hosts may leave out,
+# and the plug-in answers the window's question on another.
 expect_port 16 Type "AtomPort,InputPort"
 expect_port 16 Symbol "on_target"
 expect_port 16 Properties "connectionOptional,notOnGUI"
+expect_port 17 Type "AtomPort,OutputPort"
+expect_port 17 Symbol "on_target_report"
+expect_port 17 Properties "connectionOptional,notOnGUI"
 
 #==============================================================================
 # The Turtle as read back by sordi, with the bundle's files under one fixed folder URI so
@@ -290,5 +294,12 @@ ui_links()
     || fail "the UI offers $(ui_links extensionData), not the idle interface"
 has_triple ui "<$uri:UI> <http://www.w3.org/1999/02/22-rdf-syntax-ns#type> <http://lv2plug.in/ns/extensions/ui#X11UI>" \
     || fail "ui.ttl does not describe an X11 UI"
+# The UI asks the host for the plug-in's answers on the report port.
+notification="$(awk -v s="<$uri:UI>" '$1 == s && $2 == "<http://lv2plug.in/ns/extensions/ui#portNotification>" { print $3 }' "$work/ui.nt")"
+[ -n "$notification" ] \
+    && has_triple ui "$notification <http://lv2plug.in/ns/extensions/ui#plugin> <$uri>" \
+    && has_triple ui "$notification <http://lv2plug.in/ns/lv2core#symbol> \"on_target_report\"" \
+    && has_triple ui "$notification <http://lv2plug.in/ns/extensions/ui#notifyType> <http://lv2plug.in/ns/ext/atom#Object>" \
+    || fail "ui.ttl does not ask for notifications from the on_target_report port"
 
 echo "lilv lists $uri $version with its ports, parameters, UI and preset Untitled, no warnings"

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace
@@ -87,7 +89,7 @@ TEST_F (OnTargetPort, WhatIsNotSuchAMessageIsPassedOver)
 TEST_F (OnTargetPort, TheLastMessageOfARunWins)
 {
     SequenceBuffer port (urids);
-    EXPECT_FALSE (lastOnTargetIn (urids, *port.sequence()).has_value());
+    EXPECT_FALSE (readOnTargetInput (urids, *port.sequence()).lastTarget.has_value());
 
     const auto key = OnTargetMessage::make (urids, 3);
     const auto scale = OnTargetMessage::make (urids, 4);
@@ -95,7 +97,99 @@ TEST_F (OnTargetPort, TheLastMessageOfARunWins)
     port.add (&key, key.atomSize());
     port.add (&unrelated, sizeof (unrelated));
     port.add (&scale, scale.atomSize());
-    EXPECT_EQ (lastOnTargetIn (urids, *port.sequence()), 4);
+    const auto input = readOnTargetInput (urids, *port.sequence());
+    EXPECT_EQ (input.lastTarget, 4);
+    EXPECT_FALSE (input.asked);
+}
+
+TEST_F (OnTargetPort, TheQuestionIsTheObjectWithoutItsTarget)
+{
+    const auto question = OnTargetMessage::question (urids);
+    EXPECT_TRUE (isOnTargetQuestion (urids, question.object.atom));
+    EXPECT_FALSE (readOnTarget (urids, question.object.atom).has_value());
+    EXPECT_FALSE (isOnTargetQuestion (urids, OnTargetMessage::make (urids, 3).object.atom));
+
+    auto otherType = question;
+    otherType.object.body.otype = map.map (map.handle, "urn:somebody:else");
+    EXPECT_FALSE (isOnTargetQuestion (urids, otherType.object.atom));
+
+    SequenceBuffer port (urids);
+    const auto key = OnTargetMessage::make (urids, 3);
+    port.add (&key, key.atomSize());
+    port.add (&question, question.atomSize());
+    const auto input = readOnTargetInput (urids, *port.sequence());
+    EXPECT_EQ (input.lastTarget, 3);
+    EXPECT_TRUE (input.asked);
+}
+
+TEST_F (OnTargetPort, TheAnswerGoesOutWhereTheHostsBufferHoldsIt)
+{
+    // On entry the port's atom size is the host's capacity; on return the sequence's size.
+    const auto answerInto = [&] (std::uint32_t capacity, std::optional<int> target, LV2_Atom_Sequence& port) {
+        port.atom.size = capacity;
+        return writeOnTargetReport (urids, port, target);
+    };
+
+    std::vector<std::uint64_t> room (16, ~std::uint64_t { 0 });
+    auto& port = *reinterpret_cast<LV2_Atom_Sequence*> (room.data());
+
+    ASSERT_TRUE (answerInto (120, 4, port));
+    EXPECT_EQ (port.atom.type, urids.atomSequence);
+    const auto input = readOnTargetInput (urids, port);
+    EXPECT_EQ (input.lastTarget, 4);
+    const auto& event = *reinterpret_cast<const LV2_Atom_Event*> (&port.body + 1);
+    EXPECT_EQ (event.time.frames, 0);
+
+    // No answer due, or too little room for it: an empty sequence, as every run must leave.
+    const auto emptySize = static_cast<std::uint32_t> (sizeof (LV2_Atom_Sequence_Body));
+    EXPECT_FALSE (answerInto (120, std::nullopt, port));
+    EXPECT_EQ (port.atom.size, emptySize);
+    EXPECT_FALSE (answerInto (emptySize + 8, 4, port));
+    EXPECT_EQ (port.atom.size, emptySize);
+    EXPECT_FALSE (readOnTargetInput (urids, port).lastTarget.has_value());
+
+    // A host that states no room at all gets nothing written, not even the sequence's header.
+    room.assign (room.size(), 0);
+    EXPECT_FALSE (answerInto (0, 4, port));
+    EXPECT_EQ (std::count (room.begin(), room.end(), 0u), static_cast<std::ptrdiff_t> (room.size()));
+}
+
+TEST_F (OnTargetPort, ThePlugInAnswersTheQuestionWithTheTargetItPlaysWith)
+{
+    const LV2_Feature mapFeature { LV2_URID__map, &map };
+    const LV2_Feature* features[] { &mapFeature, nullptr };
+    auto instance = Lv2Instance::create (44100.0, features);
+    ASSERT_NE (instance, nullptr);
+
+    std::vector<float> silence (64), out[2] { std::vector<float> (64), std::vector<float> (64) };
+    instance->connectPort (audioIn1, silence.data());
+    instance->connectPort (audioIn2, silence.data());
+    instance->connectPort (audioOut1, out[0].data());
+    instance->connectPort (audioOut2, out[1].data());
+    instance->activate();
+
+    std::vector<std::uint64_t> reportRoom (32);
+    auto& report = *reinterpret_cast<LV2_Atom_Sequence*> (reportRoom.data());
+    instance->connectPort (onTargetReport, &report);
+
+    const auto run = [&] (const void* message, std::uint32_t bytes) {
+        SequenceBuffer port (urids);
+
+        if (message != nullptr)
+            port.add (message, bytes);
+
+        instance->connectPort (onTarget, port.sequence());
+        report.atom.size = static_cast<std::uint32_t> (reportRoom.size() * sizeof (std::uint64_t) - sizeof (LV2_Atom));
+        instance->run (64);
+        return readOnTargetInput (urids, report).lastTarget;
+    };
+
+    const auto voice = OnTargetMessage::make (urids, 2);
+    const auto question = OnTargetMessage::question (urids);
+    EXPECT_FALSE (run (nullptr, 0).has_value()) << "an answer nobody asked for";
+    EXPECT_FALSE (run (&voice, voice.atomSize()).has_value());
+    EXPECT_EQ (run (&question, question.atomSize()), 2);
+    EXPECT_FALSE (run (nullptr, 0).has_value()) << "answered twice";
 }
 
 /** A stereo plug-in instance, an off-key voice through it in runs of 512. */

@@ -1,10 +1,12 @@
 // The LV2 plug-in's run() on the host's audio thread: reading the control ports (values
-// changing every run, hostile ones included), applying them and processing, in runs shorter
-// and longer than the block the processor was prepared for, allocates nothing.
+// changing every run, hostile ones included), taking the window's ON-target messages and
+// answering its question, applying them and processing, in runs shorter and longer than the
+// block the processor was prepared for, allocates nothing.
 
 #include "helpers/UridTable.h"
 #include "AllocationCounter.h"
 #include "lv2/Lv2Instance.h"
+#include "lv2/Lv2OnTarget.h"
 #include "lv2/Lv2Ports.h"
 
 #include <lv2/urid/urid.h>
@@ -13,6 +15,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -56,9 +59,30 @@ TEST (Lv2RunAllocations, NoneWhileTheHostRunsAndMovesTheControls)
     for (size_t i = 0; i < controls.size(); ++i)
         instance->connectPort (controlPortFor (i), &controls[i]);
 
+    // Every run, the window lights the key's button and asks which target plays; every run
+    // the plug-in answers on its report port.
+    const auto urids = OnTargetUrids::map (map);
+    std::vector<std::uint64_t> messages (64, 0), report (64, 0);
+    auto& sequence = *reinterpret_cast<LV2_Atom_Sequence*> (messages.data());
+    auto& reportSequence = *reinterpret_cast<LV2_Atom_Sequence*> (report.data());
+    sequence.atom.type = urids.atomSequence;
+    sequence.atom.size = sizeof (LV2_Atom_Sequence_Body);
+
+    for (const auto& message : { OnTargetMessage::make (urids, 3), OnTargetMessage::question (urids) })
+    {
+        auto* event = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<char*> (&sequence.body) + sequence.atom.size);
+        std::memcpy (&event->body, &message, message.atomSize());
+        sequence.atom.size += (static_cast<std::uint32_t> (sizeof (event->time)) + message.atomSize() + 7u) & ~7u;
+    }
+
+    instance->connectPort (onTarget, &sequence);
+    instance->connectPort (onTargetReport, &reportSequence);
+    const auto reportRoom = static_cast<std::uint32_t> (report.size() * sizeof (std::uint64_t) - sizeof (LV2_Atom));
+
     // Every stage on: delay, reverb, vibrato, and a range the detector searches.
     controls = { 0.3f, -3.0f, 6.0f, 40.0f, 50.0f, 50.0f, 0.9f, 2.0f, 1.0f, 3.0f, 1.0f };
     instance->activate();
+    reportSequence.atom.size = reportRoom;
     instance->run (512); // the first run after activation may settle the framework's lazies
 
     const float hostile[] { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -1.0e30f, 0.5f };
@@ -71,9 +95,11 @@ TEST (Lv2RunAllocations, NoneWhileTheHostRunsAndMovesTheControls)
             for (auto& c : controls)
                 c = value;
 
+            reportSequence.atom.size = reportRoom;
             AllocationCounter::start();
             instance->run (n);
             EXPECT_EQ (AllocationCounter::stop(), 0) << "run of " << n << " with every control at " << value;
+            EXPECT_EQ (readOnTargetInput (urids, reportSequence).lastTarget, 3) << "no answer after a run of " << n;
         }
     }
 

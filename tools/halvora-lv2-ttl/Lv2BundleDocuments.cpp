@@ -18,8 +18,9 @@ namespace halvora::lv2
 
 static_assert (continuousParameters.size() + choiceParameters.size() == parameterIDs.size(),
                "every parameter is either continuous or a choice, and so gets a port");
-static_assert (audioOut2 + 1 == firstControl && latency + 1 == onTarget && onTarget + 1 == numPorts,
-               "the ports are the four audio ports, one per parameter, the latency, then the ON target");
+static_assert (audioOut2 + 1 == firstControl && latency + 1 == onTarget && onTarget + 1 == onTargetReport
+                   && onTargetReport + 1 == numPorts,
+               "the ports are the four audio ports, one per parameter, the latency, then the ON target's two");
 
 namespace
 {
@@ -252,15 +253,16 @@ namespace
                  { "units:unit", "units:frame" } };
     }
 
-    /** Where a window the host keeps apart tells the plug-in which ON button is lit. Hosts
-        may leave it unconnected; it is no parameter and nothing of it is saved.
+    /** Where a window the host keeps apart tells the plug-in which ON button is lit, or
+        asks which one is (isInput), and where the plug-in answers. Hosts may leave them
+        unconnected; they are no parameters and nothing of them is saved.
     */
-    Properties onTargetPort()
+    Properties onTargetPort (bool isInput)
     {
-        return { { "a", "lv2:InputPort, atom:AtomPort" },
-                 { "lv2:index", integer (onTarget) },
-                 { "lv2:symbol", stringLiteral (onTargetPortSymbol) },
-                 { "lv2:name", stringLiteral ("ON target") },
+        return { { "a", isInput ? "lv2:InputPort, atom:AtomPort" : "lv2:OutputPort, atom:AtomPort" },
+                 { "lv2:index", integer (isInput ? onTarget : onTargetReport) },
+                 { "lv2:symbol", stringLiteral (isInput ? onTargetPortSymbol : onTargetReportPortSymbol) },
+                 { "lv2:name", stringLiteral (isInput ? "ON target" : "ON target report") },
                  { "atom:bufferType", "atom:Sequence" },
                  { "atom:supports", "atom:Object" },
                  { "lv2:portProperty", "lv2:connectionOptional, pprop:notOnGUI" } };
@@ -277,7 +279,8 @@ namespace
             ports.push_back (parameterPort (i));
 
         ports.push_back (latencyPort());
-        ports.push_back (onTargetPort());
+        ports.push_back (onTargetPort (true));
+        ports.push_back (onTargetPort (false));
         return ports;
     }
 
@@ -386,14 +389,19 @@ std::string uiTurtle (const BundleIdentity& bundle)
     // The editor works on a mirror of the parameters fed by port events; the plug-in
     // instance, where a host shares it, lets the ON buttons reach the sound directly, and
     // the URID map otherwise lets them send it on the ON-target port. A host that keeps UIs
-    // in another process still shows the whole editor.
+    // in another process still shows the whole editor; it asks for the plug-in's answers on
+    // the report port, so that an editor opened again lights the button the plug-in plays.
     const auto optionalFeatures = objectList ({ "ui:resize", "ui:touch", "ui:noUserResize", "urid:map", link (instanceAccessFeature) });
-    return turtle::prefixLines ({ lv2core, ui, urid })
+    const Properties reportNotification { { "ui:plugin", link (bundle.pluginUri) },
+                                          { "lv2:symbol", stringLiteral (onTargetReportPortSymbol) },
+                                          { "ui:notifyType", "atom:Object" } };
+    return turtle::prefixLines ({ atom, lv2core, ui, urid })
          + statement (link (bundle.uiUri()), { { "a", "ui:X11UI" },
                                                { "lv2:binary", link (binaryFile) },
                                                { "lv2:requiredFeature", "ui:idleInterface, ui:parent" },
                                                { "lv2:optionalFeature", optionalFeatures },
-                                               { "lv2:extensionData", "ui:idleInterface" } });
+                                               { "lv2:extensionData", "ui:idleInterface" },
+                                               { "ui:portNotification", blankNodeList ({ reportNotification }, 1) } });
 }
 
 std::vector<TurtleFile> bundleTurtleFiles (const BundleIdentity& bundle)
