@@ -37,9 +37,22 @@ start_app() {
     return 1
 }
 
-# Ctrl-C: the app quits as from its menu, saving its settings.
+# Ctrl-C: the app quits as from its menu, saving its settings. Within 30 s: an app that
+# does not quit fails here, with its log, rather than at the suite's timeout.
 quit_app() {
     kill -INT "$pid"
+    for _ in $(seq 1 150); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "the app did not quit within 30 s of Ctrl-C:"
+        cat "$home/app.log"
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        pid=""
+        return 1
+    fi
     wait "$pid" || { echo "the app exited with status $?"; pid=""; return 1; }
     pid=""
 }
