@@ -16,6 +16,8 @@ namespace
 
     constexpr int lastTarget = static_cast<int> (onTargetNames.size()) - 1;
 
+    // Atoms and events take whole 8-byte words. In size_t, unlike LV2's 32-bit
+    // lv2_atom_pad_size, so that a host's size near 4 GiB cannot wrap to a small step.
     constexpr std::size_t paddedSize (std::size_t bytes) noexcept
     {
         return (bytes + 7) & ~static_cast<std::size_t> (7);

@@ -13,6 +13,7 @@
 //
 // Needs an X server with the XTEST extension (the test run gives one through Xvfb).
 
+#include "helpers/AtomSequenceBuffer.h"
 #include "helpers/UridTable.h"
 #include "lv2/Lv2OnTarget.h"
 #include "lv2/Lv2Ports.h"
@@ -471,26 +472,6 @@ std::vector<float> voiceOffTheKey()
     return voice;
 }
 
-/** A sequence port's buffer: one event at frame 0 holding the atom, or none. */
-std::vector<std::uint64_t> sequenceHolding (const halvora::lv2::OnTargetUrids& urids, const std::vector<std::uint64_t>* atomBytes)
-{
-    std::vector<std::uint64_t> buffer (64, 0);
-    auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (buffer.data());
-    sequence->atom.type = urids.atomSequence;
-    sequence->atom.size = sizeof (LV2_Atom_Sequence_Body);
-
-    if (atomBytes != nullptr)
-    {
-        auto* event = reinterpret_cast<LV2_Atom_Event*> (sequence + 1);
-        const auto& atom = *reinterpret_cast<const LV2_Atom*> (atomBytes->data());
-        event->time.frames = 0;
-        std::memcpy (&event->body, &atom, sizeof (LV2_Atom) + atom.size);
-        sequence->atom.size += static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) + ((atom.size + 7u) & ~7u));
-    }
-
-    return buffer;
-}
-
 /** What the plug-in played (its left output), saved, and answered on its report port (the
     first message there, as the bytes of its atom).
 */
@@ -522,7 +503,7 @@ Played playPlugin (LV2_URID_Map& map, const std::vector<const std::vector<std::u
         return {};
 
     const auto urids = halvora::lv2::OnTargetUrids::map (map);
-    const auto empty = sequenceHolding (urids, nullptr);
+    testutil::AtomSequenceBuffer empty (urids.atomSequence);
     std::vector<std::uint64_t> report (64, 0);
     auto& reportSequence = *reinterpret_cast<LV2_Atom_Sequence*> (report.data());
 
@@ -541,8 +522,15 @@ Played playPlugin (LV2_URID_Map& map, const std::vector<const std::vector<std::u
         const auto start = voice.begin() + static_cast<std::ptrdiff_t> (run) * runLength;
         std::copy (start, start + runLength, in.begin());
 
-        const auto input = sequenceHolding (urids, run < messages.size() ? messages[run] : nullptr);
-        plugin->connect_port (instance, halvora::lv2::onTarget, const_cast<std::uint64_t*> (input.data()));
+        testutil::AtomSequenceBuffer input (urids.atomSequence);
+
+        if (run < messages.size() && messages[run] != nullptr)
+        {
+            const auto& atom = *reinterpret_cast<const LV2_Atom*> (messages[run]->data());
+            input.add (&atom, static_cast<std::uint32_t> (sizeof (LV2_Atom)) + atom.size);
+        }
+
+        plugin->connect_port (instance, halvora::lv2::onTarget, input.sequence());
         // As hosts hand an output sequence over: its size is the room for the body.
         reportSequence.atom.size = static_cast<std::uint32_t> (report.size() * sizeof (std::uint64_t) - sizeof (LV2_Atom));
         plugin->run (instance, runLength);
@@ -556,7 +544,7 @@ Played playPlugin (LV2_URID_Map& map, const std::vector<const std::vector<std::u
         }
     }
 
-    plugin->connect_port (instance, halvora::lv2::onTarget, const_cast<std::uint64_t*> (empty.data()));
+    plugin->connect_port (instance, halvora::lv2::onTarget, empty.sequence());
 
     if (const auto* state = static_cast<const LV2_State_Interface*> (plugin->extension_data (LV2_STATE__interface)))
     {

@@ -2,6 +2,7 @@
 // from the plug-in, what the plug-in takes from the port (and what it passes over), and that
 // the message switches the correction of the plug-in that plays without reaching its state.
 
+#include "helpers/AtomSequenceBuffer.h"
 #include "helpers/TestSignals.h"
 #include "helpers/UridTable.h"
 #include "lv2/Lv2Instance.h"
@@ -18,35 +19,8 @@
 namespace
 {
 using namespace halvora::lv2;
+using testutil::AtomSequenceBuffer;
 using testutil::UridTable;
-
-/** A sequence port's buffer holding the given atoms as events at frame 0. */
-class SequenceBuffer
-{
-public:
-    explicit SequenceBuffer (const OnTargetUrids& urids)
-    {
-        storage.assign (1024, 0);
-        sequence()->atom.type = urids.atomSequence;
-        sequence()->atom.size = sizeof (LV2_Atom_Sequence_Body);
-    }
-
-    void add (const void* atom, std::uint32_t atomBytes)
-    {
-        auto* seq = sequence();
-        auto* event = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<char*> (&seq->body) + seq->atom.size);
-        event->time.frames = 0;
-        std::memcpy (&event->body, atom, atomBytes);
-        // An event is its time and its atom, padded to 8 bytes.
-        const auto eventBytes = static_cast<std::uint32_t> (sizeof (LV2_Atom_Event) - sizeof (LV2_Atom)) + atomBytes;
-        seq->atom.size += (eventBytes + 7u) & ~7u;
-    }
-
-    LV2_Atom_Sequence* sequence() { return reinterpret_cast<LV2_Atom_Sequence*> (storage.data()); }
-
-private:
-    std::vector<std::uint64_t> storage;
-};
 
 struct OnTargetPort : public testing::Test
 {
@@ -88,7 +62,7 @@ TEST_F (OnTargetPort, WhatIsNotSuchAMessageIsPassedOver)
 
 TEST_F (OnTargetPort, TheLastMessageOfARunWins)
 {
-    SequenceBuffer port (urids);
+    AtomSequenceBuffer port (urids.atomSequence);
     EXPECT_FALSE (readOnTargetInput (urids, *port.sequence()).lastTarget.has_value());
 
     const auto key = OnTargetMessage::make (urids, 3);
@@ -113,7 +87,7 @@ TEST_F (OnTargetPort, TheQuestionIsTheObjectWithoutItsTarget)
     otherType.object.body.otype = map.map (map.handle, "urn:somebody:else");
     EXPECT_FALSE (isOnTargetQuestion (urids, otherType.object.atom));
 
-    SequenceBuffer port (urids);
+    AtomSequenceBuffer port (urids.atomSequence);
     const auto key = OnTargetMessage::make (urids, 3);
     port.add (&key, key.atomSize());
     port.add (&question, question.atomSize());
@@ -173,7 +147,7 @@ TEST_F (OnTargetPort, ThePlugInAnswersTheQuestionWithTheTargetItPlaysWith)
     instance->connectPort (onTargetReport, &report);
 
     const auto run = [&] (const void* message, std::uint32_t bytes) {
-        SequenceBuffer port (urids);
+        AtomSequenceBuffer port (urids.atomSequence);
 
         if (message != nullptr)
             port.add (message, bytes);
@@ -200,7 +174,7 @@ juce::AudioBuffer<float> play (const LV2_URID_Map& map, const void* message, std
     auto instance = Lv2Instance::create (44100.0, features);
 
     const auto urids = OnTargetUrids::map (map);
-    SequenceBuffer port (urids), empty (urids);
+    AtomSequenceBuffer port (urids.atomSequence), empty (urids.atomSequence);
 
     if (message != nullptr)
         port.add (message, messageBytes);

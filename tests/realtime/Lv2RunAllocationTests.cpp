@@ -3,6 +3,7 @@
 // answering its question, applying them and processing, in runs shorter and longer than the
 // block the processor was prepared for, allocates nothing.
 
+#include "helpers/AtomSequenceBuffer.h"
 #include "helpers/UridTable.h"
 #include "AllocationCounter.h"
 #include "lv2/Lv2Instance.h"
@@ -15,7 +16,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -62,20 +62,14 @@ TEST (Lv2RunAllocations, NoneWhileTheHostRunsAndMovesTheControls)
     // Every run, the window lights the key's button and asks which target plays; every run
     // the plug-in answers on its report port.
     const auto urids = OnTargetUrids::map (map);
-    std::vector<std::uint64_t> messages (64, 0), report (64, 0);
-    auto& sequence = *reinterpret_cast<LV2_Atom_Sequence*> (messages.data());
+    testutil::AtomSequenceBuffer messages (urids.atomSequence);
+    std::vector<std::uint64_t> report (64, 0);
     auto& reportSequence = *reinterpret_cast<LV2_Atom_Sequence*> (report.data());
-    sequence.atom.type = urids.atomSequence;
-    sequence.atom.size = sizeof (LV2_Atom_Sequence_Body);
 
     for (const auto& message : { OnTargetMessage::make (urids, 3), OnTargetMessage::question (urids) })
-    {
-        auto* event = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<char*> (&sequence.body) + sequence.atom.size);
-        std::memcpy (&event->body, &message, message.atomSize());
-        sequence.atom.size += (static_cast<std::uint32_t> (sizeof (event->time)) + message.atomSize() + 7u) & ~7u;
-    }
+        messages.add (&message, message.atomSize());
 
-    instance->connectPort (onTarget, &sequence);
+    instance->connectPort (onTarget, messages.sequence());
     instance->connectPort (onTargetReport, &reportSequence);
     const auto reportRoom = static_cast<std::uint32_t> (report.size() * sizeof (std::uint64_t) - sizeof (LV2_Atom));
 
